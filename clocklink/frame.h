@@ -1,0 +1,29 @@
+#pragma once
+
+#include "schedule/module1.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace horvex {
+
+inline constexpr int kFrameLength = 82;
+
+// Builds the 82-byte upload frame from the schedule the window shows and the
+// three time-of-day texts ("&H14", "&H05", "&H09"). Every value byte is the
+// two digits read as hexadecimal (packed BCD) plus 0x30; a slot whose check
+// value is exactly 1 gets 0x80 on its hour byte.
+//
+// A text that is not one or two decimal digits (an empty list, a stray
+// letter) or a byte that would overflow throws a Failure naming the field;
+// no frame is produced then. A one-digit text reads as if it had a leading
+// zero: "7" gives 0x37, the same byte as "07".
+QByteArray buildFrame(const ClockSchedule& shown, const QString& horaAct, const QString& minAct,
+                      const QString& segAct);
+
+// The building step of the upload: DatosTx = the frame for what the window
+// shows and the current time-of-day texts. On failure DatosTx is left empty,
+// so nothing can be sent from it.
+void PrepararDatos(Module1& m, const ClockSchedule& shown);
+
+} // namespace horvex

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace horvex {
+
+// Where port n lives on this machine when the settings name a device for it
+// ("COM1" -> "/dev/ttyUSB0"); empty when they do not.
+using PortDeviceMap = std::function<std::optional<QString>(int port)>;
+
+// The clock's serial port: a port number, open or closed, and an output that
+// puts one character on the line at once. The line settings are fixed at
+// 2400 baud, no parity, 8 data bits, 1 stop bit, no flow control.
+class MSComm1 {
+public:
+    explicit MSComm1(PortDeviceMap deviceMap = {});
+
+    std::int16_t CommPort() const { return commPort_; }
+    // Throws Failure for a number the serial layer refuses (below 1 or above
+    // 255); CommPort keeps its previous value then.
+    void setCommPort(std::int16_t port);
+
+    bool PortOpen() const;
+    // true opens the device of CommPort, false closes it. Throws Failure with
+    // the device tried and the layer's reason, e.g.
+    // "COM4 (/dev/ttyS3): No such file or directory".
+    void setPortOpen(bool open);
+
+    // Hands one byte to the line and waits until it has left the program.
+    // Throws Failure when the port is closed or the write fails; after a
+    // hang-up the port is closed.
+    void Output(char byte);
+
+    // The device that port n opens: COMn on Windows; on Unix the mapped
+    // device, else /dev/ttyS<n-1>.
+    QString deviceFor(int port) const;
+
+private:
+    PortDeviceMap deviceMap_;
+    std::int16_t commPort_ = 1;
+    QSerialPort serial_;
+};
+
+} // namespace horvex

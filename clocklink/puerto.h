@@ -1,0 +1,27 @@
+#pragma once
+
+#include "clocklink/mscomm.h"
+#include "clocklink/operator.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace horvex {
+
+// The port text as a signed 16-bit whole number ("04" -> 4). Throws Failure
+// for a text that is not a number or does not fit.
+std::int16_t portNumberFromText(const QString& text);
+
+// Closes the open port, sets the number from the text and opens it.
+// Every failure is a Failure with a description for the operator.
+void AbrirPuerto(MSComm1& port, const QString& portText);
+
+// Panel 2 = "COM4: 2400,N,8,1", from the number the port object holds.
+void MostrarPuerto(const MSComm1& port, StatusLine& status);
+
+// The port failure report: the critical box titled
+// "Fallo Inicializacion de Puerto!", then panel 1 "Error de Puerto Serie ...".
+void ErrorPuerto(const QString& description, MessageBox& box, StatusLine& status);
+
+} // namespace horvex

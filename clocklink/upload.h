@@ -1,0 +1,41 @@
+#pragma once
+
+#include "clocklink/mscomm.h"
+#include "clocklink/operator.h"
+#include "schedule/module1.h"
+
+#include <functional>
+
+namespace horvex {
+
+// "Actualizar Reloj": guides the operator through the status line, builds the
+// frame from what the window shows and sends it paced, 10 ms per character.
+class UploadCommand {
+public:
+    using ShownSchedule = std::function<ClockSchedule()>;
+
+    UploadCommand(Module1& m, MSComm1& port, StatusLine& status, MessageBox& box, Pause& pause,
+                  ShownSchedule shown);
+
+    // The whole upload. A press while an upload runs is ignored, so two frames
+    // never interleave on the line. A frame that cannot be built, a closed port
+    // or a failed write is reported through ErrorPuerto and ends the command.
+    void Actualizar_Click();
+
+    // Sends DatosTx one byte at a time with a 0.01 s pause after each.
+    // Throws Failure when a byte cannot be handed to the port.
+    void saco_RS232();
+
+    bool running() const { return running_; }
+
+private:
+    Module1& m_;
+    MSComm1& port_;
+    StatusLine& status_;
+    MessageBox& box_;
+    Pause& pause_;
+    ShownSchedule shown_;
+    bool running_ = false;
+};
+
+} // namespace horvex

@@ -1,0 +1,32 @@
+#include "schedule/module1.h"
+
+#include "schedule/failure.h"
+
+namespace horvex {
+
+void checkSlotIndex(int index, const char* what) {
+    if (index < 0 || index >= kSlots)
+        throw Failure(QStringLiteral("Índice fuera de rango en %1: %2 (admite 0 a %3)")
+                          .arg(QLatin1String(what))
+                          .arg(index)
+                          .arg(kSlots - 1));
+}
+
+void Module1::setAlaHora(int index, const QString& text) {
+    checkSlotIndex(index, "AlaHora");
+    AlaHora[static_cast<std::size_t>(index)] = text;
+}
+
+void Module1::setAlaMin(int index, const QString& text) {
+    checkSlotIndex(index, "AlaMin");
+    AlaMin[static_cast<std::size_t>(index)] = text;
+}
+
+void Module1::setAlaChk(int index, int checkValue) {
+    checkSlotIndex(index, "AlaChk");
+    if (checkValue < 0 || checkValue > 255)
+        throw Failure(QStringLiteral("Valor de casilla fuera de rango: %1").arg(checkValue));
+    AlaChk[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(checkValue);
+}
+
+} // namespace horvex

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace horvex {
+
+inline constexpr int kSlots = 36;
+
+// One alarm as the window shows it: the texts of its hour and minute lists
+// and the value of its check box (0 clear, 1 ticked, 2 greyed).
+struct AlarmSlot {
+    QString hour;
+    QString minute;
+    int check = 0;
+};
+
+// What is uploaded to the clock: the 36 alarms and the two ring lengths.
+struct ClockSchedule {
+    std::array<AlarmSlot, kSlots> alarms;
+    QString shortRing;
+    QString longRing;
+};
+
+// The program-wide variables. The main window owns the one instance of a run;
+// tests make fresh ones. Texts are kept exactly as given.
+struct Module1 {
+    // Mirrors of the schedule: what the settings store loads and saves.
+    std::array<QString, kSlots> AlaHora;
+    std::array<QString, kSlots> AlaMin;
+    std::array<std::uint8_t, kSlots> AlaChk{};
+    QString TAlaCorto;
+    QString TAlaLargo;
+    QString PuertoCom;
+
+    // Time of day as "&H" + two digits, written by the clock display.
+    QString HoraAct;
+    QString MinAct;
+    QString SegAct;
+    int ValorAct = 0;
+
+    // The upload frame and the paced sender's loop bound.
+    QByteArray DatosTx;
+    QString LargoTx;
+
+    std::int16_t Indice = 0;
+
+    // Change handlers' stores: the index is checked first, an index outside
+    // 0..35 raises a Failure and stores nothing.
+    void setAlaHora(int index, const QString& text);
+    void setAlaMin(int index, const QString& text);
+    void setAlaChk(int index, int checkValue);
+};
+
+// Checks a slot index against 0..35; throws Failure naming `what` otherwise.
+void checkSlotIndex(int index, const char* what);
+
+} // namespace horvex
