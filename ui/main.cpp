@@ -1,11 +1,27 @@
+#include "clocklink/tiempo.h"
+#include "schedule/reg_store.h"
+#include "ui/frm_main.h"
+#include "ui/look.h"
+
 #include <QApplication>
-#include <QWidget>
+#include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Horvex"));
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Horvex v1.12"));
-    window.show();
+    QApplication::setStyle(QStringLiteral("Fusion"));
+
+    horvex::RegStore store;
+    horvex::SleepPause pause;
+    horvex::FrmMain frmMain({store, pause, horvex::localTimeOfDay, [] {
+                                 // Ends at once, even from inside a paused command;
+                                 // the serial port closes with the process.
+                                 std::fflush(nullptr);
+                                 std::_Exit(EXIT_SUCCESS);
+                             }});
+    frmMain.Form_Load();
+    horvex::centerOnScreen(frmMain);
+    frmMain.show();
     return QApplication::exec();
 }

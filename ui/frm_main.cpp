@@ -1,0 +1,409 @@
+#include "ui/frm_main.h"
+
+#include "clocklink/frame.h"
+#include "clocklink/puerto.h"
+#include "schedule/failure.h"
+#include "schedule/reg_sett.h"
+#include "ui/frm_acerca.h"
+#include "ui/frm_ini.h"
+#include "ui/frm_opciones.h"
+#include "ui/icons.h"
+#include "ui/look.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+namespace horvex {
+
+namespace {
+
+// Where the members of a row stand in each of the three columns, in twips.
+struct Column {
+    int hhLabel, hhList, mmLabel, mmList, check;
+};
+constexpr std::array<Column, 3> kColumns{{
+    {180, 720, 1500, 2040, 2760},
+    {3300, 3840, 4740, 5280, 6000},
+    {6480, 7020, 7920, 8460, 9180},
+}};
+constexpr int kRowsPerColumn = 12;
+constexpr int kRowPitch = 360;
+constexpr int kStatusBarHeight = 375;
+
+QString indexedName(const char* name, int index) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
+}
+
+QString twoDigits(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+void appendNumbers(QComboBox* list, int first, int last) {
+    for (int n = first; n <= last; ++n)
+        list->addItem(twoDigits(n));
+}
+
+// Selects the entry that reads exactly `text`; a text the list does not
+// offer leaves it without a selection, which the upload then refuses.
+void selectText(QComboBox* list, const QString& text) {
+    list->setCurrentIndex(list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+QLabel* label(const QString& text, QWidget* parent, const QRect& geometry, const char* name) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(geometry);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return l;
+}
+
+QComboBox* pickList(QWidget* parent, const QRect& geometry, const QString& name) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->setEditable(false);
+    list->setGeometry(geometry);
+    return list;
+}
+
+QGroupBox* frame(const QString& caption, QWidget* parent, const QRect& geometry, const char* name) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(geometry);
+    return box;
+}
+
+} // namespace
+
+FrmMain::FrmMain(Services services)
+    : services_(std::move(services))
+    , MSComm1([&store = services_.store](int n) { return store.portDevice(n); })
+    , upload_(m_, MSComm1, *this, *this, services_.pause, [this] { return shownSchedule(); }) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Horvex v1.12"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(horvexIcon());
+    setFont(windowFont());
+    resize(px(9885), px(7365));
+
+    buildButtons();
+    buildAlarmFrame();
+    buildRingFrame();
+    buildClockFrame();
+    buildStatusBar();
+    setTabOrder();
+    connectHandlers();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
+    Timer1->start();
+}
+
+FrmMain::~FrmMain() = default;
+
+void FrmMain::buildButtons() {
+    const auto imageButton = [this](const char* name, const char* picture, const char* tip,
+                                    int left) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(QLatin1String(name));
+        button->setIcon(buttonIcon(picture));
+        button->setIconSize(QSize(24, 24));
+        button->setToolTip(QString::fromUtf8(tip));
+        button->setAutoRaise(false);
+        button->setGeometry(twipRect(left, 60, 495, 435));
+        return button;
+    };
+    Opciones = imageButton("Opciones", "opciones", "Opciones de Puerto", 180);
+    Grabo = imageButton("Grabo", "grabar", "Grabar Datos", 780);
+    Acerca = imageButton("Acerca", "acerca", "Acerca de ...", 8700);
+    salir = imageButton("salir", "salir", "Salir", 9300);
+
+    Actualizar = new QPushButton(QStringLiteral("Actualizar Reloj"), this);
+    Actualizar->setObjectName(QStringLiteral("Actualizar"));
+    Actualizar->setGeometry(twipRect(7980, 6360, 1695, 435));
+}
+
+void FrmMain::buildAlarmFrame() {
+    QGroupBox* Frame1 =
+        frame(QStringLiteral("Alarmas"), this, twipRect(120, 660, 9675, 5115), "Frame1");
+
+    const std::array<const char*, 3> timeHeadings{"Label3", "Label5", "Label7"};
+    const std::array<const char*, 3> longHeadings{"Label4", "Label6", "Label8"};
+    const std::array<int, 3> timeLeft{1260, 4500, 7680};
+    const std::array<int, 3> longLeft{2700, 5940, 9120};
+    for (std::size_t c = 0; c < kColumns.size(); ++c) {
+        label(QStringLiteral("HH:MM"), Frame1, twipRect(timeLeft[c], 240, 735, 255),
+              timeHeadings[c]);
+        label(QStringLiteral("Largo"), Frame1, twipRect(longLeft[c], 240, 435, 255),
+              longHeadings[c]);
+    }
+
+    for (int i = 0; i < kSlots; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const Column& col = kColumns[slot / kRowsPerColumn];
+        const int row = i % kRowsPerColumn;
+        const int labelTop = 660 + kRowPitch * row;
+        const int listTop = 600 + kRowPitch * row;
+
+        HH[slot] = new QLabel(QStringLiteral("H%1 :").arg(twoDigits(i)), Frame1);
+        HH[slot]->setGeometry(twipRect(col.hhLabel, labelTop, 495, 255));
+        cboHH[slot] =
+            pickList(Frame1, twipRect(col.hhList, listTop, 675, 315), indexedName("cboHH", i));
+        MM[slot] = new QLabel(QStringLiteral("M%1 :").arg(twoDigits(i)), Frame1);
+        MM[slot]->setGeometry(twipRect(col.mmLabel, labelTop, 495, i % 2 == 0 ? 255 : 315));
+        cboMM[slot] =
+            pickList(Frame1, twipRect(col.mmList, listTop, 675, 315), indexedName("cboMM", i));
+        chkAla[slot] = new QCheckBox(Frame1);
+        chkAla[slot]->setObjectName(indexedName("chkAla", i));
+        chkAla[slot]->setGeometry(twipRect(col.check, labelTop, 255, 255));
+
+        for (QLabel* l : {HH[slot], MM[slot]})
+            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        HH[slot]->setObjectName(indexedName("HH", i));
+        MM[slot]->setObjectName(indexedName("MM", i));
+    }
+}
+
+void FrmMain::buildRingFrame() {
+    QGroupBox* Frame2 =
+        frame(QStringLiteral("Tiempo Alarma"), this, twipRect(120, 5880, 3195, 975), "Frame2");
+    label(QStringLiteral("Corto :"), Frame2, twipRect(180, 420, 735, 255), "Label1");
+    cmbCorto = pickList(Frame2, twipRect(780, 360, 675, 315), QStringLiteral("cmbCorto"));
+    label(QStringLiteral("Largo :"), Frame2, twipRect(1680, 420, 735, 255), "Label2");
+    cmbLargo = pickList(Frame2, twipRect(2280, 360, 675, 315), QStringLiteral("cmbLargo"));
+}
+
+void FrmMain::buildClockFrame() {
+    QGroupBox* Frame3 =
+        frame(QStringLiteral("Hora Actual"), this, twipRect(3480, 5880, 1515, 975), "Frame3");
+    Hora = label(QString(), Frame3, twipRect(180, 480, 1035, 315), "Hora");
+    Hora->setFont(windowFont(9.75, true));
+}
+
+void FrmMain::buildStatusBar() {
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    const std::array<std::pair<int, int>, 2> widths{{{8130, 1440}, {1440, 1440}}};
+    for (std::size_t p = 0; p < panels_.size(); ++p) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(p + 1));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setMinimumWidth(px(widths[p].second));
+        panel->setFixedWidth(px(widths[p].first));
+        StatusBar1->addWidget(panel);
+        panels_[p] = panel;
+    }
+    StatusBar1->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
+}
+
+void FrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The status bar stays docked to the bottom edge over the full width;
+    // nothing else moves.
+    StatusBar1->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
+}
+
+void FrmMain::setTabOrder() {
+    std::vector<QWidget*> order{Actualizar, Opciones, Acerca, salir, cmbCorto};
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        order.push_back(cboHH[i]);
+        order.push_back(cboMM[i]);
+    }
+    order.push_back(Grabo);
+    order.insert(order.end(), chkAla.begin(), chkAla.end());
+    order.push_back(cmbLargo);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    for (QWidget* w : order)
+        w->setFocusPolicy(Qt::StrongFocus);
+    Actualizar->setFocus();
+}
+
+void FrmMain::connectHandlers() {
+    for (int i = 0; i < kSlots; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        connect(cboHH[slot], &QComboBox::activated, this, [this, i] { cboHH_Click(i); });
+        connect(cboMM[slot], &QComboBox::activated, this, [this, i] { cboMM_Click(i); });
+        connect(chkAla[slot], &QCheckBox::stateChanged, this, [this, i] { chkAla_Click(i); });
+    }
+    connect(cmbCorto, &QComboBox::activated, this, &FrmMain::cmbCorto_Click);
+    connect(cmbLargo, &QComboBox::activated, this, &FrmMain::cmbLargo_Click);
+    connect(Actualizar, &QPushButton::clicked, this, &FrmMain::Actualizar_Click);
+    connect(Grabo, &QToolButton::clicked, this, &FrmMain::Grabo_Click);
+    connect(salir, &QToolButton::clicked, this, &FrmMain::salir_Click);
+    connect(Opciones, &QToolButton::clicked, this, &FrmMain::Opciones_Click);
+    connect(Acerca, &QToolButton::clicked, this, &FrmMain::Acerca_Click);
+}
+
+// ---- status line and message box --------------------------------------
+
+QString FrmMain::panelText(int panel) const {
+    return panels_.at(static_cast<std::size_t>(panel - 1))->text();
+}
+
+void FrmMain::setPanelText(int panel, const QString& text) {
+    QLabel* target = panels_.at(static_cast<std::size_t>(panel - 1));
+    target->setText(text);
+    // Drawn now: the pause that usually follows sleeps before it pumps events.
+    target->repaint();
+}
+
+void FrmMain::critical(const QString& title, const QString& prompt) {
+    QString shown = prompt;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(QMessageBox::Critical, title, shown, QMessageBox::Ok);
+    box.setObjectName(QStringLiteral("ErrorPuertoBox"));
+    box.exec();
+}
+
+// ---- start-up ----------------------------------------------------------
+
+void FrmMain::Form_Load() {
+    try {
+        if (!frmIni_)
+            frmIni_ = std::make_unique<FrmIni>();
+        frmIni_->show();
+        services_.pause.Tiempo(0.5);
+        LoadRegSett(m_, services_.store);
+        AbrirPuerto(MSComm1, m_.PuertoCom);
+        setPanelText(1, QStringLiteral("Conecte el Reloj a la PC y confirme el puerto COMM ..."));
+        Timer1_Timer();
+        fillLists();
+        showMirrors();
+        frmIni_->hide();
+        MostrarPuerto(MSComm1, *this);
+    } catch (const Failure& failure) {
+        ErrorPuerto(failure.description(), *this, *this);
+    } catch (const std::exception& failure) {
+        ErrorPuerto(QString::fromLocal8Bit(failure.what()), *this, *this);
+    }
+}
+
+void FrmMain::fillLists() {
+    appendNumbers(cmbCorto, 1, 15);
+    appendNumbers(cmbLargo, 1, 15);
+    selectText(cmbCorto, m_.TAlaCorto);
+    selectText(cmbLargo, m_.TAlaLargo);
+    for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice)
+        appendNumbers(cboHH[static_cast<std::size_t>(m_.Indice)], 0, 24);
+    for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice)
+        appendNumbers(cboMM[static_cast<std::size_t>(m_.Indice)], 0, 60);
+}
+
+void FrmMain::showMirrors() {
+    for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice) {
+        const auto i = static_cast<std::size_t>(m_.Indice);
+        selectText(cboHH[i], m_.AlaHora.at(i));
+        selectText(cboMM[i], m_.AlaMin.at(i));
+    }
+    // Only 0 and 1 mean something to a box; any other stored value shows it
+    // clear (no long ring is sent) and stays in the mirror untouched.
+    for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice) {
+        const auto i = static_cast<std::size_t>(m_.Indice);
+        if (m_.AlaChk.at(i) <= 1)
+            chkAla[i]->setCheckState(m_.AlaChk.at(i) == 1 ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+// ---- events ------------------------------------------------------------
+
+void FrmMain::Timer1_Timer() {
+    Hora->setText(MostrarHora(m_, services_.clock));
+}
+
+void FrmMain::cboHH_Click(int Index) {
+    const QString text = cboHH.at(static_cast<std::size_t>(Index))->currentText();
+    m_.setAlaHora(Index, text);
+}
+
+void FrmMain::cboMM_Click(int Index) {
+    const QString text = cboMM.at(static_cast<std::size_t>(Index))->currentText();
+    m_.setAlaMin(Index, text);
+}
+
+void FrmMain::chkAla_Click(int Index) {
+    const int value = chkAla.at(static_cast<std::size_t>(Index))->checkState();
+    m_.setAlaChk(Index, value);
+}
+
+void FrmMain::cmbCorto_Click() {
+    m_.TAlaCorto = cmbCorto->currentText();
+}
+
+void FrmMain::cmbLargo_Click() {
+    m_.TAlaLargo = cmbLargo->currentText();
+}
+
+ClockSchedule FrmMain::shownSchedule() const {
+    ClockSchedule shown;
+    for (std::size_t i = 0; i < kSlots; ++i)
+        shown.alarms[i] = {cboHH[i]->currentText(), cboMM[i]->currentText(),
+                           static_cast<int>(chkAla[i]->checkState())};
+    shown.shortRing = cmbCorto->currentText();
+    shown.longRing = cmbLargo->currentText();
+    return shown;
+}
+
+// ---- commands ----------------------------------------------------------
+
+void FrmMain::Actualizar_Click() {
+    upload_.Actualizar_Click();
+}
+
+bool FrmMain::saveReportingFailure() {
+    try {
+        SaveRegSett(m_, services_.store);
+        return true;
+    } catch (const Failure& failure) {
+        setPanelText(1, QStringLiteral("No se grabaron los datos: %1").arg(failure.description()));
+        return false;
+    }
+}
+
+void FrmMain::Grabo_Click() {
+    setPanelText(1, QStringLiteral("Grabando datos en memoria ..."));
+    services_.pause.Tiempo(2);
+    if (saveReportingFailure())
+        setPanelText(1, QString());
+}
+
+void FrmMain::salir_Click() {
+    setPanelText(1, QStringLiteral("Saliendo y grabando datos..."));
+    saveReportingFailure();
+    services_.pause.Tiempo(2);
+    Form_Unload();
+}
+
+void FrmMain::Opciones_Click() {
+    FrmOpciones dialog(m_.PuertoCom, MSComm1, *this, *this);
+    dialog.exec();
+}
+
+void FrmMain::Acerca_Click() {
+    FrmAcerca dialog(this);
+    dialog.exec();
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Form_Unload();
+}
+
+void FrmMain::Form_Unload() {
+    // Nothing is saved here; the port closes with the program.
+    if (services_.endProgram)
+        services_.endProgram();
+}
+
+} // namespace horvex

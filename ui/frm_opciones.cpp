@@ -1,0 +1,100 @@
+#include "ui/frm_opciones.h"
+
+#include "clocklink/puerto.h"
+#include "schedule/failure.h"
+#include "ui/icons.h"
+#include "ui/look.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace horvex {
+
+FrmOpciones::FrmOpciones(const QString& puertoCom, MSComm1& port, StatusLine& status,
+                         MessageBox& box)
+    : QDialog(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+    , port_(port)
+    , status_(status)
+    , box_(box) {
+    setObjectName(QStringLiteral("frmOpciones"));
+    setWindowTitle(QStringLiteral("Opciones de Programa"));
+    setWindowIcon(buttonIcon("puerto"));
+    setWindowModality(Qt::ApplicationModal);
+    setFont(windowFont());
+    resize(px(2610), px(2160));
+
+    auto* Frame1 = new QGroupBox(QStringLiteral("Puerto Serie"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twipRect(45, 45, 2475, 1545));
+    auto* Label4 = new QLabel(QStringLiteral("Puerto"), Frame1);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setGeometry(twipRect(135, 405, 600, 240));
+    cboPort = new QComboBox(Frame1);
+    cboPort->setObjectName(QStringLiteral("cboPort"));
+    cboPort->setEditable(true);
+    cboPort->setInsertPolicy(QComboBox::NoInsert);
+    cboPort->setGeometry(twipRect(945, 360, 1110, 315));
+    for (int n = 1; n <= 9; ++n)
+        cboPort->addItem(QString::number(n));
+    describeEntries();
+
+    const auto button = [this](const QString& text, int left, const char* name) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(twipRect(left, 1680, 1095, 375));
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+    QPushButton* cmdOK = button(QStringLiteral("Aceptar"), 120, "cmdOK");
+    QPushButton* Command2 = button(QStringLiteral("Cancelar"), 1440, "Command2");
+    connect(cmdOK, &QPushButton::clicked, this, &FrmOpciones::cmdOK_Click);
+    connect(Command2, &QPushButton::clicked, this, &FrmOpciones::Command2_Click);
+    QWidget::setTabOrder(cmdOK, Command2);
+    QWidget::setTabOrder(Command2, cboPort);
+
+    // Form_Load: the stored text as it stands, no entry selected.
+    cboPort->setCurrentIndex(-1);
+    cboPort->setEditText(puertoCom);
+    cmdOK->setFocus();
+    centerOnScreen(*this);
+}
+
+// Each entry tells which device it opens here and whether that exists, so an
+// operator with a USB adapter can find it.
+void FrmOpciones::describeEntries() {
+    for (int i = 0; i < cboPort->count(); ++i) {
+        const QString device = port_.deviceFor(i + 1);
+        const bool present = QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/'));
+        cboPort->setItemData(i, present ? device : QStringLiteral("%1 (no existe)").arg(device),
+                             Qt::ToolTipRole);
+    }
+}
+
+void FrmOpciones::cmdOK_Click() {
+    try {
+        AbrirPuerto(port_, cboPort->currentText());
+        MostrarPuerto(port_, status_);
+        status_.setPanelText(1, QString());
+        accept();
+    } catch (const Failure& failure) {
+        ErrorPuerto(failure.description(), box_, status_);
+    }
+}
+
+void FrmOpciones::Command2_Click() {
+    status_.setPanelText(1, QString());
+    reject();
+}
+
+void FrmOpciones::keyPressEvent(QKeyEvent* event) {
+    if (!swallowDialogKeys(*event))
+        QDialog::keyPressEvent(event);
+}
+
+} // namespace horvex

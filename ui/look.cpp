@@ -1,0 +1,41 @@
+#include "ui/look.h"
+
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWidget>
+
+namespace horvex {
+
+QFont windowFont(double pointSize, bool bold) {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+void centerOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = window.frameGeometry().size();
+    window.move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+}
+
+bool swallowDialogKeys(QKeyEvent& event) {
+    switch (event.key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event.accept();
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace horvex

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+
+class QKeyEvent;
+class QWidget;
+
+namespace horvex {
+
+// Geometry is laid out in twips, 15 to the pixel at 96 dpi; Qt scales the
+// pixels for high-dpi screens.
+constexpr int px(int twips) {
+    return (twips + 7) / 15;
+}
+
+constexpr QRect twipRect(int left, int top, int width, int height) {
+    return {px(left), px(top), px(width), px(height)};
+}
+
+// The windows' font: the classic 8-point sans, or the nearest sans there is.
+QFont windowFont(double pointSize = 8.25, bool bold = false);
+
+// Places a top-level window in the middle of its screen.
+void centerOnScreen(QWidget& window);
+
+// Our dialogs have no default and no cancel button: Enter and Escape do
+// nothing. Returns true when the key was one of them and is consumed.
+bool swallowDialogKeys(QKeyEvent& event);
+
+} // namespace horvex
