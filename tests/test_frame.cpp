@@ -20,7 +20,9 @@ QByteArray build(const ClockSchedule& s) {
     return buildFrame(s, QStringLiteral("&H14"), QStringLiteral("&H05"), QStringLiteral("&H09"));
 }
 
-quint8 at(const QByteArray& frame, int offset) { return static_cast<quint8>(frame.at(offset)); }
+quint8 at(const QByteArray& frame, int offset) {
+    return static_cast<quint8>(frame.at(offset));
+}
 
 } // namespace
 
@@ -62,13 +64,20 @@ private slots:
         QTest::addColumn<int>("check");
         QTest::addColumn<int>("hourByte");
         QTest::addColumn<int>("minuteByte");
-        QTest::newRow("24 long") << "24" << "00" << 1 << 0xD4 << 0x30;
-        QTest::newRow("00 long") << "00" << "00" << 1 << 0xB0 << 0x30;
-        QTest::newRow("minute 60") << "23" << "60" << 0 << 0x53 << 0x90;
-        QTest::newRow("minute 50") << "00" << "50" << 0 << 0x30 << 0x80;
-        QTest::newRow("minute 59") << "00" << "59" << 0 << 0x30 << 0x89;
-        QTest::newRow("greyed box") << "12" << "00" << 2 << 0x42 << 0x30;
-        QTest::newRow("one digit") << "7" << "5" << 0 << 0x37 << 0x35;
+        QTest::newRow("24 long") << "24"
+                                 << "00" << 1 << 0xD4 << 0x30;
+        QTest::newRow("00 long") << "00"
+                                 << "00" << 1 << 0xB0 << 0x30;
+        QTest::newRow("minute 60") << "23"
+                                   << "60" << 0 << 0x53 << 0x90;
+        QTest::newRow("minute 50") << "00"
+                                   << "50" << 0 << 0x30 << 0x80;
+        QTest::newRow("minute 59") << "00"
+                                   << "59" << 0 << 0x30 << 0x89;
+        QTest::newRow("greyed box") << "12"
+                                    << "00" << 2 << 0x42 << 0x30;
+        QTest::newRow("one digit") << "7"
+                                   << "5" << 0 << 0x37 << 0x35;
     }
     void valueBytes() {
         QFETCH(QString, hour);
@@ -131,18 +140,16 @@ private slots:
             build(s);
             QFAIL("a frame was built");
         } catch (const Failure& f) {
-            QVERIFY2(f.description().startsWith(named),
-                     qPrintable(f.description()));
+            QVERIFY2(f.description().startsWith(named), qPrintable(f.description()));
         }
     }
 
     void timeTextsNeedTheirMark() {
-        QVERIFY_THROWS_EXCEPTION(Failure, buildFrame(defaults(), QStringLiteral("14"),
-                                                     QStringLiteral("&H05"),
-                                                     QStringLiteral("&H09")));
-        QVERIFY_THROWS_EXCEPTION(
-            Failure, buildFrame(defaults(), QStringLiteral("&H14"), QStringLiteral("&H05"),
-                                QString()));
+        QVERIFY_THROWS_EXCEPTION(Failure,
+                                 buildFrame(defaults(), QStringLiteral("14"),
+                                            QStringLiteral("&H05"), QStringLiteral("&H09")));
+        QVERIFY_THROWS_EXCEPTION(Failure, buildFrame(defaults(), QStringLiteral("&H14"),
+                                                     QStringLiteral("&H05"), QString()));
     }
 
     void prepararDatosLeavesNothingToSendOnFailure() {

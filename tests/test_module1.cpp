@@ -28,9 +28,15 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("hora");
         QTest::addColumn<QString>("seg");
-        QTest::newRow("morning") << QTime(9, 5, 7) << "09:05:07  " << "&H09" << "&H07";
-        QTest::newRow("midnight") << QTime(0, 0, 0) << "00:00:00  " << "&H00" << "&H00";
-        QTest::newRow("evening") << QTime(23, 59, 58) << "23:59:58  " << "&H23" << "&H58";
+        QTest::newRow("morning") << QTime(9, 5, 7) << "09:05:07  "
+                                 << "&H09"
+                                 << "&H07";
+        QTest::newRow("midnight") << QTime(0, 0, 0) << "00:00:00  "
+                                  << "&H00"
+                                  << "&H00";
+        QTest::newRow("evening") << QTime(23, 59, 58) << "23:59:58  "
+                                 << "&H23"
+                                 << "&H58";
     }
     void clockDisplay() {
         QFETCH(QTime, time);
