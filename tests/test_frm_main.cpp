@@ -41,7 +41,9 @@ private slots:
         QCOMPARE(h.child<QToolButton>("Acerca")->toolTip(), QStringLiteral("Acerca de ..."));
 
         // Enlarging moves nothing but the docked status bar.
+        w.show();
         w.resize(900, 700);
+        QTRY_COMPARE(w.size(), QSize(900, 700));
         QCOMPARE(h.child<QComboBox>("cboHH_11")->geometry(), twipRect(720, 4560, 675, 315));
         const QRect bar = h.child<QStatusBar>("StatusBar1")->geometry();
         QCOMPARE(bar, QRect(0, 700 - px(375), 900, px(375)));

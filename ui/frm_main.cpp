@@ -57,6 +57,18 @@ void selectText(QComboBox* list, const QString& text) {
     list->setCurrentIndex(list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
+// A box's value as the clock link counts it: 0 clear, 1 ticked, 2 greyed.
+int checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
 QLabel* label(const QString& text, QWidget* parent, const QRect& geometry, const char* name) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(QLatin1String(name));
@@ -333,7 +345,7 @@ void FrmMain::cboMM_Click(int Index) {
 }
 
 void FrmMain::chkAla_Click(int Index) {
-    const int value = chkAla.at(static_cast<std::size_t>(Index))->checkState();
+    const int value = checkValue(chkAla.at(static_cast<std::size_t>(Index)));
     m_.setAlaChk(Index, value);
 }
 
@@ -348,8 +360,7 @@ void FrmMain::cmbLargo_Click() {
 ClockSchedule FrmMain::shownSchedule() const {
     ClockSchedule shown;
     for (std::size_t i = 0; i < kSlots; ++i)
-        shown.alarms[i] = {cboHH[i]->currentText(), cboMM[i]->currentText(),
-                           static_cast<int>(chkAla[i]->checkState())};
+        shown.alarms[i] = {cboHH[i]->currentText(), cboMM[i]->currentText(), checkValue(chkAla[i])};
     shown.shortRing = cmbCorto->currentText();
     shown.longRing = cmbLargo->currentText();
     return shown;
@@ -401,7 +412,10 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void FrmMain::Form_Unload() {
-    // Nothing is saved here; the port closes with the program.
+    // Nothing is saved here. The port is closed by hand because the program
+    // ends without unwinding, and the port's lock file must go with it.
+    if (MSComm1.PortOpen())
+        MSComm1.setPortOpen(false);
     if (services_.endProgram)
         services_.endProgram();
 }
