@@ -88,6 +88,20 @@ Failure cannotWrite(const QString& file) {
                        .arg(file));
 }
 
+// Once per save, before the first value: a value handed to QSettings gets
+// written sooner or later (event loop, destructor), whatever flush() says.
+void checkWritable(const QSettings& s) {
+    // Qt would rewrite a file it could not parse, dropping what it did not
+    // understand; keep the operator's file and say so instead.
+    if (s.status() == QSettings::FormatError)
+        throw Failure(
+            QStringLiteral("No se grabaron los datos: el archivo de configuración %1 no tiene "
+                           "un formato válido. Corríjalo o bórrelo y vuelva a grabar.")
+                .arg(s.fileName()));
+    if (!roomToWrite(s.fileName()))
+        throw cannotWrite(s.fileName());
+}
+
 } // namespace
 
 RegStore::RegStore() = default;
@@ -118,29 +132,24 @@ QString RegStore::GetSetting(const QString& section, const QString& key, const Q
 
 void RegStore::SaveSetting(const QString& section, const QString& key, const QString& value) {
     QSettings& s = settings();
-    // Qt would rewrite a file it could not parse, dropping what it did not
-    // understand; keep the operator's file and say so instead.
-    if (s.status() == QSettings::FormatError)
-        throw Failure(
-            QStringLiteral("No se grabaron los datos: el archivo de configuración %1 no tiene "
-                           "un formato válido. Corríjalo o bórrelo y vuelva a grabar.")
-                .arg(s.fileName()));
+    if (!writing_)
+        checkWritable(s);
     QStringList found = spellingsOf(s, {section, key});
     const QString target = found.isEmpty() ? newSpelling(s, {section, key}) : found.takeFirst();
     for (const QString& duplicate : found)
         s.remove(duplicate);
     s.setValue(target, value);
+    writing_ = true;
 }
 
 void RegStore::flush() {
+    writing_ = false;
     QSettings& s = settings();
-    const QString file = s.fileName();
-    if (!roomToWrite(file))
-        throw cannotWrite(file);
     s.sync();
     const QSettings::Status status = s.status();
     if (status == QSettings::NoError)
         return;
+    const QString file = s.fileName();
     // The status stays set for the object's life; start afresh next time.
     settings_.reset();
     if (status == QSettings::AccessError)
