@@ -2,7 +2,6 @@
 
 #include <QSettings>
 #include <QString>
-
 #include <memory>
 #include <optional>
 
@@ -38,6 +37,7 @@ private:
     QSettings& settings();
 
     std::unique_ptr<QSettings> settings_;
+    bool writing_ = false; // values handed to QSettings since the last flush()
 };
 
 } // namespace horvex

@@ -1,0 +1,63 @@
+#include "schedule/reg_sett.h"
+
+#include "schedule/failure.h"
+
+namespace horvex {
+
+namespace {
+
+const QString kTAla = QStringLiteral("TAla");
+const QString kComm = QStringLiteral("COMM");
+const QString kHH = QStringLiteral("HH");
+const QString kMM = QStringLiteral("MM");
+const QString kAla = QStringLiteral("ALA");
+
+QString slotKey(const char* control, std::size_t i) {
+    return QLatin1String(control) + QString::number(i);
+}
+
+// A check value is a decimal number 0..255 and nothing else: no sign, no
+// blanks, no empty text.
+std::uint8_t toCheckValue(const QString& text, const QString& key) {
+    bool digitsOnly = !text.isEmpty();
+    for (const QChar c : text)
+        digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    bool ok = false;
+    const uint value = digitsOnly ? text.toUInt(&ok) : 0;
+    if (!ok || value > 255)
+        throw Failure(QStringLiteral("Valor no válido en %1/%2: \"%3\" (se espera un número "
+                                     "de 0 a 255)")
+                          .arg(kAla, key, text));
+    return static_cast<std::uint8_t>(value);
+}
+
+} // namespace
+
+void LoadRegSett(Module1& m, RegStore& store) {
+    m.TAlaCorto = store.GetSetting(kTAla, QStringLiteral("Corto"), QStringLiteral("02"));
+    m.TAlaLargo = store.GetSetting(kTAla, QStringLiteral("Largo"), QStringLiteral("05"));
+    m.PuertoCom = store.GetSetting(kComm, QStringLiteral("cboPort"), QStringLiteral("04"));
+    for (std::size_t i = 0; i < kSlots; ++i)
+        m.AlaHora[i] = store.GetSetting(kHH, slotKey("cboHH", i), QStringLiteral("24"));
+    for (std::size_t i = 0; i < kSlots; ++i)
+        m.AlaMin[i] = store.GetSetting(kMM, slotKey("cboMM", i), QStringLiteral("00"));
+    for (std::size_t i = 0; i < kSlots; ++i) {
+        const QString key = slotKey("chkAla", i);
+        m.AlaChk[i] = toCheckValue(store.GetSetting(kAla, key, QStringLiteral("0")), key);
+    }
+}
+
+void SaveRegSett(const Module1& m, RegStore& store) {
+    store.SaveSetting(kTAla, QStringLiteral("Corto"), m.TAlaCorto);
+    store.SaveSetting(kTAla, QStringLiteral("Largo"), m.TAlaLargo);
+    store.SaveSetting(kComm, QStringLiteral("cboport"), m.PuertoCom);
+    for (std::size_t i = 0; i < kSlots; ++i)
+        store.SaveSetting(kHH, slotKey("cboHH", i), m.AlaHora[i]);
+    for (std::size_t i = 0; i < kSlots; ++i)
+        store.SaveSetting(kMM, slotKey("cboMM", i), m.AlaMin[i]);
+    for (std::size_t i = 0; i < kSlots; ++i)
+        store.SaveSetting(kAla, slotKey("chkAla", i), QString::number(m.AlaChk[i]));
+    store.flush();
+}
+
+} // namespace horvex
