@@ -41,6 +41,11 @@ public:
     QString deviceFor(int port) const;
 
 private:
+    // "COM4 (/dev/ttyS3)": the port and the device tried, for failure texts.
+    QString portLabel() const;
+    // The serial layer's reason for the last failure, prefixed by portLabel().
+    QString layerReason() const;
+
     PortDeviceMap deviceMap_;
     std::int16_t commPort_ = 1;
     QSerialPort serial_;
