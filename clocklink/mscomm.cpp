@@ -8,8 +8,6 @@ namespace {
 
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 255;
-// Nothing is ever read from the clock; a small buffer keeps stray input bounded.
-constexpr qint64 kReadBufferSize = 1024;
 // One character takes about 4 ms at 2400 baud; a second means the line is stuck.
 constexpr int kWriteTimeoutMs = 1000;
 
@@ -23,22 +21,24 @@ MSComm1::MSComm1(PortDeviceMap deviceMap)
     serial_.setParity(QSerialPort::NoParity);
     serial_.setStopBits(QSerialPort::OneStop);
     serial_.setFlowControl(QSerialPort::NoFlowControl);
-    serial_.setReadBufferSize(kReadBufferSize);
 }
 
 void MSComm1::setCommPort(std::int16_t port) {
     if (port < kFirstPort || port > kLastPort)
-        throw Failure(QStringLiteral("El número de puerto %1 no es válido: debe estar entre %2 y %3")
-                          .arg(port)
-                          .arg(kFirstPort)
-                          .arg(kLastPort));
+        throw Failure(
+            QStringLiteral("El número de puerto %1 no es válido: debe estar entre %2 y %3")
+                .arg(port)
+                .arg(kFirstPort)
+                .arg(kLastPort));
     if (PortOpen())
         throw Failure(QStringLiteral("COM%1 está abierto: ciérrelo antes de cambiar de puerto")
                           .arg(commPort_));
     commPort_ = port;
 }
 
-bool MSComm1::PortOpen() const { return serial_.isOpen(); }
+bool MSComm1::PortOpen() const {
+    return serial_.isOpen();
+}
 
 void MSComm1::setPortOpen(bool open) {
     if (open == PortOpen())
@@ -49,9 +49,11 @@ void MSComm1::setPortOpen(bool open) {
         return;
     }
     serial_.setPortName(deviceFor(commPort_));
-    // ReadWrite, as for any serial line; the read side only ever fills the
-    // bounded buffer and is never looked at.
-    if (!serial_.open(QIODevice::ReadWrite)) {
+    // Write only: nothing is ever read from the clock, and with a read side a
+    // hang-up surfaces as a read error without a usable description while we
+    // wait for a write; without it the write itself fails with the system's
+    // reason ("Input/output error").
+    if (!serial_.open(QIODevice::WriteOnly)) {
         const QString reason = layerReason();
         serial_.clearError();
         throw Failure(reason);
@@ -69,14 +71,10 @@ void MSComm1::Output(char byte) {
     if (sent && serial_.error() == QSerialPort::NoError)
         return;
 
+    // A port that failed a write (adapter unplugged, line hung up, stuck) is
+    // closed, so that nothing queued is sent later and PortOpen tells the truth.
     const QString reason = layerReason();
-    if (serial_.error() == QSerialPort::ResourceError) {
-        // The device is gone (adapter unplugged, line hung up).
-        serial_.close();
-    } else {
-        // Leave nothing queued that the next upload would send first.
-        serial_.clear(QSerialPort::Output);
-    }
+    serial_.close();
     serial_.clearError();
     throw Failure(reason);
 }
@@ -111,9 +109,8 @@ QString MSComm1::layerReason() const {
 #ifndef Q_OS_WIN
     if (serial_.error() == QSerialPort::PermissionError &&
         reason.contains(QLatin1String("Permission denied")))
-        reason += QStringLiteral(
-            ". Su usuario no tiene acceso al puerto: añádalo al grupo dialout "
-            "(sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión");
+        reason += QStringLiteral(". Su usuario no tiene acceso al puerto: añádalo al grupo dialout "
+                                 "(sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión");
 #endif
     return QStringLiteral("%1: %2").arg(portLabel(), reason);
 }

@@ -3,7 +3,6 @@
 #include "schedule/failure.h"
 
 #include <QRegularExpression>
-
 #include <limits>
 
 namespace horvex {

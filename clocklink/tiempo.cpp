@@ -1,7 +1,6 @@
 #include "clocklink/tiempo.h"
 
 #include <QCoreApplication>
-
 #include <chrono>
 #include <cmath>
 #include <thread>
