@@ -35,8 +35,7 @@ char encodeListText(const QString& text, const QString& field, int extra = 0) {
         throw Failure(QStringLiteral("%1: ningún valor seleccionado").arg(field));
     const int packed = packedDigits(text);
     if (packed < 0)
-        throw Failure(
-            QStringLiteral("%1: \"%2\" no es un valor de dos dígitos").arg(field, text));
+        throw Failure(QStringLiteral("%1: \"%2\" no es un valor de dos dígitos").arg(field, text));
     return toByte(packed + kDigitBase + extra, field, text);
 }
 

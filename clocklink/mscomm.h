@@ -2,7 +2,6 @@
 
 #include <QSerialPort>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -33,7 +32,7 @@ public:
 
     // Hands one byte to the line and waits until it has left the program.
     // Throws Failure when the port is closed or the write fails; after a
-    // hang-up the port is closed.
+    // failed write (hang-up, unplugged adapter) the port is closed.
     void Output(char byte);
 
     // The device that port n opens: COMn on Windows; on Unix the mapped
@@ -41,6 +40,11 @@ public:
     QString deviceFor(int port) const;
 
 private:
+    // "COM4 (/dev/ttyS3)": the port and the device tried, for failure texts.
+    QString portLabel() const;
+    // The serial layer's reason for the last failure, prefixed by portLabel().
+    QString layerReason() const;
+
     PortDeviceMap deviceMap_;
     std::int16_t commPort_ = 1;
     QSerialPort serial_;

@@ -4,7 +4,6 @@
 #include "clocklink/operator.h"
 
 #include <QString>
-
 #include <cstdint>
 
 namespace horvex {

@@ -1,0 +1,118 @@
+#include "clocklink/mscomm.h"
+
+#include "schedule/failure.h"
+
+namespace horvex {
+
+namespace {
+
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 255;
+// One character takes about 4 ms at 2400 baud; a second means the line is stuck.
+constexpr int kWriteTimeoutMs = 1000;
+
+} // namespace
+
+MSComm1::MSComm1(PortDeviceMap deviceMap)
+    : deviceMap_(std::move(deviceMap)) {
+    // The clock's line; these apply at every open and are never changed.
+    serial_.setBaudRate(QSerialPort::Baud2400);
+    serial_.setDataBits(QSerialPort::Data8);
+    serial_.setParity(QSerialPort::NoParity);
+    serial_.setStopBits(QSerialPort::OneStop);
+    serial_.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+void MSComm1::setCommPort(std::int16_t port) {
+    if (port < kFirstPort || port > kLastPort)
+        throw Failure(
+            QStringLiteral("El número de puerto %1 no es válido: debe estar entre %2 y %3")
+                .arg(port)
+                .arg(kFirstPort)
+                .arg(kLastPort));
+    if (PortOpen())
+        throw Failure(QStringLiteral("COM%1 está abierto: ciérrelo antes de cambiar de puerto")
+                          .arg(commPort_));
+    commPort_ = port;
+}
+
+bool MSComm1::PortOpen() const {
+    return serial_.isOpen();
+}
+
+void MSComm1::setPortOpen(bool open) {
+    if (open == PortOpen())
+        return;
+    if (!open) {
+        serial_.close();
+        serial_.clearError();
+        return;
+    }
+    serial_.setPortName(deviceFor(commPort_));
+    // Write only: nothing is ever read from the clock, and with a read side a
+    // hang-up surfaces as a read error without a usable description while we
+    // wait for a write; without it the write itself fails with the system's
+    // reason ("Input/output error").
+    if (!serial_.open(QIODevice::WriteOnly)) {
+        const QString reason = layerReason();
+        serial_.clearError();
+        throw Failure(reason);
+    }
+}
+
+void MSComm1::Output(char byte) {
+    if (!PortOpen())
+        throw Failure(QStringLiteral("%1: el puerto no está abierto").arg(portLabel()));
+    // write() only queues the byte; wait until it has been handed to the
+    // system, so that the pause that follows paces the line.
+    bool sent = serial_.write(&byte, 1) == 1;
+    while (sent && serial_.bytesToWrite() > 0)
+        sent = serial_.waitForBytesWritten(kWriteTimeoutMs);
+    if (sent && serial_.error() == QSerialPort::NoError)
+        return;
+
+    // A port that failed a write (adapter unplugged, line hung up, stuck) is
+    // closed, so that nothing queued is sent later and PortOpen tells the truth.
+    const QString reason = layerReason();
+    serial_.close();
+    serial_.clearError();
+    throw Failure(reason);
+}
+
+QString MSComm1::deviceFor(int port) const {
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    if (deviceMap_) {
+        if (const std::optional<QString> mapped = deviceMap_(port)) {
+            const QString device = mapped->trimmed();
+            if (!device.isEmpty())
+                return device;
+        }
+    }
+    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+QString MSComm1::portLabel() const {
+    const QString name = QStringLiteral("COM%1").arg(commPort_);
+    const QString device = deviceFor(commPort_);
+    return device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
+}
+
+QString MSComm1::layerReason() const {
+    QString reason = serial_.error() == QSerialPort::NoError ? QString() : serial_.errorString();
+    // Qt says "Unknown error" when it has nothing to say; that helps no one.
+    if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
+        reason = QStringLiteral("fallo del puerto serie sin descripción (código %1)")
+                     .arg(static_cast<int>(serial_.error()));
+#ifndef Q_OS_WIN
+    if (serial_.error() == QSerialPort::PermissionError &&
+        reason.contains(QLatin1String("Permission denied")))
+        reason += QStringLiteral(". Su usuario no tiene acceso al puerto: añádalo al grupo dialout "
+                                 "(sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión");
+#endif
+    return QStringLiteral("%1: %2").arg(portLabel(), reason);
+}
+
+} // namespace horvex

@@ -1,0 +1,91 @@
+#include "clocklink/upload.h"
+
+#include "clocklink/frame.h"
+#include "clocklink/puerto.h"
+#include "schedule/failure.h"
+
+#include <utility>
+
+namespace horvex {
+
+namespace {
+
+constexpr double kCharacterPause = 0.01;
+
+// Marks the command as running for its whole length, failures included.
+class RunningFlag {
+public:
+    explicit RunningFlag(bool& flag)
+        : flag_(flag) {
+        flag_ = true;
+    }
+    ~RunningFlag() { flag_ = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+UploadCommand::UploadCommand(Module1& m, MSComm1& port, StatusLine& status, MessageBox& box,
+                             Pause& pause, ShownSchedule shown)
+    : m_(m)
+    , port_(port)
+    , status_(status)
+    , box_(box)
+    , pause_(pause)
+    , shown_(std::move(shown)) {}
+
+void UploadCommand::Actualizar_Click() {
+    // The pauses pump events, so the button can be pressed again mid-upload;
+    // a second frame must never interleave with the first on the line.
+    if (running_)
+        return;
+    const RunningFlag flag(running_);
+    try {
+        status_.setPanelText(1, QStringLiteral("Conecte el Reloj y verifique que se encuentra "
+                                               "encendido"));
+        pause_.Tiempo(2);
+        status_.setPanelText(1, QStringLiteral("Preparando datos ..."));
+        pause_.Tiempo(2);
+        // Read what the window shows only now: the clock display has just had
+        // its chance to refresh the time of day.
+        PrepararDatos(m_, shown_());
+        status_.setPanelText(1, QStringLiteral("Transmitiendo datos al RELOJ ..."));
+        saco_RS232();
+        pause_.Tiempo(1);
+        status_.setPanelText(1, QStringLiteral("--- Debe responder el reloj con un beep ---"));
+        pause_.Tiempo(2);
+        status_.setPanelText(1, QString());
+    } catch (const Failure& failure) {
+        ErrorPuerto(failure.description(), box_, status_);
+    }
+}
+
+void UploadCommand::saco_RS232() {
+    m_.LargoTx = QString::number(m_.DatosTx.size());
+    const int count = m_.LargoTx.toInt();
+    if (count > 0 && !port_.PortOpen())
+        throw Failure(QStringLiteral("COM%1 no está abierto: no se ha enviado nada al reloj")
+                          .arg(port_.CommPort()));
+    for (int i = 0; i < count; ++i) {
+        if (i >= m_.DatosTx.size())
+            throw Failure(QStringLiteral("La trama cambió durante el envío: enviados %1 de %2 "
+                                         "caracteres")
+                              .arg(i)
+                              .arg(count));
+        try {
+            port_.Output(m_.DatosTx.at(i));
+        } catch (const Failure& failure) {
+            throw Failure(QStringLiteral("%1 (envío interrumpido: enviados %2 de %3 caracteres)")
+                              .arg(failure.description())
+                              .arg(i)
+                              .arg(count));
+        }
+        pause_.Tiempo(kCharacterPause);
+    }
+}
+
+} // namespace horvex

@@ -1,0 +1,132 @@
+#include "clocklink/puerto.h"
+#include "clocklink_fakes.h"
+#include "schedule/failure.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <map>
+
+using namespace horvex;
+
+class TestPuerto : public QObject {
+    Q_OBJECT
+private slots:
+    void portNumberFromText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number"); // 0: a failure naming the text
+        QTest::newRow("4") << "4" << 4;
+        QTest::newRow("04") << "04" << 4;
+        QTest::newRow("negative") << "-3" << -3;
+        QTest::newRow("letters") << "abc" << 0;
+        QTest::newRow("too large") << "99999" << 0;
+        QTest::newRow("empty") << "" << 0;
+    }
+    void portNumberFromText() {
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        if (number != 0) {
+            QCOMPARE(horvex::portNumberFromText(text), number);
+            return;
+        }
+        try {
+            horvex::portNumberFromText(text);
+            QFAIL("accepted");
+        } catch (const Failure& f) {
+            QVERIFY2(f.description().contains(text), qPrintable(f.description()));
+        }
+    }
+
+    void mostrarPuerto_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("panel");
+        QTest::newRow("4") << "4"
+                           << "COM4: 2400,N,8,1";
+        QTest::newRow("04") << "04"
+                            << "COM4: 2400,N,8,1";
+        QTest::newRow("10") << "10"
+                            << "COM10: 2400,N,8,1";
+    }
+    void mostrarPuerto() {
+        QFETCH(QString, text);
+        QFETCH(QString, panel);
+        Pty pty;
+        MSComm1 port([&](int) { return std::optional(pty.path()); });
+        RecordingStatus status;
+        AbrirPuerto(port, text);
+        AbrirPuerto(port, text); // reopening the open port closes it first
+        QVERIFY(port.PortOpen());
+        MostrarPuerto(port, status);
+        QCOMPARE(status.panel(2), QStringList{panel});
+    }
+
+    void defaultDevices() {
+#ifdef Q_OS_WIN
+        QCOMPARE(MSComm1().deviceFor(4), "COM4");
+#else
+        QCOMPARE(MSComm1().deviceFor(1), "/dev/ttyS0");
+        QCOMPARE(MSComm1([](int) { return std::optional<QString>(); }).deviceFor(4), "/dev/ttyS3");
+#endif
+    }
+
+    // A failed (re)open from an open port: the box, panel 1, and no port open.
+    // "%1" in a description stands for the device tried.
+    void openFailures_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<int>("commPort");
+        const QString range = QStringLiteral("El número de puerto %1 no es válido: debe estar "
+                                             "entre 1 y 255");
+        QTest::newRow("letters") << "abc"
+                                 << "\"abc\" no es un número de puerto" << 4;
+        QTest::newRow("zero") << "0" << range.arg(0) << 4;
+        QTest::newRow("256") << "256" << range.arg(256) << 4;
+        QTest::newRow("missing") << "7"
+                                 << "COM7 (%1): No such file or directory" << 7;
+        QTest::newRow("no permission")
+            << "8"
+            << "COM8 (%1): Permission denied. Su usuario no tiene acceso al puerto: añádalo al "
+               "grupo dialout (sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión"
+            << 8;
+        QTest::newRow("held elsewhere")
+            << "9"
+            << "COM9 (%1): Permission error while locking the device" << 9;
+    }
+    void openFailures() {
+        QFETCH(QString, text);
+        QFETCH(QString, description);
+        QFETCH(int, commPort);
+        if (commPort == 8 && ::geteuid() == 0)
+            QSKIP("root opens any device");
+        Pty pty, held;
+        QTemporaryDir dir;
+        const QString locked = dir.filePath(QStringLiteral("ttyLocked"));
+        QFile(locked).open(QIODevice::WriteOnly);
+        QFile::setPermissions(locked, {});
+        const std::map<int, QString> devices{
+            {4, pty.path()}, {7, "/nonexistent/ttyHX"}, {8, locked}, {9, held.path()}};
+        const auto map = [&](int n) { return std::optional(devices.at(n)); };
+        MSComm1 port(map), other(map);
+        other.setCommPort(9);
+        other.setPortOpen(true);
+        AbrirPuerto(port, QStringLiteral("4"));
+
+        RecordingStatus status;
+        RecordingBox box;
+        try {
+            AbrirPuerto(port, text);
+            QFAIL("opened");
+        } catch (const Failure& f) {
+            ErrorPuerto(f.description(), box, status);
+        }
+        if (description.contains(QLatin1String("%1")))
+            description = description.arg(devices.at(commPort));
+        QCOMPARE(box.titles, QStringList{"Fallo Inicializacion de Puerto!"});
+        QCOMPARE(box.prompts, QStringList{portPrompt(description)});
+        QCOMPARE(status.texts, (QList<QPair<int, QString>>{{1, "Error de Puerto Serie ..."}}));
+        QVERIFY(!port.PortOpen());
+        QCOMPARE(port.CommPort(), commPort);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPuerto)
+#include "test_puerto.moc"
