@@ -23,7 +23,7 @@ FrmAcerca::FrmAcerca(QWidget* owner)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(twipRect(480, 180, 3795, 2265));
     Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Picture1->setPixmap(QPixmap(QStringLiteral(":/about.jpg")));
+    Picture1->setPixmap(QPixmap(aboutPicturePath()));
 
     const auto line = [this](const QString& text, const QRect& geometry, const char* name) {
         auto* label = new QLabel(text, this);

@@ -1,14 +1,48 @@
 #pragma once
 
 #include <QIcon>
+#include <QSize>
+#include <QString>
+
+// Q_INIT_RESOURCE declares the registration function where it expands, so it
+// must stay outside any namespace.
+inline void horvexRegisterPictures() {
+    Q_INIT_RESOURCE(horvex);
+}
 
 namespace horvex {
 
-inline QIcon horvexIcon() {
-    return {};
+// The pictures are compiled into a static library; without a reference to
+// their registration the linker drops them, so every getter makes sure first.
+inline void initPictures() {
+    static const bool registered = (horvexRegisterPictures(), true);
+    (void)registered;
 }
-inline QIcon buttonIcon(const char*) {
-    return {};
+
+// Application and window icon, every size drawn, so Qt never scales up.
+inline QIcon horvexIcon() {
+    initPictures();
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/horvex-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+// A 24 x 24 button or dialog icon ("opciones", "grabar", "acerca", "salir",
+// "puerto"); the 48 px drawing serves high-dpi screens.
+inline QIcon buttonIcon(const char* name) {
+    initPictures();
+    QIcon icon;
+    for (const int size : {24, 48})
+        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size),
+                     QSize(size, size));
+    return icon;
+}
+
+// The About box picture, 250 x 148 pixels, meant to be drawn unscaled.
+inline QString aboutPicturePath() {
+    initPictures();
+    return QStringLiteral(":/about.jpg");
 }
 
 } // namespace horvex
