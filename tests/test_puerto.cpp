@@ -11,31 +11,6 @@ using namespace horvex;
 class TestPuerto : public QObject {
     Q_OBJECT
 private slots:
-    void portNumberFromText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("number"); // 0: a failure naming the text
-        QTest::newRow("4") << "4" << 4;
-        QTest::newRow("04") << "04" << 4;
-        QTest::newRow("negative") << "-3" << -3;
-        QTest::newRow("letters") << "abc" << 0;
-        QTest::newRow("too large") << "99999" << 0;
-        QTest::newRow("empty") << "" << 0;
-    }
-    void portNumberFromText() {
-        QFETCH(QString, text);
-        QFETCH(int, number);
-        if (number != 0) {
-            QCOMPARE(horvex::portNumberFromText(text), number);
-            return;
-        }
-        try {
-            horvex::portNumberFromText(text);
-            QFAIL("accepted");
-        } catch (const Failure& f) {
-            QVERIFY2(f.description().contains(text), qPrintable(f.description()));
-        }
-    }
-
     void mostrarPuerto_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("panel");
@@ -78,7 +53,13 @@ private slots:
                                              "entre 1 y 255");
         QTest::newRow("letters") << "abc"
                                  << "\"abc\" no es un número de puerto" << 4;
+        QTest::newRow("too large")
+            << "99999"
+            << "El número de puerto \"99999\" está fuera de rango (-32768 a 32767)" << 4;
+        QTest::newRow("empty") << ""
+                               << "No se ha indicado ningún número de puerto" << 4;
         QTest::newRow("zero") << "0" << range.arg(0) << 4;
+        QTest::newRow("negative") << "-1" << range.arg(-1) << 4;
         QTest::newRow("256") << "256" << range.arg(256) << 4;
         QTest::newRow("missing") << "7"
                                  << "COM7 (%1): No such file or directory" << 7;
