@@ -1,4 +1,5 @@
 #include "decoder.h"
+#include "listener.h"
 #include "report.h"
 
 #include <QProcess>
@@ -163,12 +164,31 @@ private slots:
         feed(workedExample().left(30)); // cut short: ends after a quiet second
         QCOMPARE(out.size(), 2);
         QCOMPARE(out[0].bytes, QByteArray("zz"));
+        QCOMPARE(decode(out[0].bytes).problems.size(), 2); // no STX, too short; no field noise
         QCOMPARE(out[1].bytes, workedExample());
         QVERIFY(!s.expire(t + 1000));
         const std::optional<Chunk> cut = s.expire(t + 1001);
         QVERIFY(cut && cut->endedBySilence);
         QCOMPARE(cut->bytes, workedExample().left(30));
         QCOMPARE(s.msUntilExpiry(t), -1.0);
+    }
+
+    void listenerReadsWhatTheSenderWrites() {
+        QString error;
+        const std::unique_ptr<Listener> clock = Listener::openPty(&error);
+        QVERIFY2(clock, qPrintable(error));
+        const QByteArray frame = with(5, 0x90) + workedExample(); // a good frame and another
+        const int fd = ::open(qPrintable(clock->path()), O_WRONLY | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, frame.constData(), frame.size()), ssize_t(frame.size()));
+        ::close(fd); // the clock's own hold keeps the line alive
+        for (const QByteArray& expected : {with(5, 0x90), workedExample()}) {
+            const std::optional<Chunk> chunk = clock->next(5000);
+            QVERIFY2(chunk, qPrintable(clock->error()));
+            QCOMPARE(chunk->bytes.toHex(' '), expected.toHex(' ')); // CR LF untouched
+            QVERIFY(decode(chunk->bytes, chunk->arrivalMs).ok());
+        }
+        QVERIFY(!clock->next(0));
     }
 
     void processOnce_data() {

@@ -190,12 +190,18 @@ Decoded decode(const QByteArray& bytes, const QList<double>& arrivalMs) {
     };
 
     const int size = static_cast<int>(bytes.size());
-    for (int offset = 0; offset < std::min(size, kFrameSize); ++offset) {
+    // Without STX the clock takes none of it as a frame: its fields mean nothing.
+    const bool started = size > 0 && static_cast<quint8>(bytes[0]) == kStx;
+    const int checked = started ? std::min(size, kFrameSize) : std::min(size, 1);
+    for (int offset = 0; offset < checked; ++offset) {
         const auto raw = static_cast<quint8>(bytes[offset]);
         if (const auto expected = fixedByte(offset)) {
             if (raw != *expected)
-                problem(offset,
-                        QStringLiteral("%1, expected %2").arg(hexByte(raw), hexByte(*expected)));
+                problem(offset, QStringLiteral("%1, expected %2%3")
+                                    .arg(hexByte(raw), hexByte(*expected),
+                                         offset == 0 ? QStringLiteral(" (STX); the clock ignores "
+                                                                      "what comes before an STX")
+                                                     : QString()));
             continue;
         }
         const auto value = valueAt(offset, raw);

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QStringList>
+#include <cmath>
 
 namespace horvex::reloj {
 
@@ -13,6 +14,10 @@ QString two(int n) {
 
 QString ms(double v) {
     return QString::number(v, 'f', 1);
+}
+
+double rounded(double v) {
+    return std::round(v * 100) / 100;
 }
 
 QString slotCell(int i, const Slot& s) {
@@ -38,7 +43,7 @@ QString goodReport(const Decoded& d) {
     QString out = QStringLiteral("Good frame, %1 bytes\n").arg(d.bytes.size());
     out += QStringLiteral("Time of day set: %1:%2:%3\n")
                .arg(two(f.hour), two(f.minute), two(f.second));
-    out += QStringLiteral("Alarm alarms:\n");
+    out += QStringLiteral("Alarm slots:\n");
     constexpr int kRows = kSlotCount / 3;
     for (int r = 0; r < kRows; ++r) {
         QStringList cells;
@@ -67,7 +72,12 @@ QString textReport(const Decoded& d, bool endedBySilence) {
             .arg(endedBySilence ? QStringLiteral(", then more than 1 s of silence") : QString());
     for (const Problem& p : d.problems)
         out += QStringLiteral("  ") + p.text() + QLatin1Char('\n');
-    out += QStringLiteral("  received: %1\n").arg(QString::fromLatin1(d.bytes.toHex(' ')));
+    out += QStringLiteral("  received:\n");
+    constexpr int kPerLine = 16;
+    for (qsizetype at = 0; at < d.bytes.size(); at += kPerLine)
+        out += QStringLiteral("    %1: %2\n")
+                   .arg(at, 2, 10, QLatin1Char('0'))
+                   .arg(QString::fromLatin1(d.bytes.mid(at, kPerLine).toHex(' ').toUpper()));
     out += gapLine(d);
     out += QStringLiteral("No beep.\n");
     return out;
@@ -76,7 +86,7 @@ QString textReport(const Decoded& d, bool endedBySilence) {
 QJsonObject jsonReport(const Decoded& d, bool endedBySilence) {
     QJsonObject o{{QStringLiteral("ok"), d.ok()},
                   {QStringLiteral("length"), static_cast<int>(d.bytes.size())},
-                  {QStringLiteral("hex"), QString::fromLatin1(d.bytes.toHex(' '))},
+                  {QStringLiteral("hex"), QString::fromLatin1(d.bytes.toHex(' ').toUpper())},
                   {QStringLiteral("endedBySilence"), endedBySilence}};
     if (d.frame) {
         const Frame& f = *d.frame;
@@ -99,10 +109,11 @@ QJsonObject jsonReport(const Decoded& d, bool endedBySilence) {
                                     {QStringLiteral("reason"), p.reason}});
     o.insert(QStringLiteral("problems"), problems);
     if (d.gaps && d.gaps->count > 0)
-        o.insert(QStringLiteral("gapsMs"), QJsonObject{{QStringLiteral("count"), d.gaps->count},
-                                                       {QStringLiteral("min"), d.gaps->minMs},
-                                                       {QStringLiteral("median"), d.gaps->medianMs},
-                                                       {QStringLiteral("max"), d.gaps->maxMs}});
+        o.insert(QStringLiteral("gapsMs"),
+                 QJsonObject{{QStringLiteral("count"), d.gaps->count},
+                             {QStringLiteral("min"), rounded(d.gaps->minMs)},
+                             {QStringLiteral("median"), rounded(d.gaps->medianMs)},
+                             {QStringLiteral("max"), rounded(d.gaps->maxMs)}});
     return o;
 }
 
