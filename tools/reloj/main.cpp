@@ -1,0 +1,79 @@
+// horvex-reloj: a virtual bell clock. It listens on a pseudo-terminal (or on a
+// serial device given on the command line, for a real null-modem cable) at
+// 2400 8N1 and checks every upload frame as the clock would need it.
+
+#include "listener.h"
+#include "report.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <cstdio>
+
+using namespace horvex::reloj;
+
+namespace {
+
+enum Exit { kGood = 0, kBad = 1, kLineError = 2 };
+
+void print(const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+// Prints one chunk; true when it was a good frame.
+bool report(const Chunk& c, bool json) {
+    const Decoded d = decode(c.bytes, c.arrivalMs);
+    if (json)
+        print(QString::fromUtf8(
+                  QJsonDocument(jsonReport(d, c.endedBySilence)).toJson(QJsonDocument::Compact)) +
+              QLatin1Char('\n'));
+    else
+        print(textReport(d, c.endedBySilence) + QLatin1Char('\n'));
+    return d.ok();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("horvex-reloj"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A virtual bell clock: checks and shows every upload frame it receives.\n"
+                       "Without a device it creates a pseudo-terminal and prints its path."));
+    parser.addHelpOption();
+    const QCommandLineOption once(QStringLiteral("once"),
+                                  QStringLiteral("Exit after one frame: 0 if good, 1 if not."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print each frame as one line of JSON."));
+    parser.addOptions({once, json});
+    parser.addPositionalArgument(QStringLiteral("device"),
+                                 QStringLiteral("Serial device to listen on, e.g. /dev/ttyUSB0."),
+                                 QStringLiteral("[device]"));
+    parser.process(app);
+
+    const QStringList args = parser.positionalArguments();
+    if (args.size() > 1)
+        parser.showHelp(kLineError);
+    QString error;
+    const std::unique_ptr<Listener> line =
+        args.isEmpty() ? Listener::openPty(&error) : Listener::openDevice(args.first(), &error);
+    if (!line) {
+        std::fprintf(stderr, "horvex-reloj: %s\n", qPrintable(error));
+        return kLineError;
+    }
+
+    // The path goes to stderr so that stdout carries nothing but frame reports.
+    std::fprintf(stderr, "Virtual clock listening on %s (2400 8N1, raw)\n",
+                 qPrintable(line->path()));
+    std::fflush(stderr);
+    while (const std::optional<Chunk> chunk = line->next()) {
+        const bool good = report(*chunk, parser.isSet(json));
+        if (parser.isSet(once))
+            return good ? kGood : kBad;
+    }
+    std::fprintf(stderr, "horvex-reloj: %s\n", qPrintable(line->error()));
+    return kLineError;
+}
