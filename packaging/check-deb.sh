@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks it the way a user meets it: the menu
+# entry and the AppStream data validate, the .deb installs with apt, its
+# programs start, the menu entry and the icons are in place, and removing the
+# package leaves none of its files behind.
+#
+# Usage, as root, from anywhere:  packaging/check-deb.sh [build-dir]
+# The build dir defaults to build/ and is configured if it is not yet.
+# This installs and then removes the horvex package on this machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+app_id=org.horvex.Horvex
+sizes="16 24 32 48 64 128 256"
+
+fail() {
+    echo "check-deb: FAIL: $*" >&2
+    exit 1
+}
+step() { echo "check-deb: $*"; }
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
+
+[ "$(id -u)" -eq 0 ] || fail "run as root: the check installs and removes the package"
+installed horvex && fail "horvex is already installed; remove it first (apt-get remove horvex)"
+
+# Validators, and dpkg-shlibdeps + file so the .deb lists libc6 and libstdc++6.
+missing=""
+for p in desktop-file-utils appstream dpkg-dev file; do
+    installed "$p" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    apt-get update
+    # shellcheck disable=SC2086 # one word per package
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+fi
+
+step "validating the desktop entry and the AppStream metadata"
+out=$(desktop-file-validate "packaging/$app_id.desktop" 2>&1) || fail "desktop-file-validate: $out"
+[ -z "$out" ] || fail "desktop-file-validate: $out"
+# --strict fails on warnings too; only pedantic notes pass (the id's capital
+# letters, which the reverse-DNS id keeps on purpose).
+appstreamcli validate --no-net --strict "packaging/$app_id.metainfo.xml"
+
+step "building the package"
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build"
+rm -f "$build"/horvex_*.deb
+(cd "$build" && cpack -G DEB)
+debs=("$build"/horvex_*.deb)
+if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    fail "expected one horvex_*.deb in $build"
+fi
+deb=$(realpath "${debs[0]}")
+version=$(dpkg-deb -f "$deb" Version)
+arch=$(dpkg --print-architecture)
+[ "$(basename "$deb")" = "horvex_${version}_${arch}.deb" ] || fail "unexpected file name $(basename "$deb")"
+[ "$(dpkg-deb -f "$deb" Package)" = horvex ] || fail "package name is not horvex"
+depends=$(dpkg-deb -f "$deb" Depends)
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
+    [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p: $depends"
+done
+step "$(basename "$deb"): Depends: $depends"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The unpacked tree as a whole: the metainfo finds its desktop entry there.
+dpkg-deb -x "$deb" "$work/root"
+appstreamcli validate-tree --no-net --strict "$work/root"
+
+# What the package holds, and which of its folders were here before it.
+dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -e 's|^\./|/|' -e 's|/$||' | grep -v '^/\?$' >"$work/contents"
+: >"$work/dirs-before"
+while read -r path; do
+    [ -d "$path" ] && echo "$path" >>"$work/dirs-before"
+done <"$work/contents"
+
+step "installing with apt"
+DEBIAN_FRONTEND=noninteractive apt-get install -y "$deb"
+# From here on, a failure must not leave the package behind.
+trap 'rm -rf "$work"; installed horvex && DEBIAN_FRONTEND=noninteractive apt-get remove -y horvex >/dev/null' EXIT
+installed horvex || fail "horvex is not installed after apt-get install"
+dpkg -L horvex | grep -v '^/\.$' >"$work/listed"
+
+while read -r path; do
+    grep -qxF "$path" "$work/listed" || fail "$path is in the .deb but not in dpkg -L"
+    [ -e "$path" ] || fail "$path was not installed"
+done <"$work/contents"
+
+[ "$(command -v horvex)" = /usr/bin/horvex ] || fail "horvex is not on the PATH as /usr/bin/horvex"
+desktop=/usr/share/applications/$app_id.desktop
+[ -f "$desktop" ] || fail "$desktop missing"
+desktop-file-validate "$desktop"
+grep -qx "Exec=horvex" "$desktop" || fail "$desktop does not start horvex"
+grep -qx "Icon=$app_id" "$desktop" || fail "$desktop does not name the icon $app_id"
+[ -f /usr/share/metainfo/$app_id.metainfo.xml ] || fail "metainfo missing"
+icons=/usr/share/icons/hicolor
+[ -f $icons/scalable/apps/$app_id.svg ] || fail "scalable icon missing"
+for n in $sizes; do
+    png=$icons/${n}x${n}/apps/$app_id.png
+    [ -f "$png" ] || fail "$png missing"
+    file "$png" | grep -q "PNG image data, $n x $n," || fail "$png is not a $n x $n PNG: $(file -b "$png")"
+done
+
+for bin in /usr/bin/horvex /usr/bin/horvex-reloj; do
+    [ -e "$bin" ] || continue
+    if ldd "$bin" | grep -q "not found"; then
+        fail "$bin misses libraries: $(ldd "$bin" | grep "not found")"
+    fi
+done
+if [ -x /usr/bin/horvex-reloj ]; then
+    /usr/bin/horvex-reloj --help >/dev/null || fail "horvex-reloj --help exited with $?"
+    step "horvex-reloj --help: ok"
+else
+    step "horvex-reloj is not in this package; skipping its check"
+fi
+# The window needs no display with the offscreen platform; it must still be
+# running when timeout stops it (124), not have failed on a missing library.
+rc=0
+HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/horvex >/dev/null 2>&1 || rc=$?
+[ "$rc" -eq 124 ] || fail "horvex did not keep running (exit $rc)"
+step "horvex starts: ok"
+
+step "removing the package"
+DEBIAN_FRONTEND=noninteractive apt-get remove -y horvex
+installed horvex && fail "horvex is still installed after apt-get remove"
+while read -r path; do
+    if [ -d "$path" ] && [ ! -L "$path" ]; then
+        # Shared folders (/usr/bin, hicolor/...) stay; folders the package
+        # brought must go.
+        grep -qxF "$path" "$work/dirs-before" || fail "folder $path was left behind"
+    elif [ -e "$path" ] || [ -L "$path" ]; then
+        fail "$path was left behind"
+    fi
+done <"$work/listed"
+
+step "all checks passed"
