@@ -1,0 +1,81 @@
+// The whole road without hardware: the real window, settings store, frame
+// builder, paced sender and serial layer, with the virtual clock on the far
+// end of a pseudo-terminal mapped as COM4. Only the long pauses of the
+// command are shortened; the 10 ms pacing is real.
+
+#include "clocklink/tiempo.h"
+#include "listener.h"
+#include "ui_fixture.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <future>
+
+using namespace horvex;
+using namespace horvex::testing;
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+private slots:
+    void uploadReachesTheVirtualClock() {
+        QString error;
+        const std::unique_ptr<reloj::Listener> clock = reloj::Listener::openPty(&error);
+        QVERIFY2(clock, qPrintable(error));
+
+        Harness h(false);
+        h.sandbox.put(QStringLiteral("Puertos/COM4"), clock->path());
+        h.now = QTime(14, 5, 9);
+        SleepPause pacing;
+        h.pause.during = [&](double seconds) {
+            if (seconds < 0.05)
+                pacing.Tiempo(seconds);
+        };
+        FrmMain& w = h.start();
+        QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
+
+        const auto pick = [&](const QString& list, const QString& text) {
+            auto* combo = h.child<QComboBox>(list);
+            combo->setCurrentIndex(combo->findText(text));
+            emit combo->activated(combo->currentIndex());
+        };
+        pick(QStringLiteral("cboHH_0"), QStringLiteral("07"));
+        pick(QStringLiteral("cboMM_0"), QStringLiteral("30"));
+        h.child<QCheckBox>("chkAla_0")->click();
+        h.child<QCheckBox>("chkAla_5")->click(); // long at "24": 0xD4
+        pick(QStringLiteral("cboHH_9"), QStringLiteral("00"));
+        pick(QStringLiteral("cboMM_9"), QStringLiteral("60"));
+        pick(QStringLiteral("cboHH_35"), QStringLiteral("23"));
+        pick(QStringLiteral("cboMM_35"), QStringLiteral("59"));
+        pick(QStringLiteral("cmbCorto"), QStringLiteral("15"));
+        pick(QStringLiteral("cmbLargo"), QStringLiteral("01"));
+
+        auto received = std::async(std::launch::async, [&] { return clock->next(5000); });
+        w.Actualizar_Click();
+        const std::optional<reloj::Chunk> chunk = received.get();
+        QVERIFY2(chunk, qPrintable(clock->error()));
+
+        const reloj::Decoded decoded = reloj::decode(chunk->bytes, chunk->arrivalMs);
+        QVERIFY2(decoded.ok(), qPrintable(decoded.problems.value(0).text()));
+        const reloj::Frame& f = *decoded.frame;
+        QCOMPARE(std::tuple(f.hour, f.minute, f.second), std::tuple(14, 5, 9));
+        QCOMPARE(std::tuple(f.shortRing, f.longRing), std::tuple(15, 1));
+        QCOMPARE(uchar(chunk->bytes.at(4 + 2 * 5)), uchar(0xD4));
+        for (int i = 0; i < reloj::kSlotCount; ++i) {
+            const reloj::Slot& s = f.alarms[static_cast<std::size_t>(i)];
+            const reloj::Slot expected = i == 0    ? reloj::Slot{7, 30, true}
+                                         : i == 5  ? reloj::Slot{24, 0, true}
+                                         : i == 9  ? reloj::Slot{0, 60, false}
+                                         : i == 35 ? reloj::Slot{23, 59, false}
+                                                   : reloj::Slot{24, 0, false};
+            QCOMPARE(std::tuple(s.hour, s.minute, s.longRing),
+                     std::tuple(expected.hour, expected.minute, expected.longRing));
+        }
+        // Paced, not sent as one block (the figures themselves are the
+        // benchmark's business).
+        QVERIFY(decoded.gaps && decoded.gaps->medianMs >= 9.0);
+        QCOMPARE(w.panelText(1), QString());
+    }
+};
+
+QTEST_MAIN(TestEndToEnd)
+#include "test_e2e.moc"
