@@ -82,9 +82,8 @@ bool roomToWrite(const QString& file) {
 }
 
 Failure cannotWrite(const QString& file) {
-    return Failure(QStringLiteral("No se pudieron grabar los datos en %1: no se puede escribir "
-                                  "(carpeta sin permiso de escritura o disco lleno). El archivo "
-                                  "anterior no se modificó.")
+    return Failure(QStringLiteral("no se puede escribir en %1 (carpeta sin permiso de escritura "
+                                  "o disco lleno); el archivo anterior no se modificó")
                        .arg(file));
 }
 
@@ -95,8 +94,8 @@ void checkWritable(const QSettings& s) {
     // understand; keep the operator's file and say so instead.
     if (s.status() == QSettings::FormatError)
         throw Failure(
-            QStringLiteral("No se grabaron los datos: el archivo de configuración %1 no tiene "
-                           "un formato válido. Corríjalo o bórrelo y vuelva a grabar.")
+            QStringLiteral("el archivo de configuración %1 no tiene un formato válido; "
+                           "corríjalo o bórrelo y vuelva a grabar")
                 .arg(s.fileName()));
     if (!roomToWrite(s.fileName()))
         throw cannotWrite(s.fileName());
@@ -155,7 +154,7 @@ void RegStore::flush() {
     if (status == QSettings::AccessError)
         throw cannotWrite(file);
     throw Failure(
-        QStringLiteral("El archivo de configuración %1 no tiene un formato válido.").arg(file));
+        QStringLiteral("el archivo de configuración %1 no tiene un formato válido").arg(file));
 }
 
 std::optional<QString> RegStore::portDevice(int port) {

@@ -10,6 +10,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Horvex"));
+    // Lets the desktop match the running window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.horvex.Horvex"));
     QApplication::setStyle(QStringLiteral("Fusion"));
 
     horvex::RegStore store;
