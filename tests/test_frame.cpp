@@ -51,32 +51,24 @@ private slots:
     }
 
     void valueBytes_data() {
-        QTest::addColumn<QString>("hour");
-        QTest::addColumn<QString>("minute");
+        QTest::addColumn<QString>("slot"); // hour:minute
         QTest::addColumn<int>("check");
         QTest::addColumn<int>("hourByte");
         QTest::addColumn<int>("minuteByte");
-        QTest::newRow("24 long") << "24"
-                                 << "00" << 1 << 0xD4 << 0x30;
-        QTest::newRow("00 long") << "00"
-                                 << "00" << 1 << 0xB0 << 0x30;
-        QTest::newRow("minute 60") << "23"
-                                   << "60" << 0 << 0x53 << 0x90;
-        QTest::newRow("minute 50") << "00"
-                                   << "50" << 0 << 0x30 << 0x80;
-        QTest::newRow("greyed box") << "12"
-                                    << "00" << 2 << 0x42 << 0x30;
-        QTest::newRow("one digit") << "7"
-                                   << "5" << 0 << 0x37 << 0x35;
+        QTest::newRow("24 long") << "24:00" << 1 << 0xD4 << 0x30;
+        QTest::newRow("00 long") << "00:00" << 1 << 0xB0 << 0x30;
+        QTest::newRow("minute 60") << "23:60" << 0 << 0x53 << 0x90;
+        QTest::newRow("minute 50") << "00:50" << 0 << 0x30 << 0x80;
+        QTest::newRow("greyed box") << "12:00" << 2 << 0x42 << 0x30;
+        QTest::newRow("one digit") << "7:5" << 0 << 0x37 << 0x35;
     }
     void valueBytes() {
-        QFETCH(QString, hour);
-        QFETCH(QString, minute);
+        QFETCH(QString, slot);
         QFETCH(int, check);
         QFETCH(int, hourByte);
         QFETCH(int, minuteByte);
         ClockSchedule s = defaults();
-        s.alarms[17] = {hour, minute, check};
+        s.alarms[17] = {slot.section(':', 0, 0), slot.section(':', 1), check};
         const QByteArray frame = build(s);
         QCOMPARE(frame.size(), kFrameLength);
         QCOMPARE(std::pair(at(frame, 38), at(frame, 39)), std::pair(hourByte, minuteByte));

@@ -12,17 +12,14 @@ class TestPuerto : public QObject {
 private slots:
     void mostrarPuerto_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("panel");
-        QTest::newRow("4") << "4"
-                           << "COM4: 2400,N,8,1";
-        QTest::newRow("04") << "04"
-                            << "COM4: 2400,N,8,1";
-        QTest::newRow("10") << "10"
-                            << "COM10: 2400,N,8,1";
+        QTest::addColumn<int>("number");
+        QTest::newRow("4") << "4" << 4;
+        QTest::newRow("04") << "04" << 4;
+        QTest::newRow("10") << "10" << 10;
     }
     void mostrarPuerto() {
         QFETCH(QString, text);
-        QFETCH(QString, panel);
+        QFETCH(int, number);
         Pty pty;
         MSComm1 port([&](int) { return std::optional(pty.path()); });
         RecordingStatus status;
@@ -30,7 +27,7 @@ private slots:
         AbrirPuerto(port, text); // reopening the open port closes it first
         QVERIFY(port.PortOpen());
         MostrarPuerto(port, status);
-        QCOMPARE(status.panel(2), QStringList{panel});
+        QCOMPARE(status.panel(2), QStringList{QStringLiteral("COM%1: 2400,N,8,1").arg(number)});
         QCOMPARE(MSComm1([](int) { return std::optional<QString>(); }).deviceFor(4), "/dev/ttyS3");
     }
 
@@ -38,26 +35,20 @@ private slots:
     // description stands for the device tried.
     void openFailures_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("description");
         QTest::addColumn<int>("commPort");
-        QTest::newRow("letters") << "abc"
-                                 << "\"abc\" no es un número de puerto" << 4;
+        QTest::addColumn<QString>("description");
+        QTest::newRow("letters") << "abc" << 4 << "\"abc\" no es un número de puerto";
         QTest::newRow("too large")
-            << "99999"
-            << "El número de puerto \"99999\" está fuera de rango (-32768 a 32767)" << 4;
-        QTest::newRow("zero") << "0"
-                              << "El número de puerto 0 no es válido: debe estar entre 1 y 255"
-                              << 4;
-        QTest::newRow("missing") << "7"
-                                 << "COM7 (%1): No such file or directory" << 7;
+            << "99999" << 4 << "El número de puerto \"99999\" está fuera de rango (-32768 a 32767)";
+        QTest::newRow("zero") << "0" << 4
+                              << "El número de puerto 0 no es válido: debe estar entre 1 y 255";
+        QTest::newRow("missing") << "7" << 7 << "COM7 (%1): No such file or directory";
         QTest::newRow("no permission")
-            << "8"
+            << "8" << 8
             << "COM8 (%1): Permission denied. Su usuario no tiene acceso al puerto: añádalo al "
-               "grupo dialout (sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión"
-            << 8;
+               "grupo dialout (sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión";
         QTest::newRow("held elsewhere")
-            << "9"
-            << "COM9 (%1): Permission error while locking the device" << 9;
+            << "9" << 9 << "COM9 (%1): Permission error while locking the device";
     }
     void openFailures() {
         QFETCH(QString, text);
