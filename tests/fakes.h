@@ -1,8 +1,7 @@
 #pragma once
 
-// Test scaffolding: recorders for the status line, message box and pause, a
-// pseudo-terminal for the clock's line, a throw-away settings store and a
-// started main window.
+// Recorders for the window's services, a pseudo-terminal for the clock's
+// line, a throw-away settings store and a started main window.
 
 #include "clocklink/operator.h"
 #include "schedule/reg_store.h"
@@ -35,15 +34,8 @@ struct RecordingPause : Pause {
 };
 
 struct RecordingStatus : StatusLine {
-    QList<QPair<int, QString>> texts;
-    void setPanelText(int panel, const QString& text) override { texts.append({panel, text}); }
-    QStringList panel(int n) const {
-        QStringList out;
-        for (const auto& [p, t] : texts)
-            if (p == n)
-                out << t;
-        return out;
-    }
+    QMap<int, QStringList> panel; // every text each panel was given
+    void setPanelText(int n, const QString& text) override { panel[n] << text; }
 };
 
 struct RecordingBox : MessageBox {

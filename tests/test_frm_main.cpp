@@ -32,7 +32,7 @@ private slots:
                  QRect(0, 700 - px(375), 900, px(375)));
     }
 
-    void tabOrder() {
+    void tabOrderAndCloseBox() {
         Harness h;
         FrmMain& w = h.start();
         w.show();
@@ -47,6 +47,9 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(to));
         }
+        w.close(); // the close box ends without saving
+        QCOMPARE(h.ended, 1);
+        QVERIFY(!h.sandbox.get("TAla/Corto").isValid());
     }
 
     void changesReachTheirMirrorsOnly() {
@@ -89,15 +92,6 @@ private slots:
         w.salir_Click();
         QCOMPARE(seen, QStringList({"Saliendo y grabando datos...", "13", "0"}));
         QCOMPARE(h.ended, 1);
-    }
-
-    void closeBoxEndsWithoutSaving() {
-        Harness h;
-        FrmMain& w = h.start();
-        w.show();
-        w.close();
-        QCOMPARE(h.ended, 1);
-        QVERIFY(!h.sandbox.get("TAla/Corto").isValid());
     }
 
     void failedSaveIsReportedAndExitStillEnds() {

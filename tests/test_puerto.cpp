@@ -27,7 +27,7 @@ private slots:
         AbrirPuerto(port, text); // reopening the open port closes it first
         QVERIFY(port.PortOpen());
         MostrarPuerto(port, status);
-        QCOMPARE(status.panel(2), QStringList{QStringLiteral("COM%1: 2400,N,8,1").arg(number)});
+        QCOMPARE(status.panel[2], QStringList{QStringLiteral("COM%1: 2400,N,8,1").arg(number)});
         QCOMPARE(MSComm1([](int) { return std::optional<QString>(); }).deviceFor(4), "/dev/ttyS3");
     }
 
@@ -81,7 +81,7 @@ private slots:
         if (description.contains(QLatin1String("%1")))
             description = description.arg(devices.at(commPort));
         QCOMPARE(box.prompts, QStringList{portPrompt(description)});
-        QCOMPARE(status.texts, (QList<QPair<int, QString>>{{1, "Error de Puerto Serie ..."}}));
+        QCOMPARE(status.panel, (QMap<int, QStringList>{{1, {"Error de Puerto Serie ..."}}}));
         QVERIFY(!port.PortOpen());
     }
 };

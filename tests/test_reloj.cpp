@@ -58,10 +58,8 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::newRow("missing STX") << 0 << 0x03 << "start of frame";
         QTest::newRow("bad BCD nibble") << 18 << 0x3A << "slot 7 hour";
-        QTest::newRow("time hour 24") << 1 << 0x54 << "time hour";
         QTest::newRow("minute 61") << 75 << 0x91 << "slot 35 minute";
         QTest::newRow("flag on minute") << 5 << 0xB0 << "slot 0 minute";
-        QTest::newRow("ring 00") << 76 << 0x30 << "short ring length";
         QTest::newRow("LF") << 81 << 0x0D << "LF";
     }
     void oneBadByte() {

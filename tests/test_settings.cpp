@@ -75,12 +75,10 @@ private slots:
             m.AlaChk[35] = 1;
             SaveRegSett(m, store);
         }
-        QStringList table{"TAla/Corto", "TAla/Largo", "COMM/cboport"};
-        for (const char* name : {"HH/cboHH", "MM/cboMM", "ALA/chkAla"})
-            for (int i = 0; i < kSlots; ++i)
-                table << QLatin1String(name) + QString::number(i);
-        table.sort();
-        QCOMPARE(storedKeys(), table);
+        const QStringList keys = storedKeys();
+        QCOMPARE(keys.size(), 111); // 36 x 3 alarm values, 2 ring lengths, the port
+        for (const char* key : {"TAla/Corto", "TAla/Largo", "COMM/cboport", "ALA/chkAla35"})
+            QVERIFY2(keys.contains(QLatin1String(key)), key);
         const QByteArray first = readConf();
 
         RegStore store;
