@@ -145,8 +145,7 @@ private slots:
         QCOMPARE(std::tuple(m.AlaMin[35], m.AlaChk[6], m.AlaChk[8]), std::tuple("59", 1, 0));
     }
 
-    // Qt reads what it can of a damaged file; a save would drop the lines it
-    // did not understand, so the store refuses and keeps the file.
+    // Qt reads what it can of a damaged file; saving it would drop the rest.
     void damagedFileLoadsAndIsKept() {
         const QByteArray conf =
             QByteArrayLiteral("[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH]\ncboHH0=12\n");
