@@ -100,6 +100,8 @@ private slots:
         Harness h;
         FrmMain& w = h.start();
         BoxCloser closer;
+        Pty seven;
+        h.sandbox.put(QStringLiteral("Puertos/COM7"), seven.path());
         {
             FrmOpciones dialog(w.module().PuertoCom, w.port(), w, w);
             QCOMPARE(portList(dialog)->currentText(), QStringLiteral("04"));
@@ -110,11 +112,7 @@ private slots:
             QCOMPARE(closer.texts.size(), 1);
             QVERIFY(!w.port().PortOpen());
             QCOMPARE(w.panelText(1), kPortError);
-        }
-        Pty seven;
-        h.sandbox.put(QStringLiteral("Puertos/COM7"), seven.path());
-        {
-            FrmOpciones dialog(w.module().PuertoCom, w.port(), w, w);
+
             portList(dialog)->setCurrentIndex(6);
             dialog.cmdOK_Click();
             QCOMPARE(w.panelText(2), QStringLiteral("COM7: 2400,N,8,1"));
