@@ -4,8 +4,8 @@
 // command are shortened; the 10 ms pacing is real.
 
 #include "clocklink/tiempo.h"
+#include "fakes.h"
 #include "listener.h"
-#include "ui_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,0 +1,157 @@
+#pragma once
+
+// Recorders for the window's services, a pseudo-terminal for the clock's
+// line, a throw-away settings store and a started main window.
+
+#include "clocklink/operator.h"
+#include "schedule/reg_store.h"
+#include "ui/frm_main.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+namespace horvex::testing {
+
+// Records each pause instead of sleeping; `during` runs where the real pause
+// would pump events.
+struct RecordingPause : Pause {
+    QList<double> pauses;
+    std::function<void(double)> during;
+    void Tiempo(double seconds) override {
+        pauses << seconds;
+        if (during)
+            during(seconds);
+    }
+};
+
+struct RecordingStatus : StatusLine {
+    QMap<int, QStringList> panel; // every text each panel was given
+    void setPanelText(int n, const QString& text) override { panel[n] << text; }
+};
+
+struct RecordingBox : MessageBox {
+    QStringList titles, prompts;
+    void critical(const QString& title, const QString& prompt) override {
+        titles << title;
+        prompts << prompt;
+    }
+};
+
+inline QString portPrompt(const QString& description) {
+    return "Error: " + description +
+           "\r\n\r\n      El puerto puede estar usado o no existe. Configure otro Puerto Serie";
+}
+
+// The program opens the slave; what it writes arrives on the master.
+class Pty {
+public:
+    Pty() {
+        if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0)
+            path_ = QString::fromLocal8Bit(::ttyname(slave_));
+    }
+    ~Pty() {
+        closeMaster();
+        ::close(slave_);
+    }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    const QString& path() const { return path_; }
+    QByteArray drain() {
+        QByteArray got;
+        pollfd fd{master_, POLLIN, 0};
+        char buf[256];
+        ssize_t n = 0;
+        while (master_ >= 0 && ::poll(&fd, 1, 100) > 0 &&
+               (n = ::read(master_, buf, sizeof buf)) > 0)
+            got.append(buf, n);
+        return got;
+    }
+    void closeMaster() { // the far end hangs up
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+};
+
+// Closes every modal box that appears, keeping its title and text.
+class BoxCloser : public QObject {
+public:
+    QStringList titles, texts;
+    BoxCloser() {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    titles << box->windowTitle();
+                    texts << box->text();
+                    box->accept();
+                }
+        });
+        timer_.start(5);
+    }
+
+private:
+    QTimer timer_;
+};
+
+// A fresh per-user store in a temporary folder.
+class Sandbox {
+public:
+    Sandbox() {
+        qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+        QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
+    }
+    QString file() const { return dir_.filePath(QStringLiteral("Horvex/Horvex.conf")); }
+    QVariant get(const QString& key) const {
+        return QSettings(file(), QSettings::IniFormat).value(key);
+    }
+    void put(const QString& key, const QString& value) {
+        QSettings(file(), QSettings::IniFormat).setValue(key, value);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The main window on a sandbox, COM4 mapped to a pseudo-terminal unless told.
+struct Harness {
+    Sandbox sandbox;
+    Pty line;
+    std::unique_ptr<RegStore> store;
+    RecordingPause pause;
+    QTime now{9, 5, 7};
+    int ended = 0;
+    std::unique_ptr<FrmMain> window;
+
+    explicit Harness(bool portMapped = true) {
+        if (portMapped)
+            sandbox.put(QStringLiteral("Puertos/COM4"), line.path());
+    }
+    FrmMain& start() {
+        store = std::make_unique<RegStore>();
+        window = std::make_unique<FrmMain>(
+            FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; }});
+        window->Form_Load();
+        return *window;
+    }
+    template <typename T> T* child(const QString& name) const {
+        return window->findChild<T*>(name);
+    }
+};
+
+} // namespace horvex::testing
