@@ -3,6 +3,7 @@
 #include "ui/frm_ini.h"
 #include "ui/frm_opciones.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 
@@ -85,15 +86,39 @@ private slots:
     void foreignStoredValueIsShownEmpty() {
         Harness h;
         h.sandbox.put(QStringLiteral("HH/cboHH3"), QStringLiteral("7"));
+        h.sandbox.put(QStringLiteral("HH/cboHH4"), QString(5000, QLatin1Char('7')));
+        h.sandbox.put(QStringLiteral("ALA/chkAla5"), QStringLiteral("2"));
         BoxCloser closer;
         FrmMain& w = h.start();
         QCOMPARE(h.child<QComboBox>("cboHH_3")->currentIndex(), -1);
+        QCOMPARE(h.child<QComboBox>("cboHH_4")->currentIndex(), -1);
         QCOMPARE(w.module().AlaHora[3], QStringLiteral("7"));
+        // Only 1 ticks a box; other values show it clear and stay stored.
+        QVERIFY(!h.child<QCheckBox>("chkAla_5")->isChecked());
+        QCOMPARE(w.module().AlaChk[5], 2);
 
         w.Actualizar_Click();
         QCOMPARE(closer.texts.size(), 1);
         QCOMPARE(h.line.drain(), QByteArray());
         QCOMPARE(w.panelText(1), kPortError);
+    }
+
+    // Binary garbage in the store: start-up takes what it can, defaults the
+    // rest, and nothing crashes.
+    void garbageStoreStartsWithDefaults() {
+        Harness h(false);
+        QFile file(h.sandbox.file());
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
+        for (int round = 0; round < 3; ++round)
+            for (int byte = 0; byte < 256; ++byte)
+                file.putChar(static_cast<char>(byte));
+        file.close();
+        BoxCloser closer;
+        FrmMain& w = h.start();
+        QCOMPARE(w.module().TAlaCorto, QStringLiteral("02"));
+        QCOMPARE(w.module().AlaHora[35], QStringLiteral("24"));
+        // The port mapping went with the garbage: at most the box for COM4.
+        QVERIFY(closer.texts.size() <= 1);
     }
 
     void optionsDialog() {
