@@ -3,6 +3,8 @@
 #include "schedule/failure.h"
 
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace horvex;
 using namespace horvex::testing;
@@ -73,6 +75,29 @@ private slots:
         QCOMPARE(box.prompts, QStringList{portPrompt(description)});
         QCOMPARE(status.panel, (QMap<int, QStringList>{{1, {"Error de Puerto Serie ..."}}}));
         QVERIFY(!port.PortOpen());
+    }
+
+    // A device the user may not open: the reason comes with the dialout advice.
+    // Run as root, the open is tried as nobody, whom the 0600 device refuses.
+    void permissionDenied() {
+        Pty pty;
+        QVERIFY(::chmod(qPrintable(pty.path()), 0600) == 0);
+        MSComm1 port([&](int) { return std::optional(pty.path()); });
+        const bool asRoot = ::geteuid() == 0;
+        if (asRoot)
+            QVERIFY(::seteuid(65534) == 0);
+        else
+            QVERIFY(::chmod(qPrintable(pty.path()), 0) == 0);
+        QString reason;
+        try {
+            AbrirPuerto(port, QStringLiteral("1"));
+        } catch (const Failure& f) {
+            reason = f.description();
+        }
+        if (asRoot)
+            QVERIFY(::seteuid(0) == 0);
+        QVERIFY2(reason.contains(QLatin1String("Permission denied")), qPrintable(reason));
+        QVERIFY(reason.contains(QLatin1String("dialout")));
     }
 };
 
