@@ -6,7 +6,9 @@ namespace horvex {
 
 namespace {
 
-QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -31,6 +33,8 @@ QString MostrarHora(Module1& m, const ClockReading& now) {
     return label;
 }
 
-QTime localTimeOfDay() { return QTime::currentTime(); }
+QTime localTimeOfDay() {
+    return QTime::currentTime();
+}
 
 } // namespace horvex

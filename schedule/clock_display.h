@@ -3,7 +3,6 @@
 #include "schedule/module1.h"
 
 #include <QTime>
-
 #include <functional>
 
 namespace horvex {

@@ -93,10 +93,9 @@ void checkWritable(const QSettings& s) {
     // Qt would rewrite a file it could not parse, dropping what it did not
     // understand; keep the operator's file and say so instead.
     if (s.status() == QSettings::FormatError)
-        throw Failure(
-            QStringLiteral("el archivo de configuración %1 no tiene un formato válido; "
-                           "corríjalo o bórrelo y vuelva a grabar")
-                .arg(s.fileName()));
+        throw Failure(QStringLiteral("el archivo de configuración %1 no tiene un formato válido; "
+                                     "corríjalo o bórrelo y vuelva a grabar")
+                          .arg(s.fileName()));
     if (!roomToWrite(s.fileName()))
         throw cannotWrite(s.fileName());
 }

@@ -5,7 +5,6 @@
 #include "schedule/failure.h"
 
 #include <QList>
-
 #include <cstdint>
 #include <cstdlib>
 

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
