@@ -116,7 +116,10 @@ private slots:
         auto* hora = h.child<QLabel>("Hora");
         QCOMPARE(hora->text(), QStringLiteral("09:05:07  "));
         h.now = QTime(9, 5, 8);
-        h.pause.during = [](double) { QTest::qWait(1100); };
+        // Waits in the pause for the next tick (about a second), no longer.
+        h.pause.during = [&](double) {
+            QTest::qWaitFor([&] { return hora->text() == QStringLiteral("09:05:08  "); }, 5000);
+        };
         w.Grabo_Click();
         QCOMPARE(hora->text(), QStringLiteral("09:05:08  "));
     }
