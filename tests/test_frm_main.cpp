@@ -118,7 +118,8 @@ private slots:
         h.now = QTime(9, 5, 8);
         // Waits in the pause for the next tick (about a second), no longer.
         h.pause.during = [&](double) {
-            QTest::qWaitFor([&] { return hora->text() == QStringLiteral("09:05:08  "); }, 5000);
+            (void)QTest::qWaitFor([&] { return hora->text() == QStringLiteral("09:05:08  "); },
+                                  5000);
         };
         w.Grabo_Click();
         QCOMPARE(hora->text(), QStringLiteral("09:05:08  "));
