@@ -8,6 +8,9 @@
 #include "ui/frm_main.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -123,6 +126,23 @@ public:
     void put(const QString& key, const QString& value) {
         QSettings(file(), QSettings::IniFormat).setValue(key, value);
     }
+    QStringList keys() const {
+        QStringList all = QSettings(file(), QSettings::IniFormat).allKeys();
+        all.sort();
+        return all;
+    }
+    // The file's bytes, as a hand or another program left them.
+    void write(const QByteArray& bytes) const {
+        QDir().mkpath(QFileInfo(file()).path());
+        QFile f(file());
+        if (f.open(QIODevice::WriteOnly))
+            f.write(bytes);
+    }
+    QByteArray read() const {
+        QFile f(file());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString folder() const { return QFileInfo(file()).path(); }
 
 private:
     QTemporaryDir dir_;

@@ -1,10 +1,7 @@
+#include "fakes.h"
 #include "schedule/failure.h"
 #include "schedule/reg_sett.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <memory>
@@ -12,29 +9,14 @@
 #include <sys/resource.h>
 
 using namespace horvex;
+using namespace horvex::testing;
 
 class TestSettings : public QObject {
     Q_OBJECT
 
-    QTemporaryDir home_;
-    std::optional<QTemporaryDir> dir_;
+    std::optional<Sandbox> box_;
 
-    QString confPath() const { return dir_->filePath(QStringLiteral("Horvex/Horvex.conf")); }
-    void writeConf(const QByteArray& bytes) {
-        QVERIFY(QDir().mkpath(dir_->filePath(QStringLiteral("Horvex"))));
-        QFile f(confPath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    QByteArray readConf() const {
-        QFile f(confPath());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    QStringList storedKeys() const {
-        QStringList keys = QSettings(confPath(), QSettings::IniFormat).allKeys();
-        keys.sort();
-        return keys;
-    }
+    QString confPath() const { return box_->file(); }
     // The description of the Failure the save raised, empty if none.
     static QString saveFailure(RegStore& store, const Module1& m) {
         try {
@@ -46,15 +28,7 @@ class TestSettings : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        // Before the first QSettings, so nothing can reach the real user's store.
-        qputenv("XDG_CONFIG_HOME", home_.path().toLocal8Bit());
-        QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
-    }
-    void init() {
-        dir_.emplace();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_->path());
-    }
+    void init() { box_.emplace(); }
 
     void emptyStoreLoadsDefaultsAndWritesNothing() {
         RegStore store;
@@ -75,11 +49,11 @@ private slots:
             m.AlaChk[35] = 1;
             SaveRegSett(m, store);
         }
-        const QStringList keys = storedKeys();
+        const QStringList keys = box_->keys();
         QCOMPARE(keys.size(), 111); // 36 x 3 alarm values, 2 ring lengths, the port
         for (const char* key : {"TAla/Corto", "TAla/Largo", "COMM/cboport", "ALA/chkAla35"})
             QVERIFY2(keys.contains(QLatin1String(key)), key);
-        const QByteArray first = readConf();
+        const QByteArray first = box_->read();
 
         RegStore store;
         Module1 back;
@@ -87,7 +61,7 @@ private slots:
         QCOMPARE(back.AlaHora, m.AlaHora);
         QCOMPARE(back.AlaChk, m.AlaChk);
         SaveRegSett(back, store);
-        QCOMPARE(readConf(), first);
+        QCOMPARE(box_->read(), first);
     }
 
     void namesMatchWithoutCase_data() {
@@ -99,7 +73,7 @@ private slots:
     }
     void namesMatchWithoutCase() {
         QFETCH(QByteArray, conf);
-        writeConf(conf);
+        box_->write(conf);
         RegStore store;
         Module1 m;
         LoadRegSett(m, store);
@@ -108,7 +82,7 @@ private slots:
 
         m.AlaHora[5] = QStringLiteral("08");
         SaveRegSett(m, store);
-        const QStringList keys = storedKeys();
+        const QStringList keys = box_->keys();
         QCOMPARE(keys.size(), 111);
         QCOMPARE(keys.filter(QStringLiteral("cboport"), Qt::CaseInsensitive).size(), 1);
         QCOMPARE(RegStore().GetSetting("Hh", "CboHH5", {}), "08");
@@ -128,7 +102,7 @@ private slots:
     void checkValues() {
         QFETCH(QByteArray, line);
         QFETCH(int, loaded);
-        writeConf("[MM]\ncboMM35=59\n[ALA]\nchkAla6=1\n" + line + "chkAla8=1\n");
+        box_->write("[MM]\ncboMM35=59\n[ALA]\nchkAla6=1\n" + line + "chkAla8=1\n");
         RegStore store;
         Module1 m;
         if (loaded >= 0) {
@@ -149,13 +123,13 @@ private slots:
     void damagedFileLoadsAndIsKept() {
         const QByteArray conf =
             QByteArrayLiteral("[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH]\ncboHH0=12\n");
-        writeConf(conf);
+        box_->write(conf);
         RegStore store;
         Module1 m;
         LoadRegSett(m, store);
         QCOMPARE(m.PuertoCom + m.AlaHora[1], QStringLiteral("324"));
         QVERIFY(saveFailure(store, m).contains(confPath()));
-        QCOMPARE(readConf(), conf);
+        QCOMPARE(box_->read(), conf);
     }
 
     // Both ways bind root as well (the full disk is a file size limit).
@@ -170,8 +144,8 @@ private slots:
         if (fullDisk)
             SaveRegSett(m, *std::make_unique<RegStore>());
         else
-            QVERIFY(QFile(dir_->filePath(QStringLiteral("Horvex"))).open(QIODevice::WriteOnly));
-        const QByteArray before = readConf();
+            QVERIFY(QFile(box_->folder()).open(QIODevice::WriteOnly));
+        const QByteArray before = box_->read();
         RegStore store;
         m.AlaHora[0] = QStringLiteral("11");
 
@@ -184,7 +158,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
         QCoreApplication::processEvents(); // nothing left pending to write later
         QVERIFY2(reason.contains(confPath()), qPrintable(reason));
-        QCOMPARE(readConf(), before);
+        QCOMPARE(box_->read(), before);
     }
 };
 

@@ -107,12 +107,10 @@ private slots:
     // rest, and nothing crashes.
     void garbageStoreStartsWithDefaults() {
         Harness h(false);
-        QFile file(h.sandbox.file());
-        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
-        for (int round = 0; round < 3; ++round)
-            for (int byte = 0; byte < 256; ++byte)
-                file.putChar(static_cast<char>(byte));
-        file.close();
+        QByteArray garbage;
+        for (int byte = 0; byte < 3 * 256; ++byte)
+            garbage += static_cast<char>(byte);
+        h.sandbox.write(garbage);
         BoxCloser closer;
         FrmMain& w = h.start();
         QCOMPARE(w.module().TAlaCorto, QStringLiteral("02"));
