@@ -12,6 +12,15 @@ void checkSlotIndex(int index, const char* what) {
                           .arg(kSlots - 1));
 }
 
+ClockSchedule unsetSchedule() {
+    ClockSchedule s;
+    for (AlarmSlot& slot : s.alarms)
+        slot = {kUnsetHour, kUnsetMinute, 0};
+    s.shortRing = kDefaultShortRing;
+    s.longRing = kDefaultLongRing;
+    return s;
+}
+
 void Module1::setAlaHora(int index, const QString& text) {
     checkSlotIndex(index, "AlaHora");
     AlaHora[static_cast<std::size_t>(index)] = text;

@@ -24,6 +24,15 @@ struct ClockSchedule {
     QString longRing;
 };
 
+// What a slot and the ring lengths hold when nothing was ever stored.
+inline const QString kUnsetHour = QStringLiteral("24");
+inline const QString kUnsetMinute = QStringLiteral("00");
+inline const QString kDefaultShortRing = QStringLiteral("02");
+inline const QString kDefaultLongRing = QStringLiteral("05");
+
+// The schedule of a fresh store: every slot at 24:00 short, rings 02 and 05.
+ClockSchedule unsetSchedule();
+
 // The program-wide variables. The main window owns the one instance of a run;
 // tests make fresh ones. Texts are kept exactly as given.
 struct Module1 {

@@ -34,13 +34,13 @@ std::uint8_t toCheckValue(const QString& text, const QString& key) {
 } // namespace
 
 void LoadRegSett(Module1& m, RegStore& store) {
-    m.TAlaCorto = store.GetSetting(kTAla, QStringLiteral("Corto"), QStringLiteral("02"));
-    m.TAlaLargo = store.GetSetting(kTAla, QStringLiteral("Largo"), QStringLiteral("05"));
+    m.TAlaCorto = store.GetSetting(kTAla, QStringLiteral("Corto"), kDefaultShortRing);
+    m.TAlaLargo = store.GetSetting(kTAla, QStringLiteral("Largo"), kDefaultLongRing);
     m.PuertoCom = store.GetSetting(kComm, QStringLiteral("cboPort"), QStringLiteral("04"));
     for (std::size_t i = 0; i < kSlots; ++i)
-        m.AlaHora[i] = store.GetSetting(kHH, slotKey("cboHH", i), QStringLiteral("24"));
+        m.AlaHora[i] = store.GetSetting(kHH, slotKey("cboHH", i), kUnsetHour);
     for (std::size_t i = 0; i < kSlots; ++i)
-        m.AlaMin[i] = store.GetSetting(kMM, slotKey("cboMM", i), QStringLiteral("00"));
+        m.AlaMin[i] = store.GetSetting(kMM, slotKey("cboMM", i), kUnsetMinute);
     for (std::size_t i = 0; i < kSlots; ++i) {
         const QString key = slotKey("chkAla", i);
         m.AlaChk[i] = toCheckValue(store.GetSetting(kAla, key, QStringLiteral("0")), key);

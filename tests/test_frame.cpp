@@ -7,15 +7,6 @@ using namespace horvex;
 
 namespace {
 
-ClockSchedule defaults() {
-    ClockSchedule s;
-    for (AlarmSlot& slot : s.alarms)
-        slot = {QStringLiteral("24"), QStringLiteral("00"), 0};
-    s.shortRing = QStringLiteral("02");
-    s.longRing = QStringLiteral("05");
-    return s;
-}
-
 QByteArray build(const ClockSchedule& s, const QString& time = QStringLiteral("&H14&H05&H09")) {
     return buildFrame(s, time.mid(0, 4), time.mid(4, 4), time.mid(8, 4));
 }
@@ -30,7 +21,7 @@ class TestFrame : public QObject {
     Q_OBJECT
 private slots:
     void workedExample() {
-        ClockSchedule s = defaults();
+        ClockSchedule s = unsetSchedule();
         s.alarms[0] = {QStringLiteral("07"), QStringLiteral("30"), 1};
         s.alarms[1] = {QStringLiteral("12"), QStringLiteral("00"), 0};
         QByteArray expected = QByteArray::fromHex("02443539B7604230");
@@ -41,7 +32,7 @@ private slots:
     }
 
     void framingAndDefaults() {
-        const QByteArray frame = build(defaults(), QStringLiteral("&H00&H00&H00"));
+        const QByteArray frame = build(unsetSchedule(), QStringLiteral("&H00&H00&H00"));
         QCOMPARE(frame.size(), kFrameLength);
         QCOMPARE(at(frame, 0), 0x02);
         QCOMPARE(frame.mid(1, 3), QByteArray("000")); // midnight
@@ -67,7 +58,7 @@ private slots:
         QFETCH(int, check);
         QFETCH(int, hourByte);
         QFETCH(int, minuteByte);
-        ClockSchedule s = defaults();
+        ClockSchedule s = unsetSchedule();
         s.alarms[17] = {slot.section(':', 0, 0), slot.section(':', 1), check};
         const QByteArray frame = build(s);
         QCOMPARE(frame.size(), kFrameLength);
@@ -93,7 +84,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, check);
         QFETCH(QString, named);
-        ClockSchedule s = defaults();
+        ClockSchedule s = unsetSchedule();
         if (field == 0)
             s.alarms[7] = {text, QStringLiteral("00"), check};
         else if (field == 1)
@@ -102,7 +93,7 @@ private slots:
             s.shortRing = text;
         Module1 m;
         m.HoraAct = m.MinAct = m.SegAct = QStringLiteral("&H00");
-        PrepararDatos(m, defaults());
+        PrepararDatos(m, unsetSchedule());
         QCOMPARE(m.DatosTx.size(), kFrameLength);
         try {
             PrepararDatos(m, s);

@@ -17,7 +17,7 @@ struct Rig {
     RecordingStatus status;
     RecordingBox box;
     RecordingPause pause;
-    ClockSchedule shown;
+    ClockSchedule shown = unsetSchedule();
     qsizetype pausesBeforeBuild = -1;
     UploadCommand cmd{m, port, status, box, pause, [this] {
                           pausesBeforeBuild = pause.pauses.size();
@@ -25,11 +25,7 @@ struct Rig {
                       }};
 
     Rig() {
-        for (AlarmSlot& slot : shown.alarms)
-            slot = {QStringLiteral("24"), QStringLiteral("00"), 0};
         shown.alarms[0] = {QStringLiteral("24"), QStringLiteral("59"), 1}; // 0xD4 0x89
-        shown.shortRing = QStringLiteral("02");
-        shown.longRing = QStringLiteral("05");
         m.HoraAct = QStringLiteral("&H14");
         m.MinAct = QStringLiteral("&H05");
         m.SegAct = QStringLiteral("&H09");

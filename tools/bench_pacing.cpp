@@ -74,15 +74,6 @@ double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-ClockSchedule sampleSchedule() {
-    ClockSchedule s;
-    for (AlarmSlot& slot : s.alarms)
-        slot = {QStringLiteral("24"), QStringLiteral("00"), 0};
-    s.shortRing = QStringLiteral("02");
-    s.longRing = QStringLiteral("05");
-    return s;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -104,8 +95,8 @@ int main(int argc, char* argv[]) {
     NoStatus status;
     PrintBox box;
     SleepPause pause;
-    UploadCommand cmd(m, port, status, box, pause, sampleSchedule);
-    PrepararDatos(m, sampleSchedule());
+    UploadCommand cmd(m, port, status, box, pause, unsetSchedule);
+    PrepararDatos(m, unsetSchedule());
 
     std::vector<Clock::time_point> times;
     Clock::duration sendTime{};
