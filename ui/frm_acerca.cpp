@@ -26,9 +26,7 @@ FrmAcerca::FrmAcerca(QWidget* owner)
     Picture1->setPixmap(QPixmap(aboutPicturePath()));
 
     const auto line = [this](const QString& text, const QRect& geometry, const char* name) {
-        auto* label = new QLabel(text, this);
-        label->setObjectName(QLatin1String(name));
-        label->setGeometry(geometry);
+        makeLabel(text, this, geometry, QLatin1String(name));
     };
     line(QStringLiteral("Vuradid Oruda d Urivoze"), twipRect(120, 2580, 1860, 240), "Label1");
     line(QStringLiteral("web: www.horvex.example"), twipRect(120, 2820, 2085, 240), "Label4");

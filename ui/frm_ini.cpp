@@ -13,12 +13,10 @@ FrmIni::FrmIni()
     setFont(windowFont());
     setFixedSize(px(2460), px(1230));
 
-    auto* Frame1 = new QGroupBox(QStringLiteral("Aviso"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipRect(60, 60, 2235, 1035));
-    auto* Label1 = new QLabel(QStringLiteral("Cargando ..."), Frame1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(twipRect(480, 420, 1155, 315));
+    QGroupBox* Frame1 = makeFrame(QStringLiteral("Aviso"), this, twipRect(60, 60, 2235, 1035),
+                                  QStringLiteral("Frame1"));
+    makeLabel(QStringLiteral("Cargando ..."), Frame1, twipRect(480, 420, 1155, 315),
+              QStringLiteral("Label1"));
 
     centerOnScreen(*this);
 }

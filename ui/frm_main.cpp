@@ -69,27 +69,12 @@ int checkValue(const QCheckBox* box) {
     }
 }
 
-QLabel* label(const QString& text, QWidget* parent, const QRect& geometry, const char* name) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->setGeometry(geometry);
-    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return l;
-}
-
 QComboBox* pickList(QWidget* parent, const QRect& geometry, const QString& name) {
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
     list->setEditable(false);
     list->setGeometry(geometry);
     return list;
-}
-
-QGroupBox* frame(const QString& caption, QWidget* parent, const QRect& geometry, const char* name) {
-    auto* box = new QGroupBox(caption, parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(geometry);
-    return box;
 }
 
 } // namespace
@@ -146,18 +131,18 @@ void FrmMain::buildButtons() {
 }
 
 void FrmMain::buildAlarmFrame() {
-    QGroupBox* Frame1 =
-        frame(QStringLiteral("Alarmas"), this, twipRect(120, 660, 9675, 5115), "Frame1");
+    QGroupBox* Frame1 = makeFrame(QStringLiteral("Alarmas"), this, twipRect(120, 660, 9675, 5115),
+                                  QStringLiteral("Frame1"));
 
     const std::array<const char*, 3> timeHeadings{"Label3", "Label5", "Label7"};
     const std::array<const char*, 3> longHeadings{"Label4", "Label6", "Label8"};
     const std::array<int, 3> timeLeft{1260, 4500, 7680};
     const std::array<int, 3> longLeft{2700, 5940, 9120};
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
-        label(QStringLiteral("HH:MM"), Frame1, twipRect(timeLeft[c], 240, 735, 255),
-              timeHeadings[c]);
-        label(QStringLiteral("Largo"), Frame1, twipRect(longLeft[c], 240, 435, 255),
-              longHeadings[c]);
+        makeLabel(QStringLiteral("HH:MM"), Frame1, twipRect(timeLeft[c], 240, 735, 255),
+                  timeHeadings[c]);
+        makeLabel(QStringLiteral("Largo"), Frame1, twipRect(longLeft[c], 240, 435, 255),
+                  longHeadings[c]);
     }
 
     for (int i = 0; i < kSlots; ++i) {
@@ -167,38 +152,34 @@ void FrmMain::buildAlarmFrame() {
         const int labelTop = 660 + kRowPitch * row;
         const int listTop = 600 + kRowPitch * row;
 
-        HH[slot] = new QLabel(QStringLiteral("H%1 :").arg(twoDigits(i)), Frame1);
-        HH[slot]->setGeometry(twipRect(col.hhLabel, labelTop, 495, 255));
+        HH[slot] = makeLabel(QStringLiteral("H%1 :").arg(twoDigits(i)), Frame1,
+                             twipRect(col.hhLabel, labelTop, 495, 255), indexedName("HH", i));
         cboHH[slot] =
             pickList(Frame1, twipRect(col.hhList, listTop, 675, 315), indexedName("cboHH", i));
-        MM[slot] = new QLabel(QStringLiteral("M%1 :").arg(twoDigits(i)), Frame1);
-        MM[slot]->setGeometry(twipRect(col.mmLabel, labelTop, 495, i % 2 == 0 ? 255 : 315));
+        MM[slot] = makeLabel(QStringLiteral("M%1 :").arg(twoDigits(i)), Frame1,
+                             twipRect(col.mmLabel, labelTop, 495, i % 2 == 0 ? 255 : 315),
+                             indexedName("MM", i));
         cboMM[slot] =
             pickList(Frame1, twipRect(col.mmList, listTop, 675, 315), indexedName("cboMM", i));
         chkAla[slot] = new QCheckBox(Frame1);
         chkAla[slot]->setObjectName(indexedName("chkAla", i));
         chkAla[slot]->setGeometry(twipRect(col.check, labelTop, 255, 255));
-
-        for (QLabel* l : {HH[slot], MM[slot]})
-            l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        HH[slot]->setObjectName(indexedName("HH", i));
-        MM[slot]->setObjectName(indexedName("MM", i));
     }
 }
 
 void FrmMain::buildRingFrame() {
-    QGroupBox* Frame2 =
-        frame(QStringLiteral("Tiempo Alarma"), this, twipRect(120, 5880, 3195, 975), "Frame2");
-    label(QStringLiteral("Corto :"), Frame2, twipRect(180, 420, 735, 255), "Label1");
+    QGroupBox* Frame2 = makeFrame(QStringLiteral("Tiempo Alarma"), this,
+                                  twipRect(120, 5880, 3195, 975), QStringLiteral("Frame2"));
+    makeLabel(QStringLiteral("Corto :"), Frame2, twipRect(180, 420, 735, 255), "Label1");
     cmbCorto = pickList(Frame2, twipRect(780, 360, 675, 315), QStringLiteral("cmbCorto"));
-    label(QStringLiteral("Largo :"), Frame2, twipRect(1680, 420, 735, 255), "Label2");
+    makeLabel(QStringLiteral("Largo :"), Frame2, twipRect(1680, 420, 735, 255), "Label2");
     cmbLargo = pickList(Frame2, twipRect(2280, 360, 675, 315), QStringLiteral("cmbLargo"));
 }
 
 void FrmMain::buildClockFrame() {
-    QGroupBox* Frame3 =
-        frame(QStringLiteral("Hora Actual"), this, twipRect(3480, 5880, 1515, 975), "Frame3");
-    Hora = label(QString(), Frame3, twipRect(180, 480, 1035, 315), "Hora");
+    QGroupBox* Frame3 = makeFrame(QStringLiteral("Hora Actual"), this,
+                                  twipRect(3480, 5880, 1515, 975), QStringLiteral("Frame3"));
+    Hora = makeLabel(QString(), Frame3, twipRect(180, 480, 1035, 315), "Hora");
     Hora->setFont(windowFont(9.75, true));
 }
 

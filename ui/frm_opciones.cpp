@@ -28,12 +28,10 @@ FrmOpciones::FrmOpciones(const QString& puertoCom, MSComm1& port, StatusLine& st
     setFont(windowFont());
     resize(px(2610), px(2160));
 
-    auto* Frame1 = new QGroupBox(QStringLiteral("Puerto Serie"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twipRect(45, 45, 2475, 1545));
-    auto* Label4 = new QLabel(QStringLiteral("Puerto"), Frame1);
-    Label4->setObjectName(QStringLiteral("Label4"));
-    Label4->setGeometry(twipRect(135, 405, 600, 240));
+    QGroupBox* Frame1 = makeFrame(QStringLiteral("Puerto Serie"), this,
+                                  twipRect(45, 45, 2475, 1545), QStringLiteral("Frame1"));
+    makeLabel(QStringLiteral("Puerto"), Frame1, twipRect(135, 405, 600, 240),
+              QStringLiteral("Label4"));
     cboPort = new QComboBox(Frame1);
     cboPort->setObjectName(QStringLiteral("cboPort"));
     cboPort->setEditable(true);

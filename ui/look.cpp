@@ -1,6 +1,8 @@
 #include "ui/look.h"
 
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScreen>
 #include <QWidget>
 
@@ -15,6 +17,23 @@ QFont windowFont(double pointSize, bool bold) {
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;
+}
+
+QLabel* makeLabel(const QString& text, QWidget* parent, const QRect& geometry,
+                  const QString& name) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QGroupBox* makeFrame(const QString& caption, QWidget* parent, const QRect& geometry,
+                     const QString& name) {
+    auto* frame = new QGroupBox(caption, parent);
+    frame->setObjectName(name);
+    frame->setGeometry(geometry);
+    return frame;
 }
 
 void centerOnScreen(QWidget& window) {

@@ -3,7 +3,9 @@
 #include <QFont>
 #include <QRect>
 
+class QGroupBox;
 class QKeyEvent;
+class QLabel;
 class QWidget;
 
 namespace horvex {
@@ -20,6 +22,12 @@ constexpr QRect twipRect(int left, int top, int width, int height) {
 
 // The windows' font: the classic 8-point sans, or the nearest sans there is.
 QFont windowFont(double pointSize = 8.25, bool bold = false);
+
+// A label or a frame at its twip place, named for tests and accessibility.
+// Labels read from their top-left corner, as the layout assumes.
+QLabel* makeLabel(const QString& text, QWidget* parent, const QRect& geometry, const QString& name);
+QGroupBox* makeFrame(const QString& caption, QWidget* parent, const QRect& geometry,
+                     const QString& name);
 
 // Places a top-level window in the middle of its screen.
 void centerOnScreen(QWidget& window);
