@@ -2,6 +2,8 @@
 
 #include "schedule/failure.h"
 
+#include <QFileInfo>
+
 namespace horvex {
 
 namespace {
@@ -48,7 +50,11 @@ void MSComm1::setPortOpen(bool open) {
         serial_.clearError();
         return;
     }
-    serial_.setPortName(deviceFor(commPort_));
+    // The device itself, not a link to it: the lock that keeps a second
+    // program off the line is named after the path opened.
+    const QString device = deviceFor(commPort_);
+    const QFileInfo info(device);
+    serial_.setPortName(info.isSymLink() && info.exists() ? info.canonicalFilePath() : device);
     // Write only: nothing is ever read from the clock, and with a read side a
     // hang-up surfaces as a read error without a usable description while we
     // wait for a write; without it the write itself fails with the system's

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 
 namespace horvex {
 
@@ -25,9 +26,15 @@ public:
 
 class Pause {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~Pause() = default;
     // Tiempo: sleep round(seconds x 1000) ms, then one pass of the event pump.
     virtual void Tiempo(double seconds) = 0;
+    // The paced sender's pause after a character: the same pause, counted
+    // from `since`, when the character's write began, so that the time spent
+    // writing and pumping events falls inside it instead of adding to it.
+    virtual void TiempoDesde(Clock::time_point since, double seconds) = 0;
 };
 
 } // namespace horvex

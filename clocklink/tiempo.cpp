@@ -1,20 +1,54 @@
 #include "clocklink/tiempo.h"
 
 #include <QCoreApplication>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <thread>
+#include <ctime>
 
 namespace horvex {
 
-void SleepPause::Tiempo(double seconds) {
-    const long ms = std::lround(seconds * 1000.0);
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    // Whatever arrived during the sleep (timer ticks, clicks, repaints) runs
-    // now, once.
+namespace {
+
+std::chrono::milliseconds toMs(double seconds) {
+    return std::chrono::milliseconds(std::lround(seconds * 1000.0));
+}
+
+void pumpOnce() {
     if (QCoreApplication::instance() != nullptr)
         QCoreApplication::processEvents();
+}
+
+} // namespace
+
+SleepPause::SleepPause(SleepUntil sleepUntil)
+    : sleepUntil_(std::move(sleepUntil)) {}
+
+void SleepPause::Tiempo(double seconds) {
+    const auto ms = toMs(seconds);
+    if (ms.count() > 0)
+        sleepUntil_(Clock::now() + ms);
+    // Whatever arrived during the sleep (timer ticks, clicks, repaints) runs
+    // now, once.
+    pumpOnce();
+}
+
+void SleepPause::TiempoDesde(Clock::time_point since, double seconds) {
+    // Events first: whatever they take comes out of the pause, not on top.
+    pumpOnce();
+    sleepUntil_(since + toMs(seconds) + kMargin);
+}
+
+void SleepPause::sleepUntilDeadline(Clock::time_point deadline) {
+    // steady_clock is CLOCK_MONOTONIC; an absolute deadline does not drift
+    // with wake-up delays or interruptions.
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch());
+    timespec at{};
+    at.tv_sec = static_cast<time_t>(ns.count() / 1'000'000'000);
+    at.tv_nsec = static_cast<long>(ns.count() % 1'000'000'000);
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
 }
 
 } // namespace horvex

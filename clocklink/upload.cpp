@@ -2,32 +2,12 @@
 
 #include "clocklink/frame.h"
 #include "clocklink/puerto.h"
+#include "clocklink/sender.h"
 #include "schedule/failure.h"
 
 #include <utility>
 
 namespace horvex {
-
-namespace {
-
-constexpr double kCharacterPause = 0.01;
-
-// Marks the command as running for its whole length, failures included.
-class RunningFlag {
-public:
-    explicit RunningFlag(bool& flag)
-        : flag_(flag) {
-        flag_ = true;
-    }
-    ~RunningFlag() { flag_ = false; }
-    RunningFlag(const RunningFlag&) = delete;
-    RunningFlag& operator=(const RunningFlag&) = delete;
-
-private:
-    bool& flag_;
-};
-
-} // namespace
 
 UploadCommand::UploadCommand(Module1& m, MSComm1& port, StatusLine& status, MessageBox& box,
                              Pause& pause, ShownSchedule shown)
@@ -66,26 +46,8 @@ void UploadCommand::Actualizar_Click() {
 
 void UploadCommand::saco_RS232() {
     m_.LargoTx = QString::number(m_.DatosTx.size());
-    const int count = m_.LargoTx.toInt();
-    if (count > 0 && !port_.PortOpen())
-        throw Failure(QStringLiteral("COM%1 no está abierto: no se ha enviado nada al reloj")
-                          .arg(port_.CommPort()));
-    for (int i = 0; i < count; ++i) {
-        if (i >= m_.DatosTx.size())
-            throw Failure(QStringLiteral("La trama cambió durante el envío: enviados %1 de %2 "
-                                         "caracteres")
-                              .arg(i)
-                              .arg(count));
-        try {
-            port_.Output(m_.DatosTx.at(i));
-        } catch (const Failure& failure) {
-            throw Failure(QStringLiteral("%1 (envío interrumpido: enviados %2 de %3 caracteres)")
-                              .arg(failure.description())
-                              .arg(i)
-                              .arg(count));
-        }
-        pause_.Tiempo(kCharacterPause);
-    }
+    const FrameGate::Sending sending(gate_);
+    sendPaced(m_.DatosTx, m_.LargoTx.toInt(), port_, pause_);
 }
 
 } // namespace horvex

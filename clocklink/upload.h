@@ -1,5 +1,6 @@
 #pragma once
 
+#include "clocklink/command_guard.h"
 #include "clocklink/mscomm.h"
 #include "clocklink/operator.h"
 #include "schedule/module1.h"
@@ -22,11 +23,13 @@ public:
     // or a failed write is reported through ErrorPuerto and ends the command.
     void Actualizar_Click();
 
-    // Sends DatosTx one byte at a time with a 0.01 s pause after each.
-    // Throws Failure when a byte cannot be handed to the port.
+    // Sends DatosTx one byte at a time with a 0.01 s pause after each; other
+    // commands are held meanwhile (see FrameGate). Throws Failure when a byte
+    // cannot be handed to the port.
     void saco_RS232();
 
     bool running() const { return running_; }
+    FrameGate& gate() { return gate_; }
 
 private:
     Module1& m_;
@@ -36,6 +39,7 @@ private:
     Pause& pause_;
     ShownSchedule shown_;
     bool running_ = false;
+    FrameGate gate_;
 };
 
 } // namespace horvex

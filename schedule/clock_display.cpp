@@ -14,18 +14,21 @@ QString twoDigits(int value) {
 
 QString MostrarHora(Module1& m, const ClockReading& now) {
     const QString hexMark = QStringLiteral("&H");
+    // One reading for all three fields: read one by one they can tear at a
+    // minute or hour boundary (09:59:59 read as 09:00:00).
+    const QTime reading = now();
 
-    m.ValorAct = now().hour();
+    m.ValorAct = reading.hour();
     m.HoraAct = twoDigits(m.ValorAct);
     QString label = m.HoraAct + QLatin1Char(':');
     m.HoraAct = hexMark + m.HoraAct;
 
-    m.ValorAct = now().minute();
+    m.ValorAct = reading.minute();
     m.MinAct = twoDigits(m.ValorAct);
     label += m.MinAct + QLatin1Char(':');
     m.MinAct = hexMark + m.MinAct;
 
-    m.ValorAct = now().second();
+    m.ValorAct = reading.second();
     m.SegAct = twoDigits(m.ValorAct);
     label += m.SegAct + QStringLiteral("  ");
     m.SegAct = hexMark + m.SegAct;

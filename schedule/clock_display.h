@@ -9,9 +9,8 @@ namespace horvex {
 
 using ClockReading = std::function<QTime()>;
 
-// The one-second clock refresh: reads the clock three times (hour, minute,
-// second), leaves "&H" + two digits in HoraAct, MinAct and SegAct and returns
-// the time label's text, e.g. "09:05:07  ".
+// The one-second clock refresh: reads the clock once, leaves "&H" + two digits in HoraAct, MinAct
+// and SegAct and returns the time label's text, e.g. "09:05:07  ".
 QString MostrarHora(Module1& m, const ClockReading& now);
 
 // The PC's local time of day.

@@ -24,11 +24,13 @@ ClockSchedule unsetSchedule() {
 void Module1::setAlaHora(int index, const QString& text) {
     checkSlotIndex(index, "AlaHora");
     AlaHora[static_cast<std::size_t>(index)] = text;
+    known.set(horaValue(static_cast<std::size_t>(index)));
 }
 
 void Module1::setAlaMin(int index, const QString& text) {
     checkSlotIndex(index, "AlaMin");
     AlaMin[static_cast<std::size_t>(index)] = text;
+    known.set(minValue(static_cast<std::size_t>(index)));
 }
 
 void Module1::setAlaChk(int index, int checkValue) {
@@ -36,6 +38,17 @@ void Module1::setAlaChk(int index, int checkValue) {
     if (checkValue < 0 || checkValue > 255)
         throw Failure(QStringLiteral("Valor de casilla fuera de rango: %1").arg(checkValue));
     AlaChk[static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(checkValue);
+    known.set(chkValue(static_cast<std::size_t>(index)));
+}
+
+void Module1::setTAlaCorto(const QString& text) {
+    TAlaCorto = text;
+    known.set(kCortoValue);
+}
+
+void Module1::setTAlaLargo(const QString& text) {
+    TAlaLargo = text;
+    known.set(kLargoValue);
 }
 
 } // namespace horvex

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 namespace horvex {
@@ -56,11 +57,25 @@ struct Module1 {
 
     std::int16_t Indice = 0;
 
+    // Which of the 111 stored values the mirrors really hold: loaded from the
+    // store or set by the operator since. A save writes only these, so a value
+    // that could not be loaded is never overwritten with a mirror's blank.
+    // Numbered in store order: Corto, Largo, port, 36 hours, 36 minutes, 36
+    // checks.
+    static constexpr int kStoredValues = 3 + 3 * kSlots;
+    static constexpr int kCortoValue = 0, kLargoValue = 1, kPuertoValue = 2;
+    static constexpr int horaValue(std::size_t i) { return 3 + static_cast<int>(i); }
+    static constexpr int minValue(std::size_t i) { return 3 + kSlots + static_cast<int>(i); }
+    static constexpr int chkValue(std::size_t i) { return 3 + 2 * kSlots + static_cast<int>(i); }
+    std::bitset<kStoredValues> known;
+
     // Change handlers' stores: the index is checked first, an index outside
     // 0..35 raises a Failure and stores nothing.
     void setAlaHora(int index, const QString& text);
     void setAlaMin(int index, const QString& text);
     void setAlaChk(int index, int checkValue);
+    void setTAlaCorto(const QString& text);
+    void setTAlaLargo(const QString& text);
 };
 
 // Checks a slot index against 0..35; throws Failure naming `what` otherwise.

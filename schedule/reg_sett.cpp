@@ -35,28 +35,41 @@ std::uint8_t toCheckValue(const QString& text, const QString& key) {
 
 void LoadRegSett(Module1& m, RegStore& store) {
     m.TAlaCorto = store.GetSetting(kTAla, QStringLiteral("Corto"), kDefaultShortRing);
+    m.known.set(Module1::kCortoValue);
     m.TAlaLargo = store.GetSetting(kTAla, QStringLiteral("Largo"), kDefaultLongRing);
+    m.known.set(Module1::kLargoValue);
     m.PuertoCom = store.GetSetting(kComm, QStringLiteral("cboPort"), QStringLiteral("04"));
-    for (std::size_t i = 0; i < kSlots; ++i)
+    m.known.set(Module1::kPuertoValue);
+    for (std::size_t i = 0; i < kSlots; ++i) {
         m.AlaHora[i] = store.GetSetting(kHH, slotKey("cboHH", i), kUnsetHour);
-    for (std::size_t i = 0; i < kSlots; ++i)
+        m.known.set(Module1::horaValue(i));
+    }
+    for (std::size_t i = 0; i < kSlots; ++i) {
         m.AlaMin[i] = store.GetSetting(kMM, slotKey("cboMM", i), kUnsetMinute);
+        m.known.set(Module1::minValue(i));
+    }
     for (std::size_t i = 0; i < kSlots; ++i) {
         const QString key = slotKey("chkAla", i);
         m.AlaChk[i] = toCheckValue(store.GetSetting(kAla, key, QStringLiteral("0")), key);
+        m.known.set(Module1::chkValue(i));
     }
 }
 
 void SaveRegSett(const Module1& m, RegStore& store) {
-    store.SaveSetting(kTAla, QStringLiteral("Corto"), m.TAlaCorto);
-    store.SaveSetting(kTAla, QStringLiteral("Largo"), m.TAlaLargo);
-    store.SaveSetting(kComm, QStringLiteral("cboport"), m.PuertoCom);
+    const auto save = [&](int value, const QString& section, const QString& key,
+                          const QString& text) {
+        if (m.known.test(static_cast<std::size_t>(value)))
+            store.SaveSetting(section, key, text);
+    };
+    save(Module1::kCortoValue, kTAla, QStringLiteral("Corto"), m.TAlaCorto);
+    save(Module1::kLargoValue, kTAla, QStringLiteral("Largo"), m.TAlaLargo);
+    save(Module1::kPuertoValue, kComm, QStringLiteral("cboport"), m.PuertoCom);
     for (std::size_t i = 0; i < kSlots; ++i)
-        store.SaveSetting(kHH, slotKey("cboHH", i), m.AlaHora[i]);
+        save(Module1::horaValue(i), kHH, slotKey("cboHH", i), m.AlaHora[i]);
     for (std::size_t i = 0; i < kSlots; ++i)
-        store.SaveSetting(kMM, slotKey("cboMM", i), m.AlaMin[i]);
+        save(Module1::minValue(i), kMM, slotKey("cboMM", i), m.AlaMin[i]);
     for (std::size_t i = 0; i < kSlots; ++i)
-        store.SaveSetting(kAla, slotKey("chkAla", i), QString::number(m.AlaChk[i]));
+        save(Module1::chkValue(i), kAla, slotKey("chkAla", i), QString::number(m.AlaChk[i]));
     store.flush();
 }
 

@@ -10,8 +10,10 @@ namespace horvex {
 // key; the mirrors read before it keep their values.
 void LoadRegSett(Module1& m, RegStore& store);
 
-// Writes the 111 values from the mirrors, every one on every save. Throws
-// Failure when the store could not keep them.
+// Writes the 111 values from the mirrors, every one on every save, except
+// those the mirrors do not really hold (see Module1::known): a value that
+// could not be loaded keeps what the store has. Throws Failure when the store
+// could not keep them.
 void SaveRegSett(const Module1& m, RegStore& store);
 
 } // namespace horvex

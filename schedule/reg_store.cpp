@@ -1,159 +1,233 @@
 #include "schedule/reg_store.h"
 
 #include "schedule/failure.h"
+#include "schedule/xdg.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStringList>
-#include <QTemporaryFile>
-#include <algorithm>
+#include <QLockFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace horvex {
 
 namespace {
 
-struct Name {
-    QString section;
-    QString key;
+// Another save holds the lock for milliseconds; a lock held longer is stuck.
+constexpr int kLockWaitMs = 3000;
+
+QString systemReason() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+Failure cannotWrite(const QString& file, const QString& reason) {
+    return Failure(QStringLiteral("no se puede escribir en %1: %2; el archivo anterior no se "
+                                  "modificó")
+                       .arg(file, reason));
+}
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+public:
+    explicit Fd(int fd)
+        : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
 };
 
-bool sameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+// A link is followed to the file it names, so that saving keeps the link.
+QString writeTarget(const QString& file) {
+    const QFileInfo info(file);
+    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : file;
 }
 
-// Every stored spelling of section/key, the exact spelling first. More than
-// one only when the file was edited by hand.
-QStringList spellingsOf(const QSettings& s, const Name& name) {
-    const QString exact = name.section + QLatin1Char('/') + name.key;
-    QStringList found;
-    for (const QString& stored : s.allKeys()) {
-        const qsizetype slash = stored.indexOf(QLatin1Char('/'));
-        if (slash < 0 || !sameName(stored.left(slash), name.section) ||
-            !sameName(stored.mid(slash + 1), name.key))
+// Qt 6.4's QSaveFile reports success after a short write (full disk, quota)
+// and leaves a truncated file, so the writing and its checks are our own:
+// a temporary file beside the target, every write checked, then a rename.
+void writeWhole(const QString& file, const QByteArray& bytes) {
+    const QString target = writeTarget(file);
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw cannotWrite(file, QStringLiteral("no se puede crear la carpeta %1").arg(folder));
+    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    const Fd fd(::mkstemp(temp.data()));
+    if (fd.get() < 0)
+        throw cannotWrite(file, systemReason());
+    const auto fail = [&](const QString& reason) {
+        ::unlink(temp.constData());
+        return cannotWrite(file, reason);
+    };
+    struct stat old {};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = ::stat(QFile::encodeName(target).constData(), &old) == 0
+                            ? old.st_mode & 07777
+                            : 0666 & ~mask;
+    if (::fchmod(fd.get(), mode) != 0)
+        throw fail(systemReason());
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd.get(), bytes.constData() + done,
+                                  static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
             continue;
-        if (stored == exact)
-            found.prepend(stored);
-        else
-            found.append(stored);
+        if (n <= 0)
+            throw fail(systemReason());
+        done += n;
     }
-    return found;
-}
-
-// Where a new value goes: into the section as it is already spelled, if any.
-QString newSpelling(const QSettings& s, const Name& name) {
-    QString section = name.section;
-    const QStringList groups = s.childGroups();
-    if (!groups.contains(section)) {
-        for (const QString& group : groups) {
-            if (sameName(group, section)) {
-                section = group;
-                break;
-            }
-        }
-    }
-    return section + QLatin1Char('/') + name.key;
-}
-
-// A hand-edited "a, b" reads back as a list; give the text as it stood.
-QString asText(const QVariant& v) {
-    if (v.typeId() == QMetaType::QStringList)
-        return v.toStringList().join(QStringLiteral(", "));
-    return v.toString();
-}
-
-// Qt 6.4 misses a short write (full disk, quota) and replaces the file with
-// a truncated one while reporting success. So check first that the folder
-// takes a file well beyond what the store writes.
-bool roomToWrite(const QString& file) {
-    const QDir folder = QFileInfo(file).absoluteDir();
-    if (!folder.exists())
-        return true; // nothing to protect; Qt reports a failed mkdir itself
-    QTemporaryFile probe(folder.filePath(QStringLiteral(".probe-XXXXXX")));
-    if (!probe.open())
-        return false;
-    const qint64 size = std::max<qint64>(64 * 1024, 4 * QFileInfo(file).size());
-    const QByteArray block(4096, '\n');
-    for (qint64 done = 0; done < size; done += block.size()) {
-        if (probe.write(block) != block.size())
-            return false;
-    }
-    return probe.flush();
-}
-
-Failure cannotWrite(const QString& file) {
-    return Failure(QStringLiteral("no se puede escribir en %1 (carpeta sin permiso de escritura "
-                                  "o disco lleno); el archivo anterior no se modificó")
-                       .arg(file));
-}
-
-// Once per save, before the first value: a value handed to QSettings gets
-// written sooner or later (event loop, destructor), whatever flush() says.
-void checkWritable(const QSettings& s) {
-    // Qt would rewrite a file it could not parse, dropping what it did not
-    // understand; keep the operator's file and say so instead.
-    if (s.status() == QSettings::FormatError)
-        throw Failure(QStringLiteral("el archivo de configuración %1 no tiene un formato válido; "
-                                     "corríjalo o bórrelo y vuelva a grabar")
-                          .arg(s.fileName()));
-    if (!roomToWrite(s.fileName()))
-        throw cannotWrite(s.fileName());
+    if (::fsync(fd.get()) != 0)
+        throw fail(systemReason());
+    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        throw fail(systemReason());
 }
 
 } // namespace
 
-RegStore::RegStore() = default;
-RegStore::~RegStore() = default;
+QByteArray readStoreFile(const QString& file) {
+    const QFileInfo info(file);
+    if (info.isSymLink() && !info.exists())
+        throw Failure(
+            QStringLiteral("%1 es un enlace a %2, que no existe").arg(file, info.symLinkTarget()));
+    if (!info.exists())
+        return {};
+    // Non-blocking, so that a FIFO put in the file's place cannot hang us
+    // before the check below refuses it.
+    const Fd fd(::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
+        throw Failure(QStringLiteral("no se puede leer %1: %2").arg(file, systemReason()));
+    if (S_ISDIR(st.st_mode))
+        throw Failure(QStringLiteral("%1 es una carpeta, no un archivo").arg(file));
+    if (!S_ISREG(st.st_mode))
+        throw Failure(QStringLiteral("%1 no es un archivo normal (es un FIFO, un dispositivo o "
+                                     "un socket)")
+                          .arg(file));
+    QByteArray bytes;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0)
+            return bytes;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw Failure(QStringLiteral("no se puede leer %1: %2").arg(file, systemReason()));
+        bytes.append(buffer, n);
+    }
+}
 
-QSettings& RegStore::settings() {
+IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change) {
+    const QString lockPath = file + QStringLiteral(".lock");
+    const QFileInfo lockInfo(lockPath);
+    if ((lockInfo.exists() || lockInfo.isSymLink()) && !lockInfo.isFile())
+        throw cannotWrite(file, QStringLiteral("%1 ocupa el lugar del archivo de bloqueo; "
+                                               "bórrelo")
+                                    .arg(lockPath));
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QLockFile lock(lockPath);
+    if (!lock.tryLock(kLockWaitMs)) {
+        const QString reason =
+            lock.error() == QLockFile::LockFailedError
+                ? QStringLiteral("otro programa lo tiene bloqueado (%1)").arg(lockPath)
+            : lock.error() == QLockFile::PermissionError
+                ? QStringLiteral("no se puede crear el bloqueo %1: permiso denegado").arg(lockPath)
+                : QStringLiteral("no se puede crear el bloqueo %1").arg(lockPath);
+        throw cannotWrite(file, reason);
+    }
+    const QByteArray before = readStoreFile(file);
+    IniDocument doc = IniDocument::parse(before);
+    change(doc);
+    const QByteArray after = doc.serialize();
+    if (after != before || !QFileInfo::exists(file))
+        writeWhole(file, after);
+    return doc;
+}
+
+RegStore::RegStore() = default;
+
+RegStore::RegStore(QString file)
+    : fixedFile_(std::move(file)) {}
+
+QString RegStore::fileName() const {
+    if (!fixedFile_.isEmpty())
+        return fixedFile_;
     // The name is asked every time: a store opened under another name is
     // not this application's.
     const QString name = QCoreApplication::applicationName();
-    if (!settings_ || settings_->applicationName() != name) {
-        settings_ =
-            std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, name, name);
-        // Only the user's own store: no organisation-wide or system values
-        // that a save could not replace.
-        settings_->setFallbacksEnabled(false);
-        // Qt parses sections lazily and only then reports a damaged file;
-        // parse now so status() tells before the first write.
-        static_cast<void>(settings_->allKeys());
-    }
-    return *settings_;
+    return QDir(configHome()).filePath(name + QLatin1Char('/') + name + QStringLiteral(".conf"));
+}
+
+namespace {
+
+// Enough to notice another program's change (a port mapped while the window
+// is open) without reading the file again at every value.
+QString stampOf(const QString& file) {
+    const QFileInfo info(file);
+    return QStringLiteral("%1 %2 %3")
+        .arg(info.exists())
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch());
+}
+
+} // namespace
+
+void RegStore::load() {
+    const QString file = fileName();
+    const QString stamp = stampOf(file);
+    if (isLoaded_ && file == loadedFile_ && stamp == loadedStamp_)
+        return;
+    isLoaded_ = false;
+    loaded_ = IniDocument::parse(readStoreFile(file));
+    loadedFile_ = file;
+    loadedStamp_ = stamp;
+    isLoaded_ = true;
+}
+
+const IniDocument& RegStore::document() {
+    load();
+    return loaded_;
 }
 
 QString RegStore::GetSetting(const QString& section, const QString& key, const QString& fallback) {
-    QSettings& s = settings();
-    const QStringList found = spellingsOf(s, {section, key});
-    return found.isEmpty() ? fallback : asText(s.value(found.first()));
+    load();
+    return loaded_.value(section, key).value_or(fallback);
 }
 
 void RegStore::SaveSetting(const QString& section, const QString& key, const QString& value) {
-    QSettings& s = settings();
-    if (!writing_)
-        checkWritable(s);
-    QStringList found = spellingsOf(s, {section, key});
-    const QString target = found.isEmpty() ? newSpelling(s, {section, key}) : found.takeFirst();
-    for (const QString& duplicate : found)
-        s.remove(duplicate);
-    s.setValue(target, value);
-    writing_ = true;
+    pending_.push_back({section, key, value});
+}
+
+void RegStore::DeleteSetting(const QString& section, const QString& key) {
+    pending_.push_back({section, key, std::nullopt});
 }
 
 void RegStore::flush() {
-    writing_ = false;
-    QSettings& s = settings();
-    s.sync();
-    const QSettings::Status status = s.status();
-    if (status == QSettings::NoError)
+    const std::vector<Change> changes = std::exchange(pending_, {});
+    if (changes.empty())
         return;
-    const QString file = s.fileName();
-    // The status stays set for the object's life; start afresh next time.
-    settings_.reset();
-    if (status == QSettings::AccessError)
-        throw cannotWrite(file);
-    throw Failure(
-        QStringLiteral("el archivo de configuración %1 no tiene un formato válido").arg(file));
+    const QString file = fileName();
+    loaded_ = updateStoreFile(file, [&](IniDocument& doc) {
+        for (const Change& c : changes) {
+            if (c.value)
+                doc.setValue(c.section, c.key, *c.value);
+            else
+                doc.remove(c.section, c.key);
+        }
+    });
+    loadedFile_ = file;
+    loadedStamp_ = stampOf(file);
+    isLoaded_ = true;
 }
 
 std::optional<QString> RegStore::portDevice(int port) {

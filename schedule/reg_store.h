@@ -1,43 +1,80 @@
 #pragma once
 
-#include <QSettings>
+#include "schedule/ini_document.h"
+
 #include <QString>
-#include <memory>
+#include <functional>
 #include <optional>
+#include <vector>
 
 namespace horvex {
 
 // The per-user settings store: string values addressed by section and key,
-// names matched without regard to case. On Unix an INI file,
-// $XDG_CONFIG_HOME/Horvex/Horvex.conf; on Windows the native per-user store.
-// The application name (organisation and application alike) is asked from
-// the running application at every read and write.
+// names matched without regard to case, kept in an INI file,
+// <config home>/Horvex/Horvex.conf. The application name is asked from the
+// running application at every read and write.
+//
+// The file is read at the first read, and again only when it changed on
+// disk. A save re-reads it under a lock,
+// puts in only the values it was given and writes the whole file atomically,
+// so lines it does not understand and values written by others since are kept.
 class RegStore {
 public:
+    // The running application's store.
     RegStore();
-    ~RegStore();
-    RegStore(const RegStore&) = delete;
-    RegStore& operator=(const RegStore&) = delete;
+    // A given file (a schedule file).
+    explicit RegStore(QString file);
+
+    // Where the values live. Throws Failure when there is no home folder.
+    QString fileName() const;
 
     // The stored text, or `fallback` when nothing is stored under the name.
+    // Throws Failure when the file is there but cannot be read.
     QString GetSetting(const QString& section, const QString& key, const QString& fallback);
 
-    // Stores the text; a name that exists in another case is replaced, so
-    // there is only ever one value per name.
+    // Stores the text, under the spelling the name already has, if any; it
+    // reaches the file at the next flush().
     void SaveSetting(const QString& section, const QString& key, const QString& value);
+    // Removes the value (every spelling of it) at the next flush().
+    void DeleteSetting(const QString& section, const QString& key);
 
-    // Writes what was saved to disk. Throws Failure with the reason when the
-    // store could not keep it; the file that was there stays intact.
+    // Writes what was saved. Throws Failure with the reason when the file
+    // could not be read, locked or written; the file stays as it was then.
     void flush();
 
     // Section "Puertos": the device named for port n ("COM1=/dev/ttyUSB0").
     std::optional<QString> portDevice(int port);
 
-private:
-    QSettings& settings();
+    // The whole file as read, for whoever needs more than single values.
+    const IniDocument& document();
 
-    std::unique_ptr<QSettings> settings_;
-    bool writing_ = false; // values handed to QSettings since the last flush()
+private:
+    struct Change {
+        QString section;
+        QString key;
+        std::optional<QString> value; // none: remove
+    };
+
+    void load();
+
+    QString fixedFile_;
+    QString loadedFile_;
+    QString loadedStamp_;
+    IniDocument loaded_;
+    bool isLoaded_ = false;
+    std::vector<Change> pending_;
 };
+
+// Reads a settings or schedule file: an empty text when there is none. Only
+// a regular file (or a link to one) is read; anything else, and a file that
+// cannot be read, throws Failure saying why.
+QByteArray readStoreFile(const QString& file);
+
+// Changes a settings or schedule file under its lock: reads it afresh,
+// applies `change` and, if that changed anything, writes the whole file
+// atomically, so the old file stays whole unless the new one was written
+// completely. Returns the file's contents as they now are. Throws Failure
+// with the reason when it could not read, lock or write.
+IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change);
 
 } // namespace horvex

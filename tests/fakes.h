@@ -34,6 +34,7 @@ struct RecordingPause : Pause {
         if (during)
             during(seconds);
     }
+    void TiempoDesde(Clock::time_point, double seconds) override { Tiempo(seconds); }
 };
 
 struct RecordingStatus : StatusLine {

@@ -1,12 +1,15 @@
 #include "fakes.h"
 #include "schedule/failure.h"
 #include "schedule/reg_sett.h"
+#include "schedule/window_lock.h"
 
 #include <QTest>
 #include <csignal>
 #include <memory>
 #include <optional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace horvex;
 using namespace horvex::testing;
@@ -117,48 +120,169 @@ private slots:
             QVERIFY2(f.description().contains("ALA/chkAla7"), qPrintable(f.description()));
         }
         QCOMPARE(std::tuple(m.AlaMin[35], m.AlaChk[6], m.AlaChk[8]), std::tuple("59", 1, 0));
+        // A save writes back what was loaded, never the blanks after the bad key.
+        m.AlaMin[35] = QStringLiteral("58");
+        SaveRegSett(m, store);
+        QCOMPARE(box_->get("MM/cboMM35").toString() + box_->get("ALA/chkAla8").toString(), "581");
     }
 
-    // Qt reads what it can of a damaged file; saving it would drop the rest.
-    void damagedFileLoadsAndIsKept() {
-        const QByteArray conf =
-            QByteArrayLiteral("[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH]\ncboHH0=12\n");
+    // Files a hand or another program left: every line that is not ours is
+    // kept through a save, and loading takes time linear in the size.
+    void foreignFilesLoadAndSaveWhole_data() {
+        QTest::addColumn<QByteArray>("conf");
+        QTest::newRow("damaged") << QByteArrayLiteral(
+            "[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH\nx=1\n[HH]\ncboHH0=12\n");
+        QTest::newRow("byte-order mark") << QByteArrayLiteral(
+            "\xEF\xBB\xBF[COMM]\r\ncboport=3\r\n; comment\r\n[HH]\r\ncboHH0=12\r\n");
+        QByteArray big("[COMM]\ncboport=3\n[HH]\ncboHH0=12\n[Otros]\n");
+        for (int i = 0; i < 300000; ++i)
+            big += "k" + QByteArray::number(i) + "=v\n";
+        QTest::newRow("300 000 keys") << big;
+    }
+    void foreignFilesLoadAndSaveWhole() {
+        QFETCH(QByteArray, conf);
         box_->write(conf);
         RegStore store;
         Module1 m;
         LoadRegSett(m, store);
-        QCOMPARE(m.PuertoCom + m.AlaHora[1], QStringLiteral("324"));
-        QVERIFY(saveFailure(store, m).contains(confPath()));
-        QCOMPARE(box_->read(), conf);
+        QCOMPARE(m.PuertoCom + m.AlaHora[0] + m.AlaHora[1], QStringLiteral("31224"));
+        m.AlaHora[0] = QStringLiteral("13");
+        QCOMPARE(saveFailure(store, m), QString());
+        const QByteArray saved = box_->read();
+        QCOMPARE(saved.left(conf.indexOf("cboHH0=")), conf.left(conf.indexOf("cboHH0=")));
+        QVERIFY(saved.contains("cboHH0=13"));
+        QCOMPARE(RegStore().GetSetting("HH", "cboHH35", {}), "24");
     }
 
-    // Both ways bind root as well (the full disk is a file size limit).
-    void failedSaveKeepsTheFile_data() {
-        QTest::addColumn<bool>("fullDisk");
-        QTest::newRow("file in the way") << false;
-        QTest::newRow("full disk") << true;
+    // What is in the store's place, or in the way of saving: each says its
+    // own reason and nothing is written over. "%1" stands for the file.
+    void storeFaults_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("atLoad");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unreadable") << "unreadable" << true << "no se puede leer %1: Permission";
+        QTest::newRow("fifo") << "fifo" << true << "%1 no es un archivo normal";
+        QTest::newRow("folder") << "folder" << true << "%1 es una carpeta";
+        QTest::newRow("dangling link") << "dangling" << true << "%1 es un enlace a /nonexistent";
+        QTest::newRow("file in the way")
+            << "file in the way" << false << "no se puede escribir en %1: no se puede crear";
+        QTest::newRow("full disk") << "full disk" << false << "no se puede escribir en %1: ";
+        QTest::newRow("lock is a folder") << "lock folder" << false << ".lock ocupa el lugar";
     }
-    void failedSaveKeepsTheFile() {
-        QFETCH(bool, fullDisk);
-        Module1 m;
-        if (fullDisk)
+    void storeFaults() {
+        QFETCH(QString, fault);
+        QFETCH(bool, atLoad);
+        QFETCH(QString, reason);
+        const QString file = confPath();
+        {
+            Module1 m;
+            m.known.set();
+            m.AlaHora[4] = QStringLiteral("06");
             SaveRegSett(m, *std::make_unique<RegStore>());
-        else
-            QVERIFY(QFile(box_->folder()).open(QIODevice::WriteOnly));
+        }
         const QByteArray before = box_->read();
-        RegStore store;
-        m.AlaHora[0] = QStringLiteral("11");
+        const QByteArray conf = QFile::encodeName(file);
+        if (fault == "fifo" || fault == "folder" || fault == "dangling" ||
+            fault == "file in the way")
+            QVERIFY(QFile::remove(file));
+        if (fault == "fifo")
+            QCOMPARE(::mkfifo(conf.constData(), 0600), 0);
+        if (fault == "folder")
+            QVERIFY(QDir().mkpath(file));
+        if (fault == "dangling")
+            QVERIFY(QFile::link("/nonexistent/Horvex.conf", file));
+        if (fault == "file in the way") {
+            QVERIFY(QDir(box_->folder()).removeRecursively());
+            QVERIFY(QFile(box_->folder()).open(QIODevice::WriteOnly));
+        }
+        if (fault == "lock folder")
+            QVERIFY(QDir().mkpath(file + ".lock"));
+        const QByteArray setUp = atLoad ? QByteArray() : box_->read(); // a FIFO would block
+        // Root reads any file: the unreadable one is read as nobody.
+        const bool asNobody = fault == "unreadable" && ::geteuid() == 0;
+        if (fault == "unreadable") {
+            QCOMPARE(::chmod(QFile::encodeName(box_->folder() + "/..").constData(), 0755), 0);
+            QCOMPARE(::chmod(QFile::encodeName(box_->folder()).constData(), 0755), 0);
+            QCOMPARE(::chmod(conf.constData(), asNobody ? 0600 : 0), 0);
+        }
 
+        RegStore store;
+        Module1 m;
+        QString loadFailure;
+        if (asNobody)
+            QCOMPARE(::seteuid(65534), 0);
+        try {
+            LoadRegSett(m, store);
+        } catch (const Failure& f) {
+            loadFailure = f.description();
+        }
+        if (asNobody)
+            QCOMPARE(::seteuid(0), 0);
+        QCOMPARE(!loadFailure.isEmpty(), atLoad);
+
+        // The operator changes one value and saves; for a full disk the file
+        // may grow to half its size.
+        m.setAlaHora(0, QStringLiteral("11"));
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
         const rlimit tiny{static_cast<rlim_t>(before.size() / 2), old.rlim_max};
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, fullDisk ? &tiny : &old), 0);
-        const QString reason = saveFailure(store, m);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, fault == "full disk" ? &tiny : &old), 0);
+        if (fault == "unreadable" && !asNobody)
+            QCOMPARE(::chmod(conf.constData(), 0600), 0);
+        const QString saveReason = saveFailure(store, m);
         setrlimit(RLIMIT_FSIZE, &old);
-        QCoreApplication::processEvents(); // nothing left pending to write later
-        QVERIFY2(reason.contains(confPath()), qPrintable(reason));
-        QCOMPARE(box_->read(), before);
+
+        const QString failure = atLoad ? loadFailure : saveReason;
+        QVERIFY2(failure.contains(reason.arg(file)), qPrintable(failure + " / " + saveReason));
+        if (fault == "unreadable") {
+            // Readable again at save time: the change goes in, the rest stays.
+            QCOMPARE(saveReason, QString());
+            QCOMPARE(box_->get("HH/cboHH0").toString() + box_->get("HH/cboHH4").toString(), "1106");
+        } else if (!atLoad) {
+            QCOMPARE(box_->read(), setUp);
+        }
+    }
+
+    void configFolderFollowsXdg_data() {
+        QTest::addColumn<QByteArray>("xdg");
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QString>("expected"); // empty: refused
+        QTest::newRow("absolute") << QByteArray("/x/conf") << QByteArray("/h")
+                                  << "/x/conf/Horvex/Horvex.conf";
+        QTest::newRow("relative ignored")
+            << QByteArray("conf") << QByteArray("/h") << "/h/.config/Horvex/Horvex.conf";
+        QTest::newRow("no home") << QByteArray() << QByteArray() << QString();
+    }
+    void configFolderFollowsXdg() {
+        QFETCH(QByteArray, xdg);
+        QFETCH(QByteArray, home);
+        QFETCH(QString, expected);
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("XDG_CONFIG_HOME", xdg);
+        qputenv("HOME", home);
+        QString file;
+        try {
+            file = RegStore().fileName();
+        } catch (const Failure& f) {
+            file = f.description().contains("HOME") ? QString() : f.description();
+        }
+        qputenv("HOME", oldHome);
+        QCOMPARE(file, expected);
+    }
+
+    // One window per store; a second is told, a dead one's lock is taken over.
+    void oneWindowPerStore() {
+        auto first = std::make_unique<WindowLock>(confPath());
+        QVERIFY(first->acquire());
+        WindowLock second(confPath());
+        QVERIFY(!second.acquire());
+        QVERIFY(second.heldElsewhere());
+        QCOMPARE(second.holder(),
+                 QStringLiteral("proceso %1").arg(QCoreApplication::applicationPid()));
+        first.reset();
+        QVERIFY(!second.heldElsewhere());
+        QVERIFY(second.acquire());
     }
 };
 

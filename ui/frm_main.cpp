@@ -37,6 +37,7 @@ constexpr std::array<Column, 3> kColumns{{
 constexpr int kRowsPerColumn = 12;
 constexpr int kRowPitch = 360;
 constexpr int kStatusBarHeight = 375;
+constexpr int kLongestBoxLine = 300;
 
 QString indexedName(const char* name, int index) {
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
@@ -242,12 +243,19 @@ void FrmMain::connectHandlers() {
 // ---- status line and message box --------------------------------------
 
 QString FrmMain::panelText(int panel) const {
-    return panels_.at(static_cast<std::size_t>(panel - 1))->text();
+    return panelTexts_.at(static_cast<std::size_t>(panel - 1));
 }
 
 void FrmMain::setPanelText(int panel, const QString& text) {
-    QLabel* target = panels_.at(static_cast<std::size_t>(panel - 1));
-    target->setText(text);
+    const auto index = static_cast<std::size_t>(panel - 1);
+    QLabel* target = panels_.at(index);
+    panelTexts_.at(index) = text;
+    // A text wider than its panel shows its start and its end, and whole as
+    // the panel's tooltip.
+    const int room = target->contentsRect().width() - 2 * target->margin() - 4;
+    const QString shown = target->fontMetrics().elidedText(text, Qt::ElideMiddle, room);
+    target->setText(shown);
+    target->setToolTip(shown == text ? QString() : text);
     // Drawn now: the pause that usually follows sleeps before it pumps events.
     target->repaint();
 }
@@ -255,6 +263,11 @@ void FrmMain::setPanelText(int panel, const QString& text) {
 void FrmMain::critical(const QString& title, const QString& prompt) {
     QString shown = prompt;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // A box must fit on the screen whatever a device path or a file holds.
+    QStringList lines = shown.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        line = elideMiddle(line, kLongestBoxLine);
+    shown = lines.join(QLatin1Char('\n'));
     QMessageBox box(QMessageBox::Critical, title, shown, QMessageBox::Ok);
     box.setObjectName(QStringLiteral("ErrorPuertoBox"));
     box.exec();
@@ -331,11 +344,11 @@ void FrmMain::chkAla_Click(int Index) {
 }
 
 void FrmMain::cmbCorto_Click() {
-    m_.TAlaCorto = cmbCorto->currentText();
+    m_.setTAlaCorto(cmbCorto->currentText());
 }
 
 void FrmMain::cmbLargo_Click() {
-    m_.TAlaLargo = cmbLargo->currentText();
+    m_.setTAlaLargo(cmbLargo->currentText());
 }
 
 ClockSchedule FrmMain::shownSchedule() const {
@@ -364,6 +377,9 @@ bool FrmMain::saveReportingFailure() {
 }
 
 void FrmMain::Grabo_Click() {
+    if (upload_.gate().holds([this] { Grabo_Click(); }) || saving_)
+        return;
+    const RunningFlag flag(saving_);
     setPanelText(1, QStringLiteral("Grabando datos en memoria ..."));
     services_.pause.Tiempo(2);
     if (saveReportingFailure())
@@ -371,6 +387,9 @@ void FrmMain::Grabo_Click() {
 }
 
 void FrmMain::salir_Click() {
+    if (upload_.gate().holds([this] { salir_Click(); }) || exiting_)
+        return;
+    const RunningFlag flag(exiting_);
     setPanelText(1, QStringLiteral("Saliendo y grabando datos..."));
     saveReportingFailure();
     services_.pause.Tiempo(2);
@@ -378,16 +397,25 @@ void FrmMain::salir_Click() {
 }
 
 void FrmMain::Opciones_Click() {
+    if (upload_.gate().holds([this] { Opciones_Click(); }))
+        return;
     FrmOpciones dialog(m_.PuertoCom, MSComm1, *this, *this);
     dialog.exec();
 }
 
 void FrmMain::Acerca_Click() {
+    if (upload_.gate().holds([this] { Acerca_Click(); }))
+        return;
     FrmAcerca dialog(this);
     dialog.exec();
 }
 
 void FrmMain::closeEvent(QCloseEvent* event) {
+    // The close box during a frame ends the program once the frame is out.
+    if (upload_.gate().holds([this] { Form_Unload(); })) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Form_Unload();
 }

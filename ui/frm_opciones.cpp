@@ -67,7 +67,12 @@ FrmOpciones::FrmOpciones(const QString& puertoCom, MSComm1& port, StatusLine& st
 // operator with a USB adapter can find it.
 void FrmOpciones::describeEntries() {
     for (int i = 0; i < cboPort->count(); ++i) {
-        const QString device = port_.deviceFor(i + 1);
+        QString device;
+        try {
+            device = port_.deviceFor(i + 1);
+        } catch (const Failure&) {
+            continue; // the store cannot be read; start-up has said why
+        }
         const bool present = QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/'));
         cboPort->setItemData(i, present ? device : QStringLiteral("%1 (no existe)").arg(device),
                              Qt::ToolTipRole);

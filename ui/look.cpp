@@ -36,6 +36,13 @@ QGroupBox* makeFrame(const QString& caption, QWidget* parent, const QRect& geome
     return frame;
 }
 
+QString elideMiddle(const QString& text, int maxChars) {
+    if (text.size() <= maxChars)
+        return text;
+    const int half = (maxChars - 1) / 2;
+    return text.left(half) + QChar(0x2026) + text.right(maxChars - 1 - half);
+}
+
 void centerOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr)

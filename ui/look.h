@@ -29,6 +29,10 @@ QLabel* makeLabel(const QString& text, QWidget* parent, const QRect& geometry, c
 QGroupBox* makeFrame(const QString& caption, QWidget* parent, const QRect& geometry,
                      const QString& name);
 
+// The text, or its start and end around "…" when it is longer than
+// `maxChars` characters.
+QString elideMiddle(const QString& text, int maxChars);
+
 // Places a top-level window in the middle of its screen.
 void centerOnScreen(QWidget& window);
 

@@ -1,11 +1,42 @@
 #include "clocklink/tiempo.h"
+#include "schedule/failure.h"
 #include "schedule/reg_store.h"
+#include "schedule/window_lock.h"
 #include "ui/frm_main.h"
 #include "ui/look.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// One window per settings store. Without a home folder there is no store to
+// share; start-up then says why.
+std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
+    QString file;
+    try {
+        file = store.fileName();
+    } catch (const horvex::Failure&) {
+        return nullptr;
+    }
+    auto lock = std::make_unique<horvex::WindowLock>(file);
+    if (lock->acquire())
+        return lock;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Horvex"),
+                    QStringLiteral("Horvex ya está abierto (%1) con la configuración %2.\n\n"
+                                   "Use esa ventana: dos ventanas grabarían una encima de la "
+                                   "otra.")
+                        .arg(lock->holder(), file),
+                    QMessageBox::Ok);
+    box.exec();
+    std::exit(EXIT_FAILURE);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -15,6 +46,7 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
 
     horvex::RegStore store;
+    const std::unique_ptr<horvex::WindowLock> lock = claimStore(store);
     horvex::SleepPause pause;
     horvex::FrmMain frmMain({store, pause, horvex::localTimeOfDay, [] {
                                  // Ends at once, even from inside a paused command;
