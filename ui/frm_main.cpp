@@ -10,6 +10,7 @@
 #include "ui/icons.h"
 #include "ui/look.h"
 
+#include <QAbstractListModel>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -47,9 +48,39 @@ QString twoDigits(int value) {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
-void appendNumbers(QComboBox* list, int first, int last) {
-    for (int n = first; n <= last; ++n)
-        list->addItem(twoDigits(n));
+// The two-digit numbers first..last, read-only and made when shown: the 74
+// lists share one of these per kind instead of each holding its own copies.
+class NumberList : public QAbstractListModel {
+public:
+    NumberList(int first, int last, QObject* owner)
+        : QAbstractListModel(owner)
+        , first_(first)
+        , count_(last - first + 1) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : count_;
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!checkIndex(index, CheckIndexOption::IndexIsValid) ||
+            (role != Qt::DisplayRole && role != Qt::EditRole))
+            return {};
+        return twoDigits(first_ + index.row());
+    }
+
+private:
+    const int first_;
+    const int count_;
+};
+
+// The window's list of first..last under `name`, made on first use.
+QAbstractItemModel* numbers(QObject* window, const QString& name, int first, int last) {
+    auto* list = window->findChild<QAbstractItemModel*>(name, Qt::FindDirectChildrenOnly);
+    if (list == nullptr) {
+        list = new NumberList(first, last, window);
+        list->setObjectName(name);
+    }
+    return list;
 }
 
 // Selects the entry that reads exactly `text`; a text the list does not
@@ -296,15 +327,19 @@ void FrmMain::Form_Load() {
     }
 }
 
+// Each list keeps its own current entry; only the entries are shared.
 void FrmMain::fillLists() {
-    appendNumbers(cmbCorto, 1, 15);
-    appendNumbers(cmbLargo, 1, 15);
+    QAbstractItemModel* const lengths = numbers(this, QStringLiteral("tiempos"), 1, 15);
+    cmbCorto->setModel(lengths);
+    cmbLargo->setModel(lengths);
     selectText(cmbCorto, m_.TAlaCorto);
     selectText(cmbLargo, m_.TAlaLargo);
+    QAbstractItemModel* const hours = numbers(this, QStringLiteral("horas"), 0, 24);
     for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice)
-        appendNumbers(cboHH[static_cast<std::size_t>(m_.Indice)], 0, 24);
+        cboHH[static_cast<std::size_t>(m_.Indice)]->setModel(hours);
+    QAbstractItemModel* const minutes = numbers(this, QStringLiteral("minutos"), 0, 60);
     for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice)
-        appendNumbers(cboMM[static_cast<std::size_t>(m_.Indice)], 0, 60);
+        cboMM[static_cast<std::size_t>(m_.Indice)]->setModel(minutes);
 }
 
 void FrmMain::showMirrors() {

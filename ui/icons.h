@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QSize>
 #include <QString>
+#include <array>
 
 // Q_INIT_RESOURCE declares the registration function where it expands, so it
 // must stay outside any namespace.
@@ -19,11 +20,16 @@ inline void initPictures() {
     (void)registered;
 }
 
-// Application and window icon, every size drawn, so Qt never scales up.
+// The sizes a window's icon is shown at: title bar, task bar, window switcher.
+// The larger drawings are for the desktop's icon theme, installed beside the
+// program; decoding them here would only cost memory.
+inline constexpr std::array<int, 4> kWindowIconSizes{16, 24, 32, 48};
+
+// Window icon, each of those sizes drawn, so Qt never scales up.
 inline QIcon horvexIcon() {
     initPictures();
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+    for (const int size : kWindowIconSizes)
         icon.addFile(QStringLiteral(":/icons/horvex-%1.png").arg(size), QSize(size, size));
     return icon;
 }
