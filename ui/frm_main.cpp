@@ -3,6 +3,7 @@
 #include "clocklink/frame.h"
 #include "clocklink/puerto.h"
 #include "schedule/failure.h"
+#include "schedule/lists.h"
 #include "schedule/reg_sett.h"
 #include "ui/frm_acerca.h"
 #include "ui/frm_ini.h"
@@ -52,32 +53,30 @@ QString twoDigits(int value) {
 // lists share one of these per kind instead of each holding its own copies.
 class NumberList : public QAbstractListModel {
 public:
-    NumberList(int first, int last, QObject* owner)
+    NumberList(ListRange range, QObject* owner)
         : QAbstractListModel(owner)
-        , first_(first)
-        , count_(last - first + 1) {}
+        , range_(range) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : count_;
+        return parent.isValid() ? 0 : range_.count();
     }
 
     QVariant data(const QModelIndex& index, int role) const override {
         if (!checkIndex(index, CheckIndexOption::IndexIsValid) ||
             (role != Qt::DisplayRole && role != Qt::EditRole))
             return {};
-        return twoDigits(first_ + index.row());
+        return range_.entry(index.row());
     }
 
 private:
-    const int first_;
-    const int count_;
+    const ListRange range_;
 };
 
-// The window's list of first..last under `name`, made on first use.
-QAbstractItemModel* numbers(QObject* window, const QString& name, int first, int last) {
+// The window's list of `range` under `name`, made on first use.
+QAbstractItemModel* numbers(QObject* window, const QString& name, ListRange range) {
     auto* list = window->findChild<QAbstractItemModel*>(name, Qt::FindDirectChildrenOnly);
     if (list == nullptr) {
-        list = new NumberList(first, last, window);
+        list = new NumberList(range, window);
         list->setObjectName(name);
     }
     return list;
@@ -329,15 +328,15 @@ void FrmMain::Form_Load() {
 
 // Each list keeps its own current entry; only the entries are shared.
 void FrmMain::fillLists() {
-    QAbstractItemModel* const lengths = numbers(this, QStringLiteral("tiempos"), 1, 15);
+    QAbstractItemModel* const lengths = numbers(this, QStringLiteral("tiempos"), kRingList);
     cmbCorto->setModel(lengths);
     cmbLargo->setModel(lengths);
     selectText(cmbCorto, m_.TAlaCorto);
     selectText(cmbLargo, m_.TAlaLargo);
-    QAbstractItemModel* const hours = numbers(this, QStringLiteral("horas"), 0, 24);
+    QAbstractItemModel* const hours = numbers(this, QStringLiteral("horas"), kHourList);
     for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice)
         cboHH[static_cast<std::size_t>(m_.Indice)]->setModel(hours);
-    QAbstractItemModel* const minutes = numbers(this, QStringLiteral("minutos"), 0, 60);
+    QAbstractItemModel* const minutes = numbers(this, QStringLiteral("minutos"), kMinuteList);
     for (m_.Indice = 0; m_.Indice < kSlots; ++m_.Indice)
         cboMM[static_cast<std::size_t>(m_.Indice)]->setModel(minutes);
 }
