@@ -1,3 +1,4 @@
+#include "cli/cli.h"
 #include "clocklink/tiempo.h"
 #include "schedule/failure.h"
 #include "schedule/reg_store.h"
@@ -39,6 +40,10 @@ std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // With options Horvex is a command-line tool: no window, no display.
+    if (argc > 1)
+        return horvex::cli::run(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Horvex"));
     // Lets the desktop match the running window to its menu entry and icon.

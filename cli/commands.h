@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace horvex::cli {
+
+// Exit codes of the command line.
+enum Exit : int {
+    kOk = 0,     // done (for --sync: the whole frame went out)
+    kFailed = 1, // nothing done, nothing sent; the reason is on stderr
+    kCut = 2,    // --sync: the frame was cut mid-way
+    kUsage = 64, // bad options (as sysexits' EX_USAGE)
+};
+
+// What the options asked for, parsed and checked.
+struct Request {
+    std::optional<int> port; // --port N
+    QString schedule;        // --schedule FILE (with --sync or --print-frame)
+    int historyCount = 10;   // --history [N]
+    QString file;            // --export / --import / --show FILE
+    QString mapping;         // --map-port N=DEVICE
+};
+
+// Standard output and standard error, in UTF-8, a line at a time.
+void say(const QString& line);
+void complain(const QString& line);
+
+// One function per command; each returns an Exit code.
+int runSync(const Request& r);
+int runPrintFrame(const Request& r);
+int runHistory(const Request& r);
+int runListPorts(const Request& r);
+int runMapPort(const Request& r);
+int runExport(const Request& r);
+int runImport(const Request& r);
+int runShow(const Request& r);
+
+} // namespace horvex::cli
