@@ -25,7 +25,8 @@ namespace {
 // Qt writes the help's headings in English; the rest of it is ours.
 QString spanishHelp(QString text) {
     const QString program = QCoreApplication::arguments().constFirst();
-    text.replace(QStringLiteral("Usage: ") + program, QStringLiteral("Uso: horvex"));
+    text.replace(QStringLiteral("Usage: ") + program + QStringLiteral(" [options]"),
+                 QStringLiteral("Uso: horvex [opciones]"));
     text.replace(QStringLiteral("\nOptions:\n"), QStringLiteral("\nOpciones:\n"));
     text.replace(QStringLiteral("\nArguments:\n"), QStringLiteral("\nArgumentos:\n"));
     return text.trimmed();
