@@ -2,7 +2,11 @@
 
 #include "schedule/failure.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace horvex {
 
@@ -53,6 +57,16 @@ void MSComm1::setPortOpen(bool open) {
     // The device itself, not a link to it: the lock that keeps a second
     // program off the line is named after the path opened.
     const QString device = deviceFor(commPort_);
+#ifndef Q_OS_WIN
+    // Say what is wrong with the path itself; the serial layer would speak of
+    // a lock it could not take.
+    struct stat st {};
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
+        throw Failure(QStringLiteral("%1: %2").arg(portLabel(),
+                                                   QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISCHR(st.st_mode))
+        throw Failure(QStringLiteral("%1: no es un dispositivo serie").arg(portLabel()));
+#endif
     const QFileInfo info(device);
     serial_.setPortName(info.isSymLink() && info.exists() ? info.canonicalFilePath() : device);
     // Write only: nothing is ever read from the clock, and with a read side a

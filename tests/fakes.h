@@ -92,17 +92,21 @@ private:
     QString path_;
 };
 
-// Closes every modal box that appears, keeping its title and text.
+// Closes every message box (and, if asked, every dialog) that appears,
+// keeping its title and text.
 class BoxCloser : public QObject {
 public:
     QStringList titles, texts;
-    BoxCloser() {
-        connect(&timer_, &QTimer::timeout, this, [this] {
+    explicit BoxCloser(bool dialogsToo = false) {
+        connect(&timer_, &QTimer::timeout, this, [this, dialogsToo] {
             for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                    titles << box->windowTitle();
-                    texts << box->text();
-                    box->accept();
+                if (auto* dialog = qobject_cast<QDialog*>(w);
+                    dialog && dialog->isVisible() &&
+                    (dialogsToo || qobject_cast<QMessageBox*>(dialog))) {
+                    titles << dialog->windowTitle();
+                    auto* box = qobject_cast<QMessageBox*>(dialog);
+                    texts << (box ? box->text() : QString());
+                    dialog->reject();
                 }
         });
         timer_.start(5);

@@ -81,6 +81,11 @@ private slots:
                  << QString::number(h.ended);
         };
         h.pause.pauses.clear();
+        h.pause.during = [&](double) {
+            seen << w.panelText(1) << h.sandbox.get("HH/cboHH0").toString()
+                 << QString::number(h.ended);
+            w.Grabo_Click(); // pressed again while it runs: ignored
+        };
         w.Grabo_Click();
         QCOMPARE(h.pause.pauses, QList<double>{2});
         QCOMPARE(seen, QStringList({"Grabando datos en memoria ...", "", "0"}));
@@ -89,6 +94,11 @@ private slots:
 
         w.module().AlaHora[0] = QStringLiteral("13");
         seen.clear();
+        h.pause.during = [&](double) {
+            seen << w.panelText(1) << h.sandbox.get("HH/cboHH0").toString()
+                 << QString::number(h.ended);
+            w.salir_Click();
+        };
         w.salir_Click();
         QCOMPARE(seen, QStringList({"Saliendo y grabando datos...", "13", "0"}));
         QCOMPARE(h.ended, 1);
@@ -104,9 +114,47 @@ private slots:
 
         w.Grabo_Click();
         QVERIFY2(w.panelText(1).startsWith("No se grabaron los datos"), qPrintable(w.panelText(1)));
+        // Too long for its panel: shown shortened, whole as the tooltip.
+        QCOMPARE(h.child<QLabel>("Panel1")->toolTip(), w.panelText(1));
         w.salir_Click();
         QVERIFY(w.panelText(1).startsWith("No se grabaron los datos"));
         QCOMPARE(h.ended, 1);
+    }
+
+    // From the first to the last character nothing else runs: a command or
+    // the close box waits for the frame, then runs.
+    void commandsWaitForTheFrame_data() {
+        QTest::addColumn<QString>("command");
+        for (const char* command : {"Grabo", "salir", "Acerca", "Opciones", "close box"})
+            QTest::newRow(command) << command;
+    }
+    void commandsWaitForTheFrame() {
+        QFETCH(QString, command);
+        Harness h;
+        FrmMain& w = h.start();
+        BoxCloser closer(true);
+        int sent = 0;
+        QList<int> ranAfter; // characters out when the command showed itself
+        h.pause.during = [&](double seconds) {
+            if (seconds == 0.01 && ++sent == 20) {
+                if (command == "close box")
+                    w.close();
+                else
+                    QMetaObject::invokeMethod(h.child<QWidget>(command), "click");
+            }
+            QCoreApplication::processEvents(); // the pump; a dialog opened here is closed
+            if (sent > 0 && (h.ended > 0 || !closer.titles.isEmpty() ||
+                             w.panelText(1) != QStringLiteral("Transmitiendo datos al RELOJ ...")))
+                ranAfter << sent;
+        };
+        h.pause.pauses.clear();
+        w.Actualizar_Click();
+
+        QCOMPARE(h.line.drain().size(), 82);
+        QVERIFY(!ranAfter.isEmpty());
+        QCOMPARE(ranAfter.first(), 82);
+        QCOMPARE(h.pause.pauses.mid(2, 82), QList<double>(82, 0.01));
+        QCOMPARE(h.ended, command == "salir" || command == "close box" ? 1 : 0);
     }
 
     // The pause pumps events, so the clock keeps running during a command.

@@ -47,14 +47,20 @@ private slots:
         QTest::newRow("missing") << "7" << 7 << "COM7 (%1): No such file or directory";
         QTest::newRow("held elsewhere")
             << "9" << 9 << "COM9 (%1): Permission error while locking the device";
+        // A link to the held device shares its lock.
+        QTest::newRow("held, through a link")
+            << "8" << 8 << "COM8 (%1): Permission error while locking the device";
     }
     void openFailures() {
         QFETCH(QString, text);
         QFETCH(QString, description);
         QFETCH(int, commPort);
         Pty pty, held;
+        QTemporaryDir dir;
+        const QString link = dir.filePath("by-id-link");
+        QVERIFY(QFile::link(held.path(), link));
         const std::map<int, QString> devices{
-            {4, pty.path()}, {7, "/nonexistent/ttyHX"}, {9, held.path()}};
+            {4, pty.path()}, {7, "/nonexistent/ttyHX"}, {8, link}, {9, held.path()}};
         const auto map = [&](int n) { return std::optional(devices.at(n)); };
         MSComm1 port(map), other(map);
         other.setCommPort(9);

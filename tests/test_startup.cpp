@@ -59,6 +59,7 @@ private slots:
         QTest::newRow("horvex-none") << "Puertos/COM4=/dev/horvex-none";
         QTest::newRow("abc") << "COMM/cboport=abc";
         QTest::newRow("chkAla7") << "ALA/chkAla7=abc";
+        QTest::newRow("File name too long") << "Puertos/COM4=/dev/" + QString(100000, 'x');
     }
     void failuresStopTheSequence() {
         QFETCH(QString, stored);
@@ -70,6 +71,7 @@ private slots:
 
         QCOMPARE(closer.texts.size(), 1);
         QVERIFY2(closer.texts[0].contains(reason), qPrintable(closer.texts[0]));
+        QVERIFY(closer.texts[0].size() < 1000); // a 100 KB path is cut in the middle
         QCOMPARE(w.panelText(1), kPortError);
         QCOMPARE(w.panelText(2), QString());
         QCOMPARE(h.child<QComboBox>("cboHH_0")->count(), 0);
