@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace horvex {
 
@@ -83,6 +85,7 @@ void MSComm1::setPortOpen(bool open) {
 void MSComm1::Output(char byte) {
     if (!PortOpen())
         throw Failure(QStringLiteral("%1: el puerto no está abierto").arg(portLabel()));
+#ifdef Q_OS_WIN
     // write() only queues the byte; wait until it has been handed to the
     // system, so that the pause that follows paces the line.
     bool sent = serial_.write(&byte, 1) == 1;
@@ -90,10 +93,36 @@ void MSComm1::Output(char byte) {
         sent = serial_.waitForBytesWritten(kWriteTimeoutMs);
     if (sent && serial_.error() == QSerialPort::NoError)
         return;
+    const QString reason = layerReason();
+#else
+    // Straight to the system, not through Qt's buffer and its event-driven
+    // flush: the byte is on its way when this returns, so the pause that
+    // follows paces the line to the microsecond.
+    const int fd = static_cast<int>(serial_.handle());
+    pollfd room{fd, POLLOUT, 0};
+    ssize_t n = -1;
+    int polled = 0;
+    for (;;) {
+        polled = ::poll(&room, 1, kWriteTimeoutMs);
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled <= 0)
+            break;
+        n = ::write(fd, &byte, 1);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        break;
+    }
+    if (n == 1)
+        return;
+    const QString reason = QStringLiteral("%1: %2").arg(
+        portLabel(), polled == 0 ? QStringLiteral("el puerto no acepta "
+                                                  "datos (bloqueado)")
+                                 : QString::fromLocal8Bit(std::strerror(errno)));
+#endif
 
     // A port that failed a write (adapter unplugged, line hung up, stuck) is
     // closed, so that nothing queued is sent later and PortOpen tells the truth.
-    const QString reason = layerReason();
     serial_.close();
     serial_.clearError();
     throw Failure(reason);

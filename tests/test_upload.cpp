@@ -4,6 +4,9 @@
 #include "clocklink/upload.h"
 #include "fakes.h"
 
+#include <sched.h>
+#include <sys/prctl.h>
+
 using namespace horvex;
 using namespace horvex::testing;
 
@@ -91,7 +94,11 @@ private slots:
         if (scenario == QLatin1String("empty"))
             r.shown.alarms[7].hour.clear();
         QByteArray received;
-        r.pause.during = [&](double) {
+        const int slackBefore = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+        int policyDuring = -1;
+        r.pause.during = [&](double seconds) {
+            if (seconds == 0.01)
+                policyDuring = ::sched_getscheduler(0);
             if (sent > 0 && r.pause.pauses.size() == 2 + sent) {
                 received = r.pty.drain();
                 r.pty.closeMaster();
@@ -106,13 +113,43 @@ private slots:
         QVERIFY2(r.box.prompts[0].contains(description), qPrintable(r.box.prompts[0]));
         QCOMPARE(r.status.panel[1].last(), "Error de Puerto Serie ...");
         QVERIFY(!r.cmd.running());
+        QCOMPARE(r.port.PortOpen(), scenario == "empty"); // a cut frame closes the port
+        // Real-time only while the frame went out, where the system allows it.
+        if (sent > 0)
+            QCOMPARE(policyDuring, ::geteuid() == 0 ? SCHED_FIFO : SCHED_OTHER);
+        QCOMPARE(std::pair(::sched_getscheduler(0), ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)),
+                 std::pair(SCHED_OTHER, slackBefore));
     }
 
-    void tiempoPumpsWaitingEventsOnce() {
-        bool ran = false;
-        QTimer::singleShot(0, this, [&] { ran = true; });
-        SleepPause().Tiempo(0.0);
-        QVERIFY(ran);
+    // A character's pause counts from the start of its write: the time spent
+    // writing and pumping events falls inside it. Tiempo sleeps, then pumps.
+    void pausesEndAtTheirDeadlines() {
+        using Clock = Pause::Clock;
+        QStringList order;
+        QList<Clock::time_point> deadlines;
+        SleepPause pause([&](Clock::time_point deadline) {
+            order << "sleep";
+            deadlines << deadline;
+        });
+        const auto busy = [&] {
+            order << "event";
+            const Clock::time_point until = Clock::now() + std::chrono::milliseconds(3);
+            while (Clock::now() < until) {
+            }
+        };
+        const Clock::time_point since = Clock::now() - std::chrono::milliseconds(4);
+        QTimer::singleShot(0, this, busy);
+        pause.TiempoDesde(since, 0.01);
+        QTimer::singleShot(0, this, busy);
+        const Clock::time_point before = Clock::now();
+        pause.Tiempo(0.5);
+        QCOMPARE(order, QStringList({"event", "sleep", "sleep", "event"}));
+        QCOMPARE(deadlines[0], since + std::chrono::milliseconds(10) + SleepPause::kMargin);
+        QVERIFY(deadlines[1] >= before + std::chrono::milliseconds(500));
+
+        const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(2);
+        SleepPause::sleepUntilDeadline(deadline);
+        QVERIFY(Clock::now() >= deadline);
     }
 };
 

@@ -1,6 +1,8 @@
-// Measures the paced sender against a pseudo-terminal: the gaps between
-// characters as the far end sees them, the send time, and one whole upload
-// with the real pauses. Prints figures only; it judges nothing.
+// Measures the paced sender against a pseudo-terminal, idle and with two
+// busy loops of its own running: the gaps between characters as the far end
+// sees them (median, 99th percentile, largest, smallest), the send time, and
+// one whole upload with the real pauses. Prints figures only; it judges
+// nothing. Usage: horvex-bench-pacing [uploads-per-condition]
 #include "clocklink/frame.h"
 #include "clocklink/puerto.h"
 #include "clocklink/tiempo.h"
@@ -11,8 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <pty.h>
 #include <thread>
 #include <unistd.h>
@@ -32,7 +34,9 @@ struct PrintBox : MessageBox {
     }
 };
 
-// Timestamps every byte that arrives on the master side until told to stop.
+// Timestamps every byte that arrives on the master side until stopped. It
+// reads at a real-time priority where allowed, so that what it measures is
+// the sender's pacing rather than its own reading delay.
 class Receiver {
 public:
     explicit Receiver(int master)
@@ -53,6 +57,8 @@ public:
 
 private:
     void run(int master) {
+        const sched_param high{20};
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &high);
         pollfd fd{master, POLLIN, 0};
         char buf[256];
         while (!stop_) {
@@ -70,14 +76,84 @@ private:
     std::thread thread_;
 };
 
+// Two CPU-bound loops, bounded: they stop with the guard, or after a minute.
+class BusyLoops {
+public:
+    BusyLoops() {
+        const Clock::time_point limit = Clock::now() + std::chrono::minutes(1);
+        for (int i = 0; i < 2; ++i)
+            threads_.emplace_back([this, limit] {
+                volatile unsigned long n = 0;
+                while (!stop_ && Clock::now() < limit)
+                    n = n + 1;
+            });
+    }
+    ~BusyLoops() {
+        stop_ = true;
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    BusyLoops(const BusyLoops&) = delete;
+    BusyLoops& operator=(const BusyLoops&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> threads_;
+};
+
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double quantile(std::vector<double> v, double q) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[std::min(v.size() - 1, std::size_t(q * double(v.size())))];
+}
+
+void measure(const char* condition, int uploads, UploadCommand& cmd, int master) {
+    std::vector<double> gaps, largest, smallest, sendTimes;
+    std::size_t received = 0;
+    for (int run = 0; run < uploads; ++run) {
+        Receiver receiver(master);
+        const Clock::time_point start = Clock::now();
+        cmd.saco_RS232();
+        sendTimes.push_back(ms(Clock::now() - start));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const std::vector<Clock::time_point> times = receiver.stop();
+        received += times.size();
+        std::vector<double> own;
+        for (std::size_t i = 1; i < times.size(); ++i)
+            own.push_back(ms(times[i] - times[i - 1]));
+        if (own.empty())
+            continue;
+        largest.push_back(*std::max_element(own.begin(), own.end()));
+        smallest.push_back(*std::min_element(own.begin(), own.end()));
+        gaps.insert(gaps.end(), own.begin(), own.end());
+    }
+    Clock::duration whole{};
+    {
+        Receiver drain(master);
+        const Clock::time_point start = Clock::now();
+        cmd.Actualizar_Click();
+        whole = Clock::now() - start;
+    }
+    std::printf("%s (%d uploads, %zu characters received of %d)\n", condition, uploads, received,
+                uploads * kFrameLength);
+    std::printf("  gap median              %7.3f ms\n", quantile(gaps, 0.5));
+    std::printf("  gap p99                 %7.3f ms\n", quantile(gaps, 0.99));
+    std::printf("  largest gap             %7.3f ms (median of the uploads' largest %.3f)\n",
+                quantile(largest, 1.0), quantile(largest, 0.5));
+    std::printf("  smallest gap            %7.3f ms\n", quantile(smallest, 0.0));
+    std::printf("  send time               %7.1f ms median, %.1f ms max\n",
+                quantile(sendTimes, 0.5), quantile(sendTimes, 1.0));
+    std::printf("  whole upload            %7.3f s (fixed pauses 7.82 s)\n", ms(whole) / 1000.0);
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    const int uploads = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
     int master = -1;
     int slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
@@ -98,39 +174,12 @@ int main(int argc, char* argv[]) {
     UploadCommand cmd(m, port, status, box, pause, unsetSchedule);
     PrepararDatos(m, unsetSchedule());
 
-    std::vector<Clock::time_point> times;
-    Clock::duration sendTime{};
+    std::printf("device %s, running as %s\n", qPrintable(device),
+                ::geteuid() == 0 ? "root" : "a user");
+    measure("idle", uploads, cmd, master);
     {
-        Receiver receiver(master);
-        const Clock::time_point start = Clock::now();
-        cmd.saco_RS232();
-        sendTime = Clock::now() - start;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        times = receiver.stop();
-    }
-
-    std::vector<double> gaps;
-    for (std::size_t i = 1; i < times.size(); ++i)
-        gaps.push_back(ms(times[i] - times[i - 1]));
-    std::sort(gaps.begin(), gaps.end());
-    std::printf("device            %s\n", qPrintable(device));
-    std::printf("characters        %zu received of %d\n", times.size(), kFrameLength);
-    if (!gaps.empty()) {
-        const auto at = [&](double q) {
-            return gaps[std::min(gaps.size() - 1, std::size_t(q * double(gaps.size())))];
-        };
-        std::printf("gap median        %.3f ms\n", at(0.5));
-        std::printf("gap p99           %.3f ms\n", at(0.99));
-        std::printf("gap max           %.3f ms\n", gaps.back());
-    }
-    std::printf("send time         %.1f ms\n", ms(sendTime));
-
-    {
-        Receiver drain(master);
-        const Clock::time_point start = Clock::now();
-        cmd.Actualizar_Click();
-        std::printf("whole upload      %.3f s (fixed pauses 7.82 s)\n",
-                    ms(Clock::now() - start) / 1000.0);
+        const BusyLoops busy;
+        measure("two busy loops", uploads, cmd, master);
     }
     ::close(slave);
     ::close(master);
