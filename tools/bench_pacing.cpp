@@ -101,6 +101,16 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// The real pause, noting when each character's write began: the sender's own
+// gaps, before the pseudo-terminal's delivery adds its delays.
+struct NotingPause : SleepPause {
+    std::vector<Clock::time_point> writes;
+    void TiempoDesde(Clock::time_point since, double seconds) override {
+        writes.push_back(since);
+        SleepPause::TiempoDesde(since, seconds);
+    }
+};
+
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
@@ -110,13 +120,17 @@ double quantile(std::vector<double> v, double q) {
     return v.empty() ? 0 : v[std::min(v.size() - 1, std::size_t(q * double(v.size())))];
 }
 
-void measure(const char* condition, int uploads, UploadCommand& cmd, int master) {
-    std::vector<double> gaps, largest, smallest, sendTimes;
+void measure(const char* condition, int uploads, UploadCommand& cmd, NotingPause& pause,
+             int master) {
+    std::vector<double> gaps, largest, smallest, sendTimes, senderGaps;
     std::size_t received = 0;
     for (int run = 0; run < uploads; ++run) {
         Receiver receiver(master);
+        pause.writes.clear();
         const Clock::time_point start = Clock::now();
         cmd.saco_RS232();
+        for (std::size_t i = 1; i < pause.writes.size(); ++i)
+            senderGaps.push_back(ms(pause.writes[i] - pause.writes[i - 1]));
         sendTimes.push_back(ms(Clock::now() - start));
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const std::vector<Clock::time_point> times = receiver.stop();
@@ -144,6 +158,9 @@ void measure(const char* condition, int uploads, UploadCommand& cmd, int master)
     std::printf("  largest gap             %7.3f ms (median of the uploads' largest %.3f)\n",
                 quantile(largest, 1.0), quantile(largest, 0.5));
     std::printf("  smallest gap            %7.3f ms\n", quantile(smallest, 0.0));
+    std::printf("  sender's own gaps       %7.3f ms median, %.3f ms p99, %.3f to %.3f ms\n",
+                quantile(senderGaps, 0.5), quantile(senderGaps, 0.99), quantile(senderGaps, 0.0),
+                quantile(senderGaps, 1.0));
     std::printf("  send time               %7.1f ms median, %.1f ms max\n",
                 quantile(sendTimes, 0.5), quantile(sendTimes, 1.0));
     std::printf("  whole upload            %7.3f s (fixed pauses 7.82 s)\n", ms(whole) / 1000.0);
@@ -170,16 +187,16 @@ int main(int argc, char* argv[]) {
     AbrirPuerto(port, QStringLiteral("1"));
     NoStatus status;
     PrintBox box;
-    SleepPause pause;
+    NotingPause pause;
     UploadCommand cmd(m, port, status, box, pause, unsetSchedule);
     PrepararDatos(m, unsetSchedule());
 
     std::printf("device %s, running as %s\n", qPrintable(device),
                 ::geteuid() == 0 ? "root" : "a user");
-    measure("idle", uploads, cmd, master);
+    measure("idle", uploads, cmd, pause, master);
     {
         const BusyLoops busy;
-        measure("two busy loops", uploads, cmd, master);
+        measure("two busy loops", uploads, cmd, pause, master);
     }
     ::close(slave);
     ::close(master);
