@@ -83,11 +83,12 @@ IniDocument IniDocument::parse(const QByteArray& bytes) {
         doc.bom_ = true;
         text = text.sliced(kBom.size());
     }
-    doc.finalNewline_ = text.isEmpty() || text.endsWith('\n');
-    if (text.endsWith('\n'))
+    const bool endsWithNewline = text.endsWith('\n');
+    if (endsWithNewline)
         text.chop(1);
-    if (text.isEmpty() && !doc.bom_)
-        return doc;
+    else if (text.isEmpty())
+        return doc; // no line at all; what is added later ends in a newline
+    doc.finalNewline_ = endsWithNewline;
 
     // Entries under a header without "]" belong to no section we could name:
     // they are kept, never read.
@@ -98,14 +99,14 @@ IniDocument IniDocument::parse(const QByteArray& bytes) {
         if (end < 0)
             end = text.size();
         QByteArrayView raw = text.sliced(start, end - start);
-        if (raw.endsWith('\r')) {
+        const bool cr = raw.endsWith('\r');
+        if (cr)
             raw.chop(1);
-            if (doc.lines_.empty())
-                doc.newline_ = "\r\n";
-        }
+        if (doc.lines_.empty())
+            doc.crlf_ = cr;
         start = end + 1;
 
-        Line line{raw.toByteArray(), {}, {}, false, {}};
+        Line line{raw.toByteArray(), {}, {}, false, cr, {}};
         const QByteArrayView trimmed = raw.trimmed();
         const int here = static_cast<int>(doc.lines_.size());
         if (trimmed.startsWith('[')) {
@@ -140,8 +141,10 @@ QByteArray IniDocument::serialize() const {
         if (line.removed)
             return;
         if (!first)
-            out += newline_;
+            out += '\n';
         out += line.raw;
+        if (line.cr)
+            out += '\r';
         first = false;
     };
     for (const Line& line : lines_) {
@@ -150,7 +153,7 @@ QByteArray IniDocument::serialize() const {
             put(added);
     }
     if (!first && finalNewline_)
-        out += newline_;
+        out += '\n';
     return out;
 }
 
@@ -186,12 +189,12 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
     auto last = lastOfSection_.find(folded);
     if (last == lastOfSection_.end()) {
         if (!lines_.empty() && !lines_.back().raw.trimmed().isEmpty())
-            lines_.push_back({});
-        lines_.push_back({'[' + section.toUtf8() + ']', folded, {}, false, {}});
+            lines_.push_back({{}, {}, {}, false, crlf_, {}});
+        lines_.push_back({'[' + section.toUtf8() + ']', folded, {}, false, crlf_, {}});
         last = lastOfSection_.insert(folded, static_cast<int>(lines_.size()) - 1);
     }
     Line& anchor = lines_[static_cast<std::size_t>(*last)];
-    anchor.added.push_back({entryLine(key, value), folded, key, false, {}});
+    anchor.added.push_back({entryLine(key, value), folded, key, false, crlf_, {}});
     refs.append({*last, static_cast<int>(anchor.added.size()) - 1});
 }
 
@@ -217,7 +220,7 @@ QStringList IniDocument::keys(const QString& section) const {
 
 void IniDocument::prependComment(const QByteArray& line) {
     // Every reference holds a line number: shift them all by one.
-    lines_.insert(lines_.begin(), Line{line, {}, {}, false, {}});
+    lines_.insert(lines_.begin(), Line{line, {}, {}, false, crlf_, {}});
     for (QList<Ref>& refs : entries_)
         for (Ref& r : refs)
             ++r.line;

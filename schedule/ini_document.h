@@ -41,6 +41,7 @@ private:
         QString section; // folded; set for headers and entries
         QString key;     // as spelled; set for entries only
         bool removed = false;
+        bool cr = false; // ended in "\r\n"
         std::vector<Line> added;
     };
     struct Ref {
@@ -58,7 +59,7 @@ private:
     QHash<QString, int> lastOfSection_;  // folded section -> the line new keys follow
     bool bom_ = false;
     bool finalNewline_ = true;
-    QByteArray newline_ = "\n";
+    bool crlf_ = false; // new lines end as the file's first line does
 };
 
 } // namespace horvex

@@ -1,7 +1,9 @@
 // libFuzzer target: arbitrary bytes as the settings file, then a load and a
-// save. Loading may refuse with a Failure; it must never crash or hang.
+// save. Loading may refuse with a Failure; it must never crash or hang, and
+// whatever the bytes, reading and writing them back must give them unchanged.
 
 #include "schedule/failure.h"
+#include "schedule/ini_document.h"
 #include "schedule/reg_sett.h"
 
 #include <QCoreApplication>
@@ -26,6 +28,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    if (horvex::IniDocument::parse(bytes).serialize() != bytes)
+        std::abort();
+
     // A fresh application name per run gives a fresh file, so no cached copy
     // of an earlier input can stand in for this one.
     const QString name = QStringLiteral("F%1").arg(++runs);
