@@ -280,10 +280,11 @@ void FrmMain::setPanelText(int panel, const QString& text) {
     const auto index = static_cast<std::size_t>(panel - 1);
     QLabel* target = panels_.at(index);
     panelTexts_.at(index) = text;
-    // A text wider than its panel shows its start and its end, and whole as
-    // the panel's tooltip.
+    // A message wider than its panel shows its start and its end, and whole
+    // as the panel's tooltip.
     const int room = target->contentsRect().width() - 2 * target->margin() - 4;
-    const QString shown = target->fontMetrics().elidedText(text, Qt::ElideMiddle, room);
+    const QString shown =
+        panel == 1 ? target->fontMetrics().elidedText(text, Qt::ElideMiddle, room) : text;
     target->setText(shown);
     target->setToolTip(shown == text ? QString() : text);
     // Drawn now: the pause that usually follows sleeps before it pumps events.
