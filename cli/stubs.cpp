@@ -19,20 +19,5 @@ int runPrintFrame(const Request&) {
 int runHistory(const Request&) {
     return notYet("history");
 }
-int runListPorts(const Request&) {
-    return notYet("list-ports");
-}
-int runMapPort(const Request&) {
-    return notYet("map-port");
-}
-int runExport(const Request&) {
-    return notYet("export");
-}
-int runImport(const Request&) {
-    return notYet("import");
-}
-int runShow(const Request&) {
-    return notYet("show");
-}
 
 } // namespace horvex::cli

@@ -1,5 +1,6 @@
 #include "clocklink/mscomm.h"
 
+#include "clocklink/port_list.h"
 #include "schedule/failure.h"
 
 #include <QFile>
@@ -161,6 +162,9 @@ QString MSComm1::layerReason() const {
         reason += QStringLiteral(". Su usuario no tiene acceso al puerto: añádalo al grupo dialout "
                                  "(sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión");
 #endif
+    // A newcomer's first sight: the stored port is not there. Name what is.
+    if (serial_.error() == QSerialPort::DeviceNotFoundError)
+        reason += missingDeviceAdvice(commPort_);
     return QStringLiteral("%1: %2").arg(portLabel(), reason);
 }
 

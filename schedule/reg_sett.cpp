@@ -6,15 +6,7 @@ namespace horvex {
 
 namespace {
 
-const QString kTAla = QStringLiteral("TAla");
-const QString kComm = QStringLiteral("COMM");
-const QString kHH = QStringLiteral("HH");
-const QString kMM = QStringLiteral("MM");
-const QString kAla = QStringLiteral("ALA");
-
-QString slotKey(const char* control, std::size_t i) {
-    return QLatin1String(control) + QString::number(i);
-}
+using namespace names;
 
 // A check value is a decimal number 0..255 and nothing else: no sign, no
 // blanks, no empty text.
@@ -34,22 +26,22 @@ std::uint8_t toCheckValue(const QString& text, const QString& key) {
 } // namespace
 
 void LoadRegSett(Module1& m, RegStore& store) {
-    m.TAlaCorto = store.GetSetting(kTAla, QStringLiteral("Corto"), kDefaultShortRing);
+    m.TAlaCorto = store.GetSetting(kTAla, kCorto, kDefaultShortRing);
     m.known.set(Module1::kCortoValue);
-    m.TAlaLargo = store.GetSetting(kTAla, QStringLiteral("Largo"), kDefaultLongRing);
+    m.TAlaLargo = store.GetSetting(kTAla, kLargo, kDefaultLongRing);
     m.known.set(Module1::kLargoValue);
     m.PuertoCom = store.GetSetting(kComm, QStringLiteral("cboPort"), QStringLiteral("04"));
     m.known.set(Module1::kPuertoValue);
     for (std::size_t i = 0; i < kSlots; ++i) {
-        m.AlaHora[i] = store.GetSetting(kHH, slotKey("cboHH", i), kUnsetHour);
+        m.AlaHora[i] = store.GetSetting(kHH, hourKey(i), kUnsetHour);
         m.known.set(Module1::horaValue(i));
     }
     for (std::size_t i = 0; i < kSlots; ++i) {
-        m.AlaMin[i] = store.GetSetting(kMM, slotKey("cboMM", i), kUnsetMinute);
+        m.AlaMin[i] = store.GetSetting(kMM, minuteKey(i), kUnsetMinute);
         m.known.set(Module1::minValue(i));
     }
     for (std::size_t i = 0; i < kSlots; ++i) {
-        const QString key = slotKey("chkAla", i);
+        const QString key = checkKey(i);
         m.AlaChk[i] = toCheckValue(store.GetSetting(kAla, key, QStringLiteral("0")), key);
         m.known.set(Module1::chkValue(i));
     }
@@ -61,15 +53,15 @@ void SaveRegSett(const Module1& m, RegStore& store) {
         if (m.known.test(static_cast<std::size_t>(value)))
             store.SaveSetting(section, key, text);
     };
-    save(Module1::kCortoValue, kTAla, QStringLiteral("Corto"), m.TAlaCorto);
-    save(Module1::kLargoValue, kTAla, QStringLiteral("Largo"), m.TAlaLargo);
+    save(Module1::kCortoValue, kTAla, kCorto, m.TAlaCorto);
+    save(Module1::kLargoValue, kTAla, kLargo, m.TAlaLargo);
     save(Module1::kPuertoValue, kComm, QStringLiteral("cboport"), m.PuertoCom);
     for (std::size_t i = 0; i < kSlots; ++i)
-        save(Module1::horaValue(i), kHH, slotKey("cboHH", i), m.AlaHora[i]);
+        save(Module1::horaValue(i), kHH, hourKey(i), m.AlaHora[i]);
     for (std::size_t i = 0; i < kSlots; ++i)
-        save(Module1::minValue(i), kMM, slotKey("cboMM", i), m.AlaMin[i]);
+        save(Module1::minValue(i), kMM, minuteKey(i), m.AlaMin[i]);
     for (std::size_t i = 0; i < kSlots; ++i)
-        save(Module1::chkValue(i), kAla, slotKey("chkAla", i), QString::number(m.AlaChk[i]));
+        save(Module1::chkValue(i), kAla, checkKey(i), QString::number(m.AlaChk[i]));
     store.flush();
 }
 

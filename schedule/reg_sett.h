@@ -5,6 +5,27 @@
 
 namespace horvex {
 
+// The store's names: sections, and the keys of the ring lengths and of slot i.
+namespace names {
+inline const QString kTAla = QStringLiteral("TAla");
+inline const QString kComm = QStringLiteral("COMM");
+inline const QString kHH = QStringLiteral("HH");
+inline const QString kMM = QStringLiteral("MM");
+inline const QString kAla = QStringLiteral("ALA");
+inline const QString kPuertos = QStringLiteral("Puertos");
+inline const QString kCorto = QStringLiteral("Corto");
+inline const QString kLargo = QStringLiteral("Largo");
+inline QString hourKey(std::size_t i) {
+    return QStringLiteral("cboHH") + QString::number(i);
+}
+inline QString minuteKey(std::size_t i) {
+    return QStringLiteral("cboMM") + QString::number(i);
+}
+inline QString checkKey(std::size_t i) {
+    return QStringLiteral("chkAla") + QString::number(i);
+}
+} // namespace names
+
 // Reads the 111 values of the schedule and the port into the mirrors.
 // A check value that is not a whole number 0..255 throws Failure naming the
 // key; the mirrors read before it keep their values.

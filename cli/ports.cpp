@@ -1,0 +1,160 @@
+// --list-ports and --map-port: which device each port number opens here.
+#include "cli/commands.h"
+#include "clocklink/port_list.h"
+#include "clocklink/puerto.h"
+#include "schedule/failure.h"
+#include "schedule/reg_sett.h"
+#include "schedule/reg_store.h"
+
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace horvex::cli {
+
+namespace {
+
+QString nameToMap(const PresentPort& p) {
+    return p.stableName.isEmpty() ? p.device : p.stableName;
+}
+
+QString portKey(int n) {
+    return QStringLiteral("COM%1").arg(n);
+}
+
+// "COM4 (asignado en [Puertos]), COM1"
+QString reachedBy(const QString& device, RegStore& store) {
+    QStringList numbers;
+    for (const int n : portsReaching(device, [&](int k) { return store.portDevice(k); }))
+        numbers << (store.portDevice(n) ? portKey(n) + QStringLiteral(" (asignado en [Puertos])")
+                                        : portKey(n));
+    return numbers.join(QStringLiteral(", "));
+}
+
+void listPort(const PresentPort& p, RegStore& store) {
+    say(p.device);
+    const auto line = [](const char* label, const QString& value) {
+        if (!value.isEmpty())
+            say(QStringLiteral("  %1 %2").arg(QString::fromUtf8(label), -14).arg(value));
+    };
+    line("descripción:", p.description);
+    line("fabricante:", p.manufacturer);
+    line("USB:", p.usbId);
+    line("número de serie:", p.serialNumber);
+    line("nombre fijo:", p.stableName);
+    const QString reached = reachedBy(p.device, store);
+    line("lo abre:", reached.isEmpty() ? QStringLiteral("ningún COM (use --map-port)") : reached);
+}
+
+// The stored port, and the command that points it at a present port when
+// its device is missing.
+void storedPort(const std::vector<PresentPort>& ports, RegStore& store) {
+    int n = 0;
+    try {
+        n = portNumberFromText(
+            store.GetSetting(names::kComm, QStringLiteral("cboPort"), QStringLiteral("04")));
+    } catch (const Failure&) {
+        return; // not a number: start-up says so
+    }
+    if (n < 1 || n > 255)
+        return;
+    const QString device = MSComm1([&](int k) { return store.portDevice(k); }).deviceFor(n);
+    const bool exists = QFileInfo::exists(device);
+    say(QStringLiteral("Puerto guardado: %1 (%2%3)")
+            .arg(portKey(n), device, exists ? QString() : QStringLiteral(", que no existe")));
+    if (!exists && !ports.empty())
+        say(QStringLiteral("Para usar %1 como %2: horvex --map-port %3=%4")
+                .arg(ports.front().device, portKey(n))
+                .arg(n)
+                .arg(nameToMap(ports.front())));
+}
+
+// "4=/dev/ttyUSB0" or "COM4=/dev/ttyUSB0": the number, 0 when it is not one.
+int mappedNumber(const QString& spec) {
+    QString number = spec.section(QLatin1Char('='), 0, 0).trimmed();
+    if (number.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        number = number.mid(3);
+    bool ok = false;
+    const int n = number.toInt(&ok);
+    return ok && spec.contains(QLatin1Char('=')) && n >= 1 && n <= 255 ? n : 0;
+}
+
+// The device as it will be stored: "ttyUSB0" is /dev/ttyUSB0, a relative
+// path is made absolute. Throws Failure for what is not a serial device.
+QString checkedDevice(const QString& given, int n) {
+    QString device = given;
+    if (!device.contains(QLatin1Char('/')))
+        device.prepend(QStringLiteral("/dev/"));
+    device = QFileInfo(device).absoluteFilePath();
+    struct stat st {};
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
+        const int error = errno;
+        throw Failure(QStringLiteral("no se puede usar %1: %2%3")
+                          .arg(device, QString::fromLocal8Bit(std::strerror(error)),
+                               error == ENOENT ? missingDeviceAdvice(n) : QString()));
+    }
+    if (!S_ISCHR(st.st_mode))
+        throw Failure(QStringLiteral("no se puede usar %1: %2, no un dispositivo de caracteres "
+                                     "como es un puerto serie")
+                          .arg(device, S_ISDIR(st.st_mode) ? QStringLiteral("es una carpeta")
+                                                           : QStringLiteral("es un archivo")));
+    return device;
+}
+
+} // namespace
+
+int runListPorts(const Request&) {
+    try {
+        RegStore store;
+        const std::vector<PresentPort> ports = presentPorts();
+        if (ports.empty()) {
+            say(QStringLiteral("No hay ningún puerto serie en este equipo."));
+            say(QStringLiteral("Compruebe el cable y que el adaptador USB esté enchufado; al "
+                               "enchufarlo, «sudo dmesg | tail» debe nombrar un ttyUSB o ttyACM."));
+        }
+        for (const PresentPort& p : ports)
+            listPort(p, store);
+        storedPort(ports, store);
+        return kOk;
+    } catch (const Failure& f) {
+        complain(f.description());
+        return kFailed;
+    }
+}
+
+int runMapPort(const Request& r) {
+    const int n = mappedNumber(r.mapping);
+    if (n == 0) {
+        complain(QStringLiteral("--map-port: «%1» no es N=DISPOSITIVO con N de 1 a 255 (por "
+                                "ejemplo 4=/dev/ttyUSB0)")
+                     .arg(r.mapping));
+        return kUsage;
+    }
+    const QString given = r.mapping.section(QLatin1Char('='), 1).trimmed();
+    try {
+        RegStore store;
+        const QString file = store.fileName();
+        const QString device = given.isEmpty() ? QString() : checkedDevice(given, n);
+        updateStoreFile(file, [&](IniDocument& doc) {
+            if (device.isEmpty())
+                doc.remove(names::kPuertos, portKey(n));
+            else
+                doc.setValue(names::kPuertos, portKey(n), device);
+        });
+        const QString opens = MSComm1([&](int k) { return store.portDevice(k); }).deviceFor(n);
+        say(QStringLiteral("%1 abre ahora %2 (guardado en %3)").arg(portKey(n), opens, file));
+        const std::optional<PresentPort> port = presentPortAt(device, presentPorts());
+        if (!device.isEmpty() && port && !port->stableName.isEmpty() && port->stableName != device)
+            say(QStringLiteral("%1 es también %2, un nombre que no cambia al desenchufar y "
+                               "volver a enchufar el adaptador. Mejor: horvex --map-port %3=%2")
+                    .arg(device, port->stableName)
+                    .arg(n));
+        return kOk;
+    } catch (const Failure& f) {
+        complain(f.description());
+        return kFailed;
+    }
+}
+
+} // namespace horvex::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "clocklink/mscomm.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace horvex {
+
+// A serial port present on this machine, as the system describes it.
+struct PresentPort {
+    QString device;       // "/dev/ttyUSB0"
+    QString description;  // "FT232R USB UART"
+    QString manufacturer; // "FTDI"
+    QString usbId;        // "0403:6001"
+    QString serialNumber; // "A12345"
+    QString stableName;   // its link in /dev/serial/by-id, if any
+};
+
+// The folder of stable names, /dev/serial/by-id. For tests the environment
+// variable HORVEX_SERIAL_BY_ID names another one; the ports present are then
+// only the devices its links reach, so a test sees a machine of its own.
+QString stableNameFolder();
+
+// Every serial port present, those with a stable name (USB adapters) first.
+std::vector<PresentPort> presentPorts();
+
+// The present port that `path` opens, following links.
+std::optional<PresentPort> presentPortAt(const QString& path, const std::vector<PresentPort>& all);
+
+// The port numbers that open `device` now, through `map` or as /dev/ttyS<n-1>.
+QList<int> portsReaching(const QString& device, const PortDeviceMap& map);
+
+// What to say after "No such file or directory" for port n: the ports that
+// exist and the command that maps one, or what to check when there is none.
+// ". Puertos serie en este equipo: /dev/ttyUSB0 (FT232R USB UART). Para
+// usarlo como COM4: horvex --map-port 4=/dev/serial/by-id/usb-…"
+QString missingDeviceAdvice(int port);
+
+} // namespace horvex

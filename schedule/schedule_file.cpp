@@ -1,0 +1,129 @@
+#include "schedule/schedule_file.h"
+
+#include "schedule/failure.h"
+#include "schedule/lists.h"
+#include "schedule/reg_sett.h"
+#include "schedule/reg_store.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <functional>
+
+namespace horvex {
+
+namespace {
+
+using namespace names;
+
+// One value of the schedule: where it lives, what a fresh store holds, and
+// what a good text is.
+struct Value {
+    QString section;
+    QString key;
+    QString fallback;
+    std::function<bool(const QString&)> good;
+    QString expected;
+    QString* text;
+};
+
+bool isFlag(const QString& text) {
+    return text == QLatin1String("0") || text == QLatin1String("1");
+}
+
+// The 110 values in store order, each bound to its place in `s`.
+std::vector<Value> valuesOf(ScheduleTexts& s) {
+    const auto offered = [](ListRange list) {
+        return std::pair([list](const QString& t) { return list.offers(t); },
+                         QStringLiteral("la lista ofrece %1 a %2")
+                             .arg(list.entry(0), list.entry(list.count() - 1)));
+    };
+    const auto [ring, ringRange] = offered(kRingList);
+    const auto [hour, hourRange] = offered(kHourList);
+    const auto [minute, minuteRange] = offered(kMinuteList);
+    std::vector<Value> v{
+        {kTAla, kCorto, kDefaultShortRing, ring, ringRange, &s.shortRing},
+        {kTAla, kLargo, kDefaultLongRing, ring, ringRange, &s.longRing},
+    };
+    for (std::size_t i = 0; i < kSlots; ++i)
+        v.push_back({kHH, hourKey(i), kUnsetHour, hour, hourRange, &s.hour[i]});
+    for (std::size_t i = 0; i < kSlots; ++i)
+        v.push_back({kMM, minuteKey(i), kUnsetMinute, minute, minuteRange, &s.minute[i]});
+    for (std::size_t i = 0; i < kSlots; ++i)
+        v.push_back({kAla, checkKey(i), QStringLiteral("0"), isFlag,
+                     QStringLiteral("se espera 0 o 1"), &s.check[i]});
+    return v;
+}
+
+const QStringList& sections() {
+    static const QStringList all{kTAla, kHH, kMM, kAla};
+    return all;
+}
+
+} // namespace
+
+ScheduleTexts scheduleTexts(const IniDocument& doc) {
+    ScheduleTexts s;
+    for (Value& v : valuesOf(s))
+        *v.text = doc.value(v.section, v.key).value_or(v.fallback);
+    return s;
+}
+
+QStringList scheduleProblems(const IniDocument& doc, bool complete) {
+    ScheduleTexts unused;
+    const std::vector<Value> values = valuesOf(unused);
+    bool anyKey = false;
+    for (const QString& section : sections())
+        anyKey = anyKey || !doc.keys(section).isEmpty();
+    if (complete && !anyKey)
+        return {QStringLiteral("no tiene las secciones TAla, HH, MM y ALA de un horario")};
+
+    QStringList problems;
+    QSet<QString> known;
+    for (const Value& v : values) {
+        const QString name = v.section + QLatin1Char('/') + v.key;
+        known.insert(name.toLower());
+        const std::optional<QString> text = doc.value(v.section, v.key);
+        if (!text && complete)
+            problems << name + QStringLiteral(": falta");
+        else if (text && !v.good(*text))
+            problems << QStringLiteral("%1: «%2» (%3)").arg(name, *text, v.expected);
+    }
+    for (const QString& section : sections())
+        for (const QString& key : doc.keys(section))
+            if (!known.contains((section + QLatin1Char('/') + key).toLower()))
+                problems << QStringLiteral("%1/%2: clave desconocida").arg(section, key);
+    return problems;
+}
+
+IniDocument readScheduleDocument(const QString& file) {
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        throw Failure(QStringLiteral("%1 no existe").arg(file));
+    IniDocument doc = IniDocument::parse(readStoreFile(file));
+    const QStringList problems = scheduleProblems(doc, true);
+    if (!problems.isEmpty())
+        throw Failure(QStringLiteral("%1 no es un horario válido:\n  %2")
+                          .arg(file, problems.join(QStringLiteral("\n  "))));
+    return doc;
+}
+
+ClockSchedule readScheduleFile(const QString& file) {
+    const ScheduleTexts s = scheduleTexts(readScheduleDocument(file));
+    ClockSchedule schedule;
+    schedule.shortRing = s.shortRing;
+    schedule.longRing = s.longRing;
+    for (std::size_t i = 0; i < kSlots; ++i)
+        schedule.alarms[i] = {s.hour[i], s.minute[i], s.check[i].toInt()};
+    return schedule;
+}
+
+void putSchedule(IniDocument& doc, const ScheduleTexts& schedule) {
+    for (const QString& section : sections())
+        for (const QString& key : doc.keys(section))
+            doc.remove(section, key);
+    ScheduleTexts copy = schedule;
+    for (const Value& v : valuesOf(copy))
+        doc.setValue(v.section, v.key, *v.text);
+}
+
+} // namespace horvex
