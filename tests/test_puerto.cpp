@@ -33,8 +33,9 @@ private slots:
         QCOMPARE(MSComm1([](int) { return std::optional<QString>(); }).deviceFor(4), "/dev/ttyS3");
     }
 
-    // A failed reopen: the box, panel 1, and no port open. "%1" in a
-    // description stands for the device tried.
+    // A failed reopen: the box, panel 1, and no port open. In a description
+    // "%1" stands for the device tried, %P for the one port present and %L
+    // for its stable name.
     void openFailures_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("commPort");
@@ -44,7 +45,9 @@ private slots:
             << "99999" << 4 << "El número de puerto \"99999\" está fuera de rango (-32768 a 32767)";
         QTest::newRow("zero") << "0" << 4
                               << "El número de puerto 0 no es válido: debe estar entre 1 y 255";
-        QTest::newRow("missing") << "7" << 7 << "COM7 (%1): No such file or directory";
+        QTest::newRow("missing") << "7" << 7
+                                 << "COM7 (%1): No such file or directory. Puertos serie en este "
+                                    "equipo: %P. Para usarlo como COM7: horvex --map-port 7=%L";
         QTest::newRow("held elsewhere")
             << "9" << 9 << "COM9 (%1): Permission error while locking the device";
         // A link to the held device shares its lock.
@@ -62,6 +65,10 @@ private slots:
         const std::map<int, QString> devices{
             {4, pty.path()}, {7, "/nonexistent/ttyHX"}, {8, link}, {9, held.path()}};
         const auto map = [&](int n) { return std::optional(devices.at(n)); };
+        QTemporaryDir byId;
+        const QString link = byId.filePath("usb-FTDI_FT232R_A12345-if00-port0");
+        QVERIFY(QFile::link(pty.path(), link));
+        qputenv("HORVEX_SERIAL_BY_ID", byId.path().toLocal8Bit());
         MSComm1 port(map), other(map);
         other.setCommPort(9);
         other.setPortOpen(true);
@@ -77,7 +84,9 @@ private slots:
         }
         QCOMPARE(box.titles, QStringList{"Fallo Inicializacion de Puerto!"});
         if (description.contains(QLatin1String("%1")))
-            description = description.arg(devices.at(commPort));
+            description = description.arg(devices.at(commPort))
+                              .replace(QLatin1String("%P"), pty.path())
+                              .replace(QLatin1String("%L"), link);
         QCOMPARE(box.prompts, QStringList{portPrompt(description)});
         QCOMPARE(status.panel, (QMap<int, QStringList>{{1, {"Error de Puerto Serie ..."}}}));
         QVERIFY(!port.PortOpen());

@@ -130,9 +130,14 @@ private slots:
         BoxCloser closer;
         Pty seven;
         h.sandbox.put(QStringLiteral("Puertos/COM7"), seven.path());
+        QTemporaryDir byId; // COM7 reaches a USB adapter
+        QVERIFY(QFile::link(seven.path(), byId.filePath("usb-FTDI_FT232R_A12345-if00-port0")));
+        qputenv("HORVEX_SERIAL_BY_ID", byId.path().toLocal8Bit());
         {
             FrmOpciones dialog(w.module().PuertoCom, w.port(), w, w);
             QCOMPARE(portList(dialog)->currentText(), QStringLiteral("04"));
+            QCOMPARE(portList(dialog)->itemData(6, Qt::ToolTipRole).toString(),
+                     seven.path() + " (adaptador usb-FTDI_FT232R_A12345-if00-port0)");
             dialog.show();
             portList(dialog)->setEditText(QStringLiteral("abc"));
             dialog.cmdOK_Click();

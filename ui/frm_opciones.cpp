@@ -1,5 +1,6 @@
 #include "ui/frm_opciones.h"
 
+#include "clocklink/port_list.h"
 #include "clocklink/puerto.h"
 #include "schedule/failure.h"
 #include "ui/icons.h"
@@ -63,9 +64,10 @@ FrmOpciones::FrmOpciones(const QString& puertoCom, MSComm1& port, StatusLine& st
     centerOnScreen(*this);
 }
 
-// Each entry tells which device it opens here and whether that exists, so an
-// operator with a USB adapter can find it.
+// Each entry tells which device it opens here and whether that exists, and
+// names the USB adapter it reaches, so an operator can find theirs.
 void FrmOpciones::describeEntries() {
+    const std::vector<PresentPort> present = presentPorts();
     for (int i = 0; i < cboPort->count(); ++i) {
         QString device;
         try {
@@ -73,9 +75,15 @@ void FrmOpciones::describeEntries() {
         } catch (const Failure&) {
             continue; // the store cannot be read; start-up has said why
         }
-        const bool present = QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/'));
-        cboPort->setItemData(i, present ? device : QStringLiteral("%1 (no existe)").arg(device),
-                             Qt::ToolTipRole);
+        const bool exists = QFileInfo::exists(device) || !device.startsWith(QLatin1Char('/'));
+        QString tip = exists ? device : QStringLiteral("%1 (no existe)").arg(device);
+        const std::optional<PresentPort> adapter = presentPortAt(device, present);
+        if (adapter && !(adapter->usbId.isEmpty() && adapter->stableName.isEmpty()))
+            tip +=
+                QStringLiteral(" (adaptador %1)")
+                    .arg(adapter->description.isEmpty() ? QFileInfo(adapter->stableName).fileName()
+                                                        : adapter->description);
+        cboPort->setItemData(i, tip, Qt::ToolTipRole);
     }
 }
 
