@@ -15,9 +15,9 @@ namespace horvex::cli {
 namespace {
 
 const QByteArray kComment =
-    "; Horario de Horvex: duración de los timbres corto y largo (TAla), hora (HH), minuto (MM) "
-    "y timbre largo (ALA, 1 = largo) de las 36 alarmas; la hora 24 deja la alarma sin usar. "
-    "Se carga con: horvex --import ARCHIVO";
+    "; Horario de Horvex: timbres (TAla), hora (HH), minuto (MM) y timbre "
+    "largo (ALA, 1 = largo) de las 36 alarmas; hora 24 = sin usar. Se carga "
+    "con horvex --import ARCHIVO";
 
 bool isUsed(const ScheduleTexts& s, std::size_t i) {
     return s.hour[i] != kUnsetHour;

@@ -64,9 +64,13 @@ void MSComm1::setPortOpen(bool open) {
     // Say what is wrong with the path itself; the serial layer would speak of
     // a lock it could not take.
     struct stat st {};
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0)
-        throw Failure(QStringLiteral("%1: %2").arg(portLabel(),
-                                                   QString::fromLocal8Bit(std::strerror(errno))));
+    if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
+        const int error = errno;
+        // A newcomer's first sight: the stored port is not there. Name what is.
+        throw Failure(QStringLiteral("%1: %2%3")
+                          .arg(portLabel(), QString::fromLocal8Bit(std::strerror(error)),
+                               error == ENOENT ? missingDeviceAdvice(commPort_) : QString()));
+    }
     if (!S_ISCHR(st.st_mode))
         throw Failure(QStringLiteral("%1: no es un dispositivo serie").arg(portLabel()));
 #endif
@@ -162,7 +166,6 @@ QString MSComm1::layerReason() const {
         reason += QStringLiteral(". Su usuario no tiene acceso al puerto: añádalo al grupo dialout "
                                  "(sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión");
 #endif
-    // A newcomer's first sight: the stored port is not there. Name what is.
     if (serial_.error() == QSerialPort::DeviceNotFoundError)
         reason += missingDeviceAdvice(commPort_);
     return QStringLiteral("%1: %2").arg(portLabel(), reason);

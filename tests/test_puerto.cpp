@@ -66,8 +66,8 @@ private slots:
             {4, pty.path()}, {7, "/nonexistent/ttyHX"}, {8, link}, {9, held.path()}};
         const auto map = [&](int n) { return std::optional(devices.at(n)); };
         QTemporaryDir byId;
-        const QString link = byId.filePath("usb-FTDI_FT232R_A12345-if00-port0");
-        QVERIFY(QFile::link(pty.path(), link));
+        const QString stable = byId.filePath("usb-FTDI_FT232R_A12345-if00-port0");
+        QVERIFY(QFile::link(pty.path(), stable));
         qputenv("HORVEX_SERIAL_BY_ID", byId.path().toLocal8Bit());
         MSComm1 port(map), other(map);
         other.setCommPort(9);
@@ -86,7 +86,7 @@ private slots:
         if (description.contains(QLatin1String("%1")))
             description = description.arg(devices.at(commPort))
                               .replace(QLatin1String("%P"), pty.path())
-                              .replace(QLatin1String("%L"), link);
+                              .replace(QLatin1String("%L"), stable);
         QCOMPARE(box.prompts, QStringList{portPrompt(description)});
         QCOMPARE(status.panel, (QMap<int, QStringList>{{1, {"Error de Puerto Serie ..."}}}));
         QVERIFY(!port.PortOpen());
