@@ -60,6 +60,16 @@ QStringList timeWarnings(const ScheduleTexts& s) {
     return warnings;
 }
 
+// Whether two paths name one file, links followed; a file not there yet is
+// only itself.
+bool sameFile(const QString& a, const QString& b) {
+    const auto path = [](const QString& p) {
+        const QFileInfo info(p);
+        return info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    };
+    return path(a) == path(b);
+}
+
 int failed(const Failure& f, const QString& after = {}) {
     complain(f.description());
     if (!after.isEmpty())
@@ -85,8 +95,7 @@ int runExport(const Request& r) {
             std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
             return std::fflush(stdout) == 0 ? kOk : kFailed;
         }
-        if (QFileInfo(r.file).canonicalFilePath() ==
-            QFileInfo(store.fileName()).canonicalFilePath())
+        if (sameFile(r.file, store.fileName()))
             throw Failure(
                 QStringLiteral("%1 es la configuración de Horvex; elija otro archivo").arg(r.file));
         updateStoreFile(r.file, [&](IniDocument& doc) { doc = out; });

@@ -127,6 +127,7 @@ private slots:
     // byte for byte.
     void scheduleFiles() {
         Home home;
+        QCOMPARE(home.run({"--export", home.path("fresh.ini")}).code, 0); // no store yet
         const QByteArray kept = "; kept\n[COMM]\ncboport=7\n[Puertos]\nCOM4=/dev/x\n";
         home.write(home.store(), kept + "[HH]\ncboHH0=07\ncboHH1=12\ncboHH2=07\ncboHH4=08\n"
                                         "[MM]\ncboMM0=30\ncboMM2=30\ncboMM4=60\n"
