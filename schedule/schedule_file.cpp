@@ -78,16 +78,28 @@ QStringList scheduleProblems(const IniDocument& doc, bool complete) {
         return {QStringLiteral("no tiene las secciones TAla, HH, MM y ALA de un horario")};
 
     QStringList problems;
+    QStringList missing;
     QSet<QString> known;
     for (const Value& v : values) {
         const QString name = v.section + QLatin1Char('/') + v.key;
         known.insert(name.toLower());
         const std::optional<QString> text = doc.value(v.section, v.key);
-        if (!text && complete)
-            problems << name + QStringLiteral(": falta");
-        else if (text && !v.good(*text))
+        if (!text)
+            missing << name;
+        else if (!v.good(*text))
             problems << QStringLiteral("%1: «%2» (%3)").arg(name, *text, v.expected);
     }
+    // One line for what is missing: a cut-off file lacks dozens of values.
+    if (complete && !missing.isEmpty())
+        problems << QStringLiteral("%1: %2 %3 de los %4 valores; un horario los lleva todos "
+                                   "(horvex --export escribe uno completo)")
+                        .arg(missing.size() > 3 ? missing.mid(0, 3).join(QStringLiteral(", ")) +
+                                                      QStringLiteral(", …")
+                                                : missing.join(QStringLiteral(", ")),
+                             missing.size() == 1 ? QStringLiteral("falta")
+                                                 : QStringLiteral("faltan"))
+                        .arg(missing.size())
+                        .arg(values.size());
     for (const QString& section : sections())
         for (const QString& key : doc.keys(section))
             if (!known.contains((section + QLatin1Char('/') + key).toLower()))

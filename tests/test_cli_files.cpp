@@ -153,7 +153,9 @@ private slots:
             {{"--import", "%H/bad.ini"},
              1,
              "%H/bad.ini no es un horario válido:\n  HH/cboHH3: «7» (la lista ofrece 00 a 24)\n"
-             "  MM/cboMM9: falta\n  ALA/chkAla4: «2» (se espera 0 o 1)\n"
+             "  ALA/chkAla4: «2» (se espera 0 o 1)\n"
+             "  MM/cboMM9: falta 1 de los 110 valores; un horario los lleva todos "
+             "(horvex --export escribe uno completo)\n"
              "  HH/cboHH40: clave desconocida\n"
              "horvex: No se importó nada: el horario guardado sigue igual."},
             {{"--import", "%H"}, 1, "%H es una carpeta, no un archivo"},
