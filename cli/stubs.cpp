@@ -10,15 +10,6 @@ int notYet(const char* name) {
 }
 } // namespace
 
-int runSync(const Request&) {
-    return notYet("sync");
-}
-int runPrintFrame(const Request&) {
-    return notYet("print-frame");
-}
-int runHistory(const Request&) {
-    return notYet("history");
-}
 int runListPorts(const Request&) {
     return notYet("list-ports");
 }

@@ -46,7 +46,9 @@ private slots:
                               << "El número de puerto 0 no es válido: debe estar entre 1 y 255";
         QTest::newRow("missing") << "7" << 7 << "COM7 (%1): No such file or directory";
         QTest::newRow("held elsewhere")
-            << "9" << 9 << "COM9 (%1): Permission error while locking the device";
+            << "9" << 9
+            << "COM9 (%1): el puerto está en uso por otro programa (Permission error while "
+               "locking the device)";
     }
     void openFailures() {
         QFETCH(QString, text);
