@@ -160,6 +160,11 @@ QString MSComm1::layerReason() const {
     if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
         reason = QStringLiteral("fallo del puerto serie sin descripción (código %1)")
                      .arg(static_cast<int>(serial_.error()));
+    // Held by another program (the window, a timed sync): Qt names only its
+    // own lock file or the system's "busy".
+    if (serial_.error() == QSerialPort::PermissionError &&
+        (reason.contains(QLatin1String("locking")) || reason.contains(QLatin1String("busy"))))
+        reason = QStringLiteral("el puerto está en uso por otro programa (%1)").arg(reason);
 #ifndef Q_OS_WIN
     if (serial_.error() == QSerialPort::PermissionError &&
         reason.contains(QLatin1String("Permission denied")))

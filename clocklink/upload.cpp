@@ -10,13 +10,14 @@
 namespace horvex {
 
 UploadCommand::UploadCommand(Module1& m, MSComm1& port, StatusLine& status, MessageBox& box,
-                             Pause& pause, ShownSchedule shown)
+                             Pause& pause, ShownSchedule shown, Recorder record)
     : m_(m)
     , port_(port)
     , status_(status)
     , box_(box)
     , pause_(pause)
-    , shown_(std::move(shown)) {}
+    , shown_(std::move(shown))
+    , record_(std::move(record)) {}
 
 void UploadCommand::Actualizar_Click() {
     // The pauses pump events, so the button can be pressed again mid-upload;
@@ -24,23 +25,60 @@ void UploadCommand::Actualizar_Click() {
     if (running_)
         return;
     const RunningFlag flag(running_);
+    QString unrecorded;
+    bool failed = false;
     try {
         status_.setPanelText(1, QStringLiteral("Conecte el Reloj y verifique que se encuentra "
                                                "encendido"));
         pause_.Tiempo(2);
         status_.setPanelText(1, QStringLiteral("Preparando datos ..."));
         pause_.Tiempo(2);
-        // Read what the window shows only now: the clock display has just had
-        // its chance to refresh the time of day.
-        PrepararDatos(m_, shown_());
-        status_.setPanelText(1, QStringLiteral("Transmitiendo datos al RELOJ ..."));
-        saco_RS232();
+        try {
+            // Read what the window shows only now: the clock display has just
+            // had its chance to refresh the time of day.
+            PrepararDatos(m_, shown_());
+            status_.setPanelText(1, QStringLiteral("Transmitiendo datos al RELOJ ..."));
+            saco_RS232();
+            unrecorded = record(nullptr);
+        } catch (const Failure& failure) {
+            unrecorded = record(&failure);
+            throw;
+        }
         pause_.Tiempo(1);
         status_.setPanelText(1, QStringLiteral("--- Debe responder el reloj con un beep ---"));
         pause_.Tiempo(2);
         status_.setPanelText(1, QString());
     } catch (const Failure& failure) {
+        failed = true;
         ErrorPuerto(failure.description(), box_, status_);
+    }
+    if (unrecorded.isEmpty())
+        return;
+    unrecorded[0] = unrecorded[0].toUpper();
+    status_.setPanelText(
+        1, failed ? QStringLiteral("Error de Puerto Serie ... (%1)").arg(unrecorded) : unrecorded);
+}
+
+QString UploadCommand::record(const Failure* failure) const {
+    if (!record_)
+        return {};
+    UploadOutcome outcome;
+    outcome.origin = QStringLiteral("ventana");
+    outcome.port = port_.CommPort();
+    outcome.device = port_.deviceFor(outcome.port);
+    outcome.frame = m_.DatosTx;
+    if (failure != nullptr) {
+        outcome.reason = failure->description();
+        const auto* cut = dynamic_cast<const FrameCut*>(failure);
+        outcome.sent = cut != nullptr ? cut->sent() : 0;
+    } else {
+        outcome.sent = static_cast<int>(m_.DatosTx.size());
+    }
+    try {
+        record_(outcome);
+        return {};
+    } catch (const Failure& failure) {
+        return failure.description();
     }
 }
 

@@ -3,6 +3,8 @@
 #include "clocklink/command_guard.h"
 #include "clocklink/mscomm.h"
 #include "clocklink/operator.h"
+#include "clocklink/upload_record.h"
+#include "schedule/failure.h"
 #include "schedule/module1.h"
 
 #include <functional>
@@ -14,13 +16,18 @@ namespace horvex {
 class UploadCommand {
 public:
     using ShownSchedule = std::function<ClockSchedule()>;
+    // Keeps what an upload did; throws Failure when it cannot.
+    using Recorder = std::function<void(const UploadOutcome&)>;
 
     UploadCommand(Module1& m, MSComm1& port, StatusLine& status, MessageBox& box, Pause& pause,
-                  ShownSchedule shown);
+                  ShownSchedule shown, Recorder record = {});
 
     // The whole upload. A press while an upload runs is ignored, so two frames
     // never interleave on the line. A frame that cannot be built, a closed port
     // or a failed write is reported through ErrorPuerto and ends the command.
+    // Each frame sent or refused is handed to the recorder as soon as the
+    // line is done with it; when the recorder fails, panel 1 says so once the
+    // command's own texts are over.
     void Actualizar_Click();
 
     // Sends DatosTx one byte at a time with a 0.01 s pause after each; other
@@ -32,12 +39,16 @@ public:
     FrameGate& gate() { return gate_; }
 
 private:
+    // Hands the outcome to the recorder; returns why it was not kept, if so.
+    QString record(const Failure* failure) const;
+
     Module1& m_;
     MSComm1& port_;
     StatusLine& status_;
     MessageBox& box_;
     Pause& pause_;
     ShownSchedule shown_;
+    Recorder record_;
     bool running_ = false;
     FrameGate gate_;
 };

@@ -49,10 +49,14 @@ private slots:
                                  << "COM7 (%1): No such file or directory. Puertos serie en este "
                                     "equipo: %P. Para usarlo como COM7: horvex --map-port 7=%L";
         QTest::newRow("held elsewhere")
-            << "9" << 9 << "COM9 (%1): Permission error while locking the device";
+            << "9" << 9
+            << "COM9 (%1): el puerto está en uso por otro programa (Permission error while "
+               "locking the device)";
         // A link to the held device shares its lock.
         QTest::newRow("held, through a link")
-            << "8" << 8 << "COM8 (%1): Permission error while locking the device";
+            << "8" << 8
+            << "COM8 (%1): el puerto está en uso por otro programa (Permission error while "
+               "locking the device)";
     }
     void openFailures() {
         QFETCH(QString, text);

@@ -22,9 +22,21 @@ struct Rig {
     RecordingPause pause;
     ClockSchedule shown = unsetSchedule();
     qsizetype pausesBeforeBuild = -1;
-    UploadCommand cmd{m, port, status, box, pause, [this] {
+    QList<UploadOutcome> recorded;
+    bool recordFails = false;
+    UploadCommand cmd{m,
+                      port,
+                      status,
+                      box,
+                      pause,
+                      [this] {
                           pausesBeforeBuild = pause.pauses.size();
                           return shown;
+                      },
+                      [this](const UploadOutcome& o) {
+                          recorded << o;
+                          if (recordFails)
+                              throw Failure(QStringLiteral("no se pudo anotar el envío en x: y"));
                       }};
 
     Rig() {
@@ -70,6 +82,15 @@ private slots:
                               "--- Debe responder el reloj con un beep ---", ""}));
         QVERIFY(r.box.prompts.isEmpty());
         QVERIFY(!r.cmd.running());
+        QCOMPARE(r.recorded.size(), 1);
+        QCOMPARE(std::tuple(r.recorded[0].origin, r.recorded[0].reason, r.recorded[0].sent),
+                 std::tuple(QStringLiteral("ventana"), QString(), kFrameLength));
+        QCOMPARE(r.recorded[0].frame, r.frame());
+
+        // A record that cannot be kept is said once the command's own texts are over.
+        r.recordFails = true;
+        r.cmd.Actualizar_Click();
+        QCOMPARE(r.status.panel[1].mid(9), QStringList({"", "No se pudo anotar el envío en x: y"}));
     }
 
     void failuresStopTheCommand_data() {
@@ -119,6 +140,9 @@ private slots:
             QCOMPARE(policyDuring, ::geteuid() == 0 ? SCHED_FIFO : SCHED_OTHER);
         QCOMPARE(std::pair(::sched_getscheduler(0), ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)),
                  std::pair(SCHED_OTHER, slackBefore));
+        QCOMPARE(r.recorded.size(), 1);
+        QCOMPARE(r.recorded[0].sent, sent);
+        QVERIFY(r.box.prompts[0].contains(r.recorded[0].reason));
     }
 
     // A character's pause counts from the start of its write: the time spent

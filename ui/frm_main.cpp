@@ -113,7 +113,9 @@ QComboBox* pickList(QWidget* parent, const QRect& geometry, const QString& name)
 FrmMain::FrmMain(Services services)
     : services_(std::move(services))
     , MSComm1([&store = services_.store](int n) { return store.portDevice(n); })
-    , upload_(m_, MSComm1, *this, *this, services_.pause, [this] { return shownSchedule(); }) {
+    , upload_(
+          m_, MSComm1, *this, *this, services_.pause, [this] { return shownSchedule(); },
+          services_.record) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Horvex v1.12"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

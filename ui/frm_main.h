@@ -35,6 +35,8 @@ public:
         ClockReading clock = localTimeOfDay;
         // Ends the program at once; replaced by tests.
         std::function<void()> endProgram;
+        // Where each upload is recorded; none in tests.
+        UploadCommand::Recorder record = {};
     };
 
     explicit FrmMain(Services services);

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 #include "clocklink/tiempo.h"
+#include "clocklink/upload_record.h"
 #include "schedule/failure.h"
 #include "schedule/reg_store.h"
 #include "schedule/window_lock.h"
@@ -53,12 +54,15 @@ int main(int argc, char* argv[]) {
     horvex::RegStore store;
     const std::unique_ptr<horvex::WindowLock> lock = claimStore(store);
     horvex::SleepPause pause;
-    horvex::FrmMain frmMain({store, pause, horvex::localTimeOfDay, [] {
-                                 // Ends at once, even from inside a paused command;
-                                 // the serial port closes with the process.
-                                 std::fflush(nullptr);
-                                 std::_Exit(EXIT_SUCCESS);
-                             }});
+    horvex::FrmMain frmMain(
+        {store, pause, horvex::localTimeOfDay,
+         [] {
+             // Ends at once, even from inside a paused command;
+             // the serial port closes with the process.
+             std::fflush(nullptr);
+             std::_Exit(EXIT_SUCCESS);
+         },
+         [](const horvex::UploadOutcome& outcome) { horvex::UploadRecord().append(outcome); }});
     frmMain.Form_Load();
     horvex::centerOnScreen(frmMain);
     frmMain.show();

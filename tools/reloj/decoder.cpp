@@ -1,5 +1,6 @@
 #include "decoder.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <variant>
 #include <vector>
@@ -257,6 +258,25 @@ double Splitter::msUntilExpiry(double nowMs) const {
     if (pending_.bytes.isEmpty())
         return -1;
     return std::max(0.0, pending_.arrivalMs.last() + kMaxGapMs - nowMs);
+}
+
+Decoded decode(const Chunk& chunk) {
+    Decoded d = decode(chunk.bytes, chunk.arrivalMs);
+    if (!d.frame || chunk.completedWallMs <= 0)
+        return d;
+    const auto wholeMs = static_cast<qint64>(chunk.completedWallMs);
+    const double pcMs = QDateTime::fromMSecsSinceEpoch(wholeMs).time().msecsSinceStartOfDay() +
+                        (chunk.completedWallMs - static_cast<double>(wholeMs));
+    const Frame& f = *d.frame;
+    constexpr double kDayMs = 24 * 3600 * 1000.0;
+    double offset = ((f.hour * 60 + f.minute) * 60 + f.second) * 1000.0 - pcMs;
+    // Across midnight the nearer day is meant.
+    if (offset > kDayMs / 2)
+        offset -= kDayMs;
+    else if (offset < -kDayMs / 2)
+        offset += kDayMs;
+    d.clockOffsetMs = offset;
+    return d;
 }
 
 Chunk Splitter::take(bool bySilence) {

@@ -51,6 +51,9 @@ struct Decoded {
     std::optional<Frame> frame; // only when there is no problem
     QList<Problem> problems;
     std::optional<GapStats> gaps; // only when arrival times were given
+    // The time of day the frame carries minus the PC's local time of day when
+    // the frame was complete, in ms: negative when the clock is set behind.
+    std::optional<double> clockOffsetMs;
     bool ok() const { return frame.has_value(); }
 };
 
@@ -68,7 +71,13 @@ struct Chunk {
     QByteArray bytes;
     QList<double> arrivalMs;
     bool endedBySilence = false;
+    // When the last byte was read, on the PC's wall clock (ms since the
+    // epoch); 0 when not known.
+    double completedWallMs = 0;
 };
+
+// decode() of a received chunk, with the clock offset of a good frame.
+Decoded decode(const Chunk& chunk);
 
 // Cuts the byte stream into chunks: a frame starts at STX and ends after 82
 // bytes or at a silence of more than a second; anything before an STX is

@@ -124,9 +124,14 @@ bool Listener::readSome() {
         return false;
     }
     const double at = nowMs();
+    const double wall = std::chrono::duration<double, std::milli>(
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
     for (ssize_t i = 0; i < n; ++i)
-        for (Chunk& c : splitter_.push(buf[i], at))
+        for (Chunk& c : splitter_.push(buf[i], at)) {
+            c.completedWallMs = wall;
             ready_.push_back(std::move(c));
+        }
     return true;
 }
 

@@ -24,7 +24,7 @@ void print(const QString& text) {
 
 // Prints one chunk; true when it was a good frame.
 bool report(const Chunk& c, bool json) {
-    const Decoded d = decode(c.bytes, c.arrivalMs);
+    const Decoded d = decode(c);
     if (json)
         print(QString::fromUtf8(
                   QJsonDocument(jsonReport(d, c.endedBySilence)).toJson(QJsonDocument::Compact)) +

@@ -43,6 +43,10 @@ QString goodReport(const Decoded& d) {
     QString out = QStringLiteral("Good frame, %1 bytes\n").arg(d.bytes.size());
     out += QStringLiteral("Time of day set: %1:%2:%3\n")
                .arg(two(f.hour), two(f.minute), two(f.second));
+    if (d.clockOffsetMs)
+        out += QStringLiteral("Time of day error: %1 ms (set time minus the PC's time when the "
+                              "frame was complete)\n")
+                   .arg(ms(*d.clockOffsetMs));
     out += QStringLiteral("Alarm slots:\n");
     constexpr int kRows = kSlotCount / 3;
     for (int r = 0; r < kRows; ++r) {
@@ -99,6 +103,8 @@ QJsonObject jsonReport(const Decoded& d, bool endedBySilence) {
                                       {QStringLiteral("long"), s.longRing},
                                       {QStringLiteral("unset"), s.unset()}});
         o.insert(QStringLiteral("slots"), alarms);
+        if (d.clockOffsetMs)
+            o.insert(QStringLiteral("clockOffsetMs"), rounded(*d.clockOffsetMs));
         o.insert(QStringLiteral("shortRing"), f.shortRing);
         o.insert(QStringLiteral("longRing"), f.longRing);
     }

@@ -1,0 +1,149 @@
+// --sync and --print-frame: the window's frame, built from the stored
+// schedule, sent or shown without a window.
+#include "cli/commands.h"
+#include "cli/schedule_source.h"
+#include "clocklink/frame.h"
+#include "clocklink/mscomm.h"
+#include "clocklink/puerto.h"
+#include "clocklink/sender.h"
+#include "clocklink/tiempo.h"
+#include "clocklink/upload_record.h"
+#include "schedule/failure.h"
+#include "schedule/reg_store.h"
+
+#include <QDateTime>
+#include <chrono>
+
+namespace horvex::cli {
+
+namespace {
+
+using std::chrono::duration_cast;
+using Steady = std::chrono::steady_clock;
+using Wall = std::chrono::system_clock;
+
+// From the start of the first character's write until the last character is
+// complete on the line: 81 paced steps, then one character of 10 bits at
+// 2400 baud.
+constexpr auto kSendTime =
+    81 * (std::chrono::milliseconds(10) + SleepPause::kMargin) + std::chrono::microseconds(4167);
+// Room to build the frame before sending must start.
+constexpr auto kLeeway = std::chrono::milliseconds(30);
+
+QString two(int n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray frameAt(const ClockSchedule& schedule, const QTime& t) {
+    const QString mark = QStringLiteral("&H");
+    return buildFrame(schedule, mark + two(t.hour()), mark + two(t.minute()),
+                      mark + two(t.second()));
+}
+
+// The whole second the frame carries, and the monotonic instant at which
+// sending must start for its last character to be complete at that second.
+struct Target {
+    QDateTime second;
+    Steady::time_point start;
+};
+
+Target nextTarget() {
+    const Steady::time_point steadyNow = Steady::now();
+    const Wall::time_point wallNow = Wall::now();
+    const auto second = std::chrono::ceil<std::chrono::seconds>(wallNow + kSendTime + kLeeway);
+    const auto ms = duration_cast<std::chrono::milliseconds>(second.time_since_epoch()).count();
+    return {QDateTime::fromMSecsSinceEpoch(ms),
+            steadyNow + duration_cast<Steady::duration>(second - wallNow - kSendTime)};
+}
+
+QString portLabel(int port, const QString& device) {
+    const QString name = QStringLiteral("COM%1").arg(port);
+    return device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
+}
+
+void record(UploadOutcome outcome) {
+    outcome.at = QDateTime::currentDateTime();
+    try {
+        UploadRecord().append(outcome);
+    } catch (const Failure& failure) {
+        complain(failure.description());
+    }
+}
+
+} // namespace
+
+int runSync(const Request& r) {
+    UploadOutcome outcome;
+    outcome.origin = QStringLiteral("sync");
+    int code = kOk;
+    try {
+        const ClockSchedule schedule = scheduleToSend(r);
+        // A value the clock could not take stops here, before the port is touched.
+        frameAt(schedule, QTime::currentTime());
+
+        RegStore store;
+        // The port the window opens at start-up, unless the run names another.
+        const QString portText =
+            r.port ? QString::number(*r.port)
+                   : store.GetSetting(QStringLiteral("COMM"), QStringLiteral("cboPort"),
+                                      QStringLiteral("04"));
+        MSComm1 port([&store](int n) { return store.portDevice(n); });
+        outcome.port = portNumberFromText(portText);
+        outcome.device = port.deviceFor(outcome.port);
+        AbrirPuerto(port, portText);
+
+        const Target target = nextTarget();
+        outcome.frame = frameAt(schedule, target.second.time());
+        SleepPause::sleepUntilDeadline(target.start);
+        SleepPause pause;
+        sendPaced(outcome.frame, static_cast<int>(outcome.frame.size()), port, pause);
+        outcome.sent = static_cast<int>(outcome.frame.size());
+        say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
+                .arg(portLabel(outcome.port, outcome.device),
+                     target.second.time().toString(QStringLiteral("HH:mm:ss")))
+                .arg(outcome.sent));
+    } catch (const FrameCut& cut) {
+        outcome.reason = cut.description();
+        outcome.sent = cut.sent();
+        code = cut.sent() > 0 ? kCut : kFailed;
+    } catch (const Failure& failure) {
+        outcome.reason = failure.description();
+        code = kFailed;
+    }
+    if (code != kOk)
+        complain(outcome.reason);
+    record(outcome);
+    return code;
+}
+
+int runPrintFrame(const Request& r) {
+    try {
+        const ClockSchedule schedule = scheduleToSend(r);
+        const QTime now = QTime::currentTime();
+        const QByteArray frame = frameAt(schedule, now);
+        const auto hex = [&](qsizetype at, qsizetype count) {
+            return QString::fromLatin1(frame.mid(at, count).toHex(' ').toUpper());
+        };
+        say(QStringLiteral("Trama de %1 caracteres:").arg(frame.size()));
+        constexpr int kPerLine = 16;
+        for (qsizetype at = 0; at < frame.size(); at += kPerLine)
+            say(QStringLiteral("%1: %2").arg(at, 2, 10, QLatin1Char('0')).arg(hex(at, kPerLine)));
+        say(QStringLiteral("Hora del día: %1   %2")
+                .arg(now.toString(QStringLiteral("HH:mm:ss")), hex(1, 3)));
+        for (int i = 0; i < kSlots; ++i) {
+            const AlarmSlot& slot = schedule.alarms[static_cast<std::size_t>(i)];
+            say(QStringLiteral("H%1  %2:%3  %4   %5")
+                    .arg(two(i), slot.hour, slot.minute,
+                         slot.check == 1 ? QStringLiteral("largo") : QStringLiteral("corto"),
+                         hex(4 + 2 * i, 2)));
+        }
+        say(QStringLiteral("Timbre corto %1, largo %2   %3")
+                .arg(schedule.shortRing, schedule.longRing, hex(76, 2)));
+        return kOk;
+    } catch (const Failure& failure) {
+        complain(failure.description());
+        return kFailed;
+    }
+}
+
+} // namespace horvex::cli
