@@ -106,6 +106,8 @@ private slots:
         QVERIFY2(r.box.prompts[0].contains(description), qPrintable(r.box.prompts[0]));
         QCOMPARE(r.status.panel[1].last(), "Error de Puerto Serie ...");
         QVERIFY(!r.cmd.running());
+        // A failed write closes the port: nothing still queued goes out later.
+        QCOMPARE(r.port.PortOpen(), scenario == QLatin1String("empty"));
     }
 
     void tiempoPumpsWaitingEventsOnce() {
