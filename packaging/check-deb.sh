@@ -23,9 +23,13 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok instal
 [ "$(id -u)" -eq 0 ] || fail "run as root: the check installs and removes the package"
 installed horvex && fail "horvex is already installed; remove it first (apt-get remove horvex)"
 
+# Lintian tags let through; anything else it reports as an error or a warning
+# fails the check. no-manual-page goes when the man pages land.
+lintian_allowed=(no-manual-page)
+
 # Validators, and dpkg-shlibdeps + file so the .deb lists libc6 and libstdc++6.
 missing=""
-for p in desktop-file-utils appstream dpkg-dev file; do
+for p in desktop-file-utils appstream dpkg-dev file lintian; do
     installed "$p" || missing="$missing $p"
 done
 if [ -n "$missing" ]; then
@@ -58,7 +62,13 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
     [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p: $depends"
 done
+dups=$(tr ',' '\n' <<<"$depends" | sed -e 's/(.*//' -e 's/ //g' | sort | uniq -d | tr '\n' ' ')
+[ -z "$dups" ] || fail "Depends lists $dups more than once: $depends"
 step "$(basename "$deb"): Depends: $depends"
+
+step "lintian (allowed: ${lintian_allowed[*]})"
+lintian --fail-on error,warning --suppress-tags "$(IFS=,; echo "${lintian_allowed[*]}")" \
+    "$deb" || fail "lintian reports errors or warnings on $(basename "$deb")"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
