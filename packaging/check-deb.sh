@@ -25,7 +25,7 @@ installed horvex && fail "horvex is already installed; remove it first (apt-get 
 
 # Validators, and dpkg-shlibdeps + file so the .deb lists libc6 and libstdc++6.
 missing=""
-for p in desktop-file-utils appstream dpkg-dev file; do
+for p in desktop-file-utils appstream dpkg-dev file lintian; do
     installed "$p" || missing="$missing $p"
 done
 if [ -n "$missing" ]; then
@@ -58,7 +58,12 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
     [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p: $depends"
 done
+dups=$(tr ',' '\n' <<<"$depends" | sed -e 's/(.*//' -e 's/ //g' | sort | uniq -d | tr '\n' ' ')
+[ -z "$dups" ] || fail "Depends lists $dups more than once: $depends"
 step "$(basename "$deb"): Depends: $depends"
+
+step "lintian"
+lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings on $(basename "$deb")"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -106,12 +111,17 @@ for bin in /usr/bin/horvex /usr/bin/horvex-reloj; do
         fail "$bin misses libraries: $(ldd "$bin" | grep "not found")"
     fi
 done
-if [ -x /usr/bin/horvex-reloj ]; then
-    /usr/bin/horvex-reloj --help >/dev/null || fail "horvex-reloj --help exited with $?"
-    step "horvex-reloj --help: ok"
-else
-    step "horvex-reloj is not in this package; skipping its check"
-fi
+/usr/bin/horvex-reloj --help >/dev/null || fail "horvex-reloj --help exited with $?"
+/usr/bin/horvex --version | grep -qx "Horvex 1.12" || fail "horvex --version does not say Horvex 1.12"
+# man-db may be missing on a bare machine; the pages are then checked as files.
+for page in horvex horvex-reloj; do
+    if command -v man >/dev/null; then
+        MANPAGER=cat man "$page" 2>/dev/null | grep -q . || fail "man $page shows nothing"
+    else
+        zcat "/usr/share/man/man1/$page.1.gz" | grep -q '^\.TH' || fail "$page.1.gz is not a manual page"
+    fi
+done
+step "horvex-reloj --help, horvex --version and the manual pages: ok"
 # The window needs no display with the offscreen platform; it must still be
 # running when timeout stops it (124), not have failed on a missing library.
 rc=0

@@ -30,7 +30,10 @@ private slots:
             if (seconds < 0.05)
                 pacing.Tiempo(seconds);
         };
+        // A box would wait for a click that never comes: close it and fail.
+        BoxCloser closer;
         FrmMain& w = h.start();
+        QVERIFY2(closer.texts.isEmpty(), qPrintable(closer.texts.join('\n')));
         QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
 
         const auto pick = [&](const QString& list, const QString& text) {
@@ -51,6 +54,7 @@ private slots:
 
         auto received = std::async(std::launch::async, [&] { return clock->next(5000); });
         w.Actualizar_Click();
+        QVERIFY2(closer.texts.isEmpty(), qPrintable(closer.texts.join('\n')));
         const std::optional<reloj::Chunk> chunk = received.get();
         QVERIFY2(chunk, qPrintable(clock->error()));
 

@@ -1,11 +1,13 @@
 #include "fakes.h"
-#include "ui/frm_acerca.h"
 #include "ui/frm_ini.h"
 #include "ui/frm_opciones.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QScopeGuard>
+#include <QScreen>
 
 using namespace horvex;
 using namespace horvex::testing;
@@ -39,11 +41,9 @@ private slots:
         QCOMPARE(w.panelText(1), "Conecte el Reloj a la PC y confirme el puerto COMM ...");
         QCOMPARE(w.panelText(2), kCom4);
         QVERIFY(!noticeVisible());
+        auto* largo = h.child<QComboBox>("cmbLargo");
         QCOMPARE(h.child<QComboBox>("cmbCorto")->currentText(), QStringLiteral("02"));
-        // The two lists offer the same entries, each showing its own value.
-        const auto* longRing = h.child<QComboBox>("cmbLargo");
-        QCOMPARE(std::pair(longRing->count(), longRing->currentText()),
-                 std::pair(15, QStringLiteral("05")));
+        QCOMPARE(std::pair(largo->currentText(), largo->count()), std::pair(QString("05"), 15));
         for (int i = 0; i < kSlots; ++i) {
             auto* hour = h.child<QComboBox>(QStringLiteral("cboHH_%1").arg(i));
             auto* minute = h.child<QComboBox>(QStringLiteral("cboMM_%1").arg(i));
@@ -124,46 +124,76 @@ private slots:
         QVERIFY(closer.texts.size() <= 1);
     }
 
+    // Through the window's button, by keyboard: Enter presses a focused
+    // button; elsewhere in the dialog Enter and Escape do nothing. Panel 2
+    // then names the port whole.
+    void optionsDialog_data() {
+        QTest::addColumn<int>("number");
+        QTest::newRow("COM10") << 10;
+        QTest::newRow("COM255") << 255;
+    }
     void optionsDialog() {
+        QFETCH(int, number);
         Harness h;
         FrmMain& w = h.start();
         BoxCloser closer;
-        Pty seven;
-        h.sandbox.put(QStringLiteral("Puertos/COM7"), seven.path());
+        Pty other;
+        h.sandbox.put(QStringLiteral("Puertos/COM%1").arg(number), other.path());
+        h.sandbox.put(QStringLiteral("Puertos/COM7"), other.path());
         QTemporaryDir byId; // COM7 reaches a USB adapter
-        QVERIFY(QFile::link(seven.path(), byId.filePath("usb-FTDI_FT232R_A12345-if00-port0")));
+        QVERIFY(QFile::link(other.path(), byId.filePath("usb-FTDI_FT232R_A12345-if00-port0")));
         qputenv("HORVEX_SERIAL_BY_ID", byId.path().toLocal8Bit());
-        {
-            FrmOpciones dialog(w.module().PuertoCom, w.port(), w, w);
-            QCOMPARE(portList(dialog)->currentText(), QStringLiteral("04"));
-            QCOMPARE(portList(dialog)->itemData(6, Qt::ToolTipRole).toString(),
-                     seven.path() + " (adaptador usb-FTDI_FT232R_A12345-if00-port0)");
-            dialog.show();
-            portList(dialog)->setEditText(QStringLiteral("abc"));
-            dialog.cmdOK_Click();
-            QVERIFY(dialog.isVisible()); // stays open for another try
-            QCOMPARE(closer.texts.size(), 1);
-            QVERIFY(!w.port().PortOpen());
-            QCOMPARE(w.panelText(1), kPortError);
+        QTimer::singleShot(0, &w, [&] {
+            auto* dialog = qobject_cast<FrmOpciones*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            const auto closed = qScopeGuard([dialog] { dialog->close(); }); // even on failure
+            QCOMPARE(portList(*dialog)->currentText(), QStringLiteral("04"));
+            QCOMPARE(portList(*dialog)->itemData(6, Qt::ToolTipRole).toString(),
+                     other.path() + " (adaptador usb-FTDI_FT232R_A12345-if00-port0)");
+            auto* ok = dialog->findChild<QWidget*>("cmdOK");
+            for (const QString& text : {QStringLiteral("abc"), QString::number(number)}) {
+                portList(*dialog)->setEditText(text);
+                QTest::keyClick(portList(*dialog), Qt::Key_Escape);
+                QTest::keyClick(portList(*dialog), Qt::Key_Return);
+                QVERIFY(dialog->isVisible());
+                QTest::keyClick(ok, Qt::Key_Return);
+            }
+        });
+        QTest::keyClick(h.child<QWidget>("Opciones"), Qt::Key_Return);
 
-            portList(dialog)->setCurrentIndex(6);
-            dialog.cmdOK_Click();
-            QCOMPARE(w.panelText(2), QStringLiteral("COM7: 2400,N,8,1"));
-            QVERIFY(w.port().PortOpen());
-        }
-        // The stored port is untouched: shown again, and saved as it was.
-        FrmOpciones again(w.module().PuertoCom, w.port(), w, w);
-        QCOMPARE(portList(again)->currentText(), QStringLiteral("04"));
+        QCOMPARE(closer.texts.size(), 1); // for "abc"; the dialog stayed for another try
+        QVERIFY(w.port().PortOpen());
+        auto* panel = h.child<QLabel>("Panel2");
+        QCOMPARE(panel->text(), QStringLiteral("COM%1: 2400,N,8,1").arg(number));
+        QVERIFY(QFontMetrics(panel->font()).horizontalAdvance(panel->text()) <=
+                panel->contentsRect().width() - panel->indent());
+        // The stored port is untouched: saved as it was.
         w.Grabo_Click();
         QCOMPARE(h.sandbox.get("COMM/cboport").toString(), QStringLiteral("04"));
+        qunsetenv("HORVEX_SERIAL_BY_ID");
     }
 
+    // Modal, owned by no window, centred on the screen; Escape leaves it open.
     void aboutBox() {
-        FrmAcerca about;
-        QCOMPARE(about.windowTitle(), QStringLiteral("Acerca de"));
-        const QString version = about.findChild<QLabel*>("Label3")->text();
-        QVERIFY2(version.contains("v1.12") && version.contains("2011"), qPrintable(version));
-        QCOMPARE(about.findChild<QLabel*>("Picture1")->pixmap().size(), QSize(250, 148));
+        Harness h;
+        FrmMain& w = h.start();
+        w.show(); // its frame is the one the box will get
+        bool owned = true;
+        QPoint off(99, 99);
+        QTimer::singleShot(0, &w, [&] {
+            QWidget* about = QApplication::activeModalWidget();
+            QVERIFY(about);
+            const auto closed = qScopeGuard([about] { about->close(); });
+            owned = about->parentWidget() != nullptr;
+            off = about->frameGeometry().center() - about->screen()->availableGeometry().center();
+            QTest::keyClick(about, Qt::Key_Escape);
+            QVERIFY(about->isVisible());
+            QTest::keyClick(about->focusWidget(), Qt::Key_Return); // "OK"
+        });
+        w.Acerca_Click();
+        QVERIFY(!owned);
+        QVERIFY2(off.manhattanLength() <= 1,
+                 qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
     }
 };
 

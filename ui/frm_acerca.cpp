@@ -40,6 +40,8 @@ FrmAcerca::FrmAcerca(QWidget* owner)
     salir->setDefault(false);
     connect(salir, &QPushButton::clicked, this, &QDialog::accept);
     salir->setFocus();
+    pressButtonsOnEnter(*this);
+    centerOnScreen(*this);
 }
 
 void FrmAcerca::keyPressEvent(QKeyEvent* event) {

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -100,12 +101,30 @@ int checkValue(const QCheckBox* box) {
     }
 }
 
-QComboBox* pickList(QWidget* parent, const QRect& geometry, const QString& name) {
+QComboBox* pickList(QWidget* parent, const QRect& geometry, const QString& name,
+                    const QString& spoken) {
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
+    list->setAccessibleName(spoken);
     list->setEditable(false);
     list->setGeometry(geometry);
     return list;
+}
+
+// Panel 2 keeps its 1440 twips, too narrow for the longest port name in the
+// window font; its letters are narrowed until that name fits whole.
+void fitPortPanel(QLabel& panel) {
+    const QString widest = QStringLiteral("COM255: 2400,N,8,1");
+    panel.setIndent(1);
+    // One pixel clear of the sunken border on either side.
+    const int room = panel.contentsRect().width() - 2 * panel.indent();
+    QFont font = panel.font();
+    for (int stretch = 100; stretch > 50; stretch -= 2) {
+        font.setStretch(stretch);
+        if (QFontMetricsF(font).boundingRect(widest).right() <= room)
+            break;
+    }
+    panel.setFont(font);
 }
 
 } // namespace
@@ -131,6 +150,7 @@ FrmMain::FrmMain(Services services)
     buildStatusBar();
     setTabOrder();
     connectHandlers();
+    pressButtonsOnEnter(*this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -149,6 +169,7 @@ void FrmMain::buildButtons() {
         button->setIcon(buttonIcon(picture));
         button->setIconSize(QSize(24, 24));
         button->setToolTip(QString::fromUtf8(tip));
+        button->setAccessibleName(button->toolTip());
         button->setAutoRaise(false);
         button->setGeometry(twipRect(left, 60, 495, 435));
         return button;
@@ -188,15 +209,18 @@ void FrmMain::buildAlarmFrame() {
         HH[slot] = makeLabel(QStringLiteral("H%1 :").arg(twoDigits(i)), Frame1,
                              twipRect(col.hhLabel, labelTop, 495, 255), indexedName("HH", i));
         cboHH[slot] =
-            pickList(Frame1, twipRect(col.hhList, listTop, 675, 315), indexedName("cboHH", i));
+            pickList(Frame1, twipRect(col.hhList, listTop, 675, 315), indexedName("cboHH", i),
+                     QStringLiteral("Hora H%1").arg(twoDigits(i)));
         MM[slot] = makeLabel(QStringLiteral("M%1 :").arg(twoDigits(i)), Frame1,
                              twipRect(col.mmLabel, labelTop, 495, i % 2 == 0 ? 255 : 315),
                              indexedName("MM", i));
         cboMM[slot] =
-            pickList(Frame1, twipRect(col.mmList, listTop, 675, 315), indexedName("cboMM", i));
+            pickList(Frame1, twipRect(col.mmList, listTop, 675, 315), indexedName("cboMM", i),
+                     QStringLiteral("Minuto M%1").arg(twoDigits(i)));
         chkAla[slot] = new QCheckBox(Frame1);
         chkAla[slot]->setObjectName(indexedName("chkAla", i));
         chkAla[slot]->setGeometry(twipRect(col.check, labelTop, 255, 255));
+        chkAla[slot]->setAccessibleName(QStringLiteral("Largo H%1").arg(twoDigits(i)));
     }
 }
 
@@ -204,9 +228,11 @@ void FrmMain::buildRingFrame() {
     QGroupBox* Frame2 = makeFrame(QStringLiteral("Tiempo Alarma"), this,
                                   twipRect(120, 5880, 3195, 975), QStringLiteral("Frame2"));
     makeLabel(QStringLiteral("Corto :"), Frame2, twipRect(180, 420, 735, 255), "Label1");
-    cmbCorto = pickList(Frame2, twipRect(780, 360, 675, 315), QStringLiteral("cmbCorto"));
+    cmbCorto = pickList(Frame2, twipRect(780, 360, 675, 315), QStringLiteral("cmbCorto"),
+                        QStringLiteral("Corto"));
     makeLabel(QStringLiteral("Largo :"), Frame2, twipRect(1680, 420, 735, 255), "Label2");
-    cmbLargo = pickList(Frame2, twipRect(2280, 360, 675, 315), QStringLiteral("cmbLargo"));
+    cmbLargo = pickList(Frame2, twipRect(2280, 360, 675, 315), QStringLiteral("cmbLargo"),
+                        QStringLiteral("Largo"));
 }
 
 void FrmMain::buildClockFrame() {
@@ -230,6 +256,7 @@ void FrmMain::buildStatusBar() {
         StatusBar1->addWidget(panel);
         panels_[p] = panel;
     }
+    fitPortPanel(*panels_[1]);
     StatusBar1->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
 }
 
@@ -312,7 +339,7 @@ void FrmMain::Form_Load() {
     try {
         if (!frmIni_)
             frmIni_ = std::make_unique<FrmIni>();
-        frmIni_->show();
+        showDrawn(*frmIni_);
         services_.pause.Tiempo(0.5);
         LoadRegSett(m_, services_.store);
         AbrirPuerto(MSComm1, m_.PuertoCom);
@@ -443,7 +470,7 @@ void FrmMain::Opciones_Click() {
 void FrmMain::Acerca_Click() {
     if (upload_.gate().holds([this] { Acerca_Click(); }))
         return;
-    FrmAcerca dialog(this);
+    FrmAcerca dialog;
     dialog.exec();
 }
 

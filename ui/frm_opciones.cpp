@@ -61,6 +61,7 @@ FrmOpciones::FrmOpciones(const QString& puertoCom, MSComm1& port, StatusLine& st
     cboPort->setCurrentIndex(-1);
     cboPort->setEditText(puertoCom);
     cmdOK->setFocus();
+    pressButtonsOnEnter(*this);
     centerOnScreen(*this);
 }
 

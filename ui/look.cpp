@@ -1,10 +1,16 @@
 #include "ui/look.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QThread>
 #include <QWidget>
+#include <QWindow>
+#include <algorithm>
 
 namespace horvex {
 
@@ -43,13 +49,81 @@ QString elideMiddle(const QString& text, int maxChars) {
     return text.left(half) + QChar(0x2026) + text.right(maxChars - 1 - half);
 }
 
+namespace {
+
+QMargins frameMargins(const QWidget& window) {
+    const QWindow* handle = window.windowHandle();
+    return handle != nullptr ? handle->frameMargins() : QMargins();
+}
+
+// The window manager tells a window's frame only once it is mapped; until
+// then a decorated window already on screen shows what the frame will be.
+QMargins expectedFrame(const QWidget& window) {
+    if (window.windowFlags().testFlag(Qt::FramelessWindowHint))
+        return {};
+    if (window.isVisible())
+        return frameMargins(window);
+    for (const QWidget* other : QApplication::topLevelWidgets())
+        if (other->isVisible() && !other->windowFlags().testFlag(Qt::FramelessWindowHint))
+            return frameMargins(*other);
+    return {};
+}
+
+bool isEnter(const QKeyEvent& event) {
+    return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
+
+class EnterPressesButton : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !isEnter(*static_cast<QKeyEvent*>(event)))
+            return false;
+        if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
+            static_cast<QAbstractButton*>(watched)->click();
+        return true;
+    }
+};
+
+} // namespace
+
 void centerOnScreen(QWidget& window) {
     const QScreen* screen = window.screen();
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
-    const QSize frame = window.frameGeometry().size();
-    window.move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    const QSize outer = window.size().grownBy(expectedFrame(window));
+    int x = area.x() + (area.width() - outer.width()) / 2;
+    int y = area.y() + (area.height() - outer.height()) / 2;
+    // Too wide or too tall: the left edge and the bottom give way, never the
+    // close box or the title bar.
+    x = std::min(std::max(x, area.x()), area.x() + area.width() - outer.width());
+    y = std::max(std::min(y, area.y() + area.height() - outer.height()), area.y());
+    // A top-level window's position is that of its frame.
+    window.move(x, y);
+}
+
+void showDrawn(QWidget& window) {
+    window.show();
+    // Under a window manager the window is mapped a moment after show();
+    // what is painted before that never reaches the screen.
+    QElapsedTimer waited;
+    waited.start();
+    while (!(window.windowHandle() && window.windowHandle()->isExposed()) &&
+           waited.elapsed() < 1000) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(5);
+    }
+    window.repaint();
+}
+
+void pressButtonsOnEnter(QWidget& window) {
+    auto* filter = new EnterPressesButton(&window);
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        if (button->inherits("QPushButton") || button->inherits("QToolButton"))
+            button->installEventFilter(filter);
 }
 
 bool swallowDialogKeys(QKeyEvent& event) {

@@ -33,11 +33,22 @@ QGroupBox* makeFrame(const QString& caption, QWidget* parent, const QRect& geome
 // `maxChars` characters.
 QString elideMiddle(const QString& text, int maxChars);
 
-// Places a top-level window in the middle of its screen.
+// Places a top-level window, frame included, in the middle of its screen's
+// free area. A window larger than that area keeps its title bar on screen:
+// the top edge and the close box stay reachable.
 void centerOnScreen(QWidget& window);
 
-// Our dialogs have no default and no cancel button: Enter and Escape do
-// nothing. Returns true when the key was one of them and is consumed.
+// Shows a window and draws it before returning, for a window that must be
+// seen while the program is still busy.
+void showDrawn(QWidget& window);
+
+// Enter on a focused push or image button of `window` presses it, as Space
+// does.
+void pressButtonsOnEnter(QWidget& window);
+
+// Our dialogs have no default and no cancel button: Enter (away from a
+// button) and Escape do nothing. Returns true when the key was one of them
+// and is consumed.
 bool swallowDialogKeys(QKeyEvent& event);
 
 } // namespace horvex

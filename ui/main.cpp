@@ -65,6 +65,8 @@ int main(int argc, char* argv[]) {
          [](const horvex::UploadOutcome& outcome) { horvex::UploadRecord().append(outcome); }});
     frmMain.Form_Load();
     horvex::centerOnScreen(frmMain);
-    frmMain.show();
+    horvex::showDrawn(frmMain);
+    // Framed by the window manager only now: centre the frame itself.
+    horvex::centerOnScreen(frmMain);
     return QApplication::exec();
 }
