@@ -36,7 +36,12 @@ void SleepPause::Tiempo(double seconds) {
 void SleepPause::TiempoDesde(Clock::time_point since, double seconds) {
     // Events first: whatever they take comes out of the pause, not on top.
     pumpOnce();
-    sleepUntil_(since + toMs(seconds) + kMargin);
+    const Clock::time_point deadline = since + toMs(seconds) + kMargin;
+    // Waking a sleeping core can take longer than the margin; the last
+    // fraction of a millisecond is waited out awake.
+    sleepUntil_(deadline - kAwake);
+    while (Clock::now() < deadline) {
+    }
 }
 
 void SleepPause::sleepUntilDeadline(Clock::time_point deadline) {

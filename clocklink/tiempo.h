@@ -24,6 +24,7 @@ public:
     // it short.
     static void sleepUntilDeadline(Clock::time_point deadline);
     static constexpr std::chrono::microseconds kMargin{50};
+    static constexpr std::chrono::microseconds kAwake{200};
 
 private:
     SleepUntil sleepUntil_;

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <pty.h>
@@ -40,7 +41,10 @@ struct PrintBox : MessageBox {
 class Receiver {
 public:
     explicit Receiver(int master)
-        : thread_([this, master] { run(master); }) {}
+        : thread_([this, master] {
+            times_.reserve(4096);
+            run(master);
+        }) {}
     ~Receiver() {
         stop_ = true;
         if (thread_.joinable())
@@ -59,15 +63,26 @@ private:
     void run(int master) {
         const sched_param high{20};
         pthread_setschedparam(pthread_self(), SCHED_FIFO, &high);
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
         pollfd fd{master, POLLIN, 0};
         char buf[256];
+        Clock::time_point last{};
         while (!stop_) {
-            if (::poll(&fd, 1, 20) <= 0)
+            // Close to when the next byte is due, wait awake for it: waking a
+            // sleeping core takes longer than the jitter being measured.
+            ssize_t n = -1;
+            if (Clock::now() - last < std::chrono::milliseconds(30)) {
+                SleepPause::sleepUntilDeadline(last + std::chrono::microseconds(9700));
+                while (n <= 0 && Clock::now() - last < std::chrono::milliseconds(30))
+                    n = ::read(master, buf, sizeof buf);
+            } else if (::poll(&fd, 1, 20) > 0) {
+                n = ::read(master, buf, sizeof buf);
+            }
+            if (n <= 0)
                 continue;
-            const ssize_t n = ::read(master, buf, sizeof buf);
-            const Clock::time_point now = Clock::now();
+            last = Clock::now();
             for (ssize_t i = 0; i < n; ++i)
-                times_.push_back(now);
+                times_.push_back(last);
         }
     }
 
@@ -127,6 +142,7 @@ void measure(const char* condition, int uploads, UploadCommand& cmd, NotingPause
     for (int run = 0; run < uploads; ++run) {
         Receiver receiver(master);
         pause.writes.clear();
+        pause.writes.reserve(kFrameLength);
         const Clock::time_point start = Clock::now();
         cmd.saco_RS232();
         for (std::size_t i = 1; i < pause.writes.size(); ++i)
