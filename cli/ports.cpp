@@ -52,8 +52,7 @@ void listPort(const PresentPort& p, RegStore& store) {
 void storedPort(const std::vector<PresentPort>& ports, RegStore& store) {
     int n = 0;
     try {
-        n = portNumberFromText(
-            store.GetSetting(names::kComm, QStringLiteral("cboPort"), QStringLiteral("04")));
+        n = portNumberFromText(storedPort(store));
     } catch (const Failure&) {
         return; // not a number: start-up says so
     }

@@ -9,6 +9,7 @@
 #include "clocklink/tiempo.h"
 #include "clocklink/upload_record.h"
 #include "schedule/failure.h"
+#include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 
 #include <QDateTime>
@@ -83,10 +84,7 @@ int runSync(const Request& r) {
 
         RegStore store;
         // The port the window opens at start-up, unless the run names another.
-        const QString portText =
-            r.port ? QString::number(*r.port)
-                   : store.GetSetting(QStringLiteral("COMM"), QStringLiteral("cboPort"),
-                                      QStringLiteral("04"));
+        const QString portText = r.port ? QString::number(*r.port) : storedPort(store);
         MSComm1 port([&store](int n) { return store.portDevice(n); });
         outcome.port = portNumberFromText(portText);
         outcome.device = port.deviceFor(outcome.port);

@@ -25,12 +25,16 @@ std::uint8_t toCheckValue(const QString& text, const QString& key) {
 
 } // namespace
 
+QString storedPort(RegStore& store) {
+    return store.GetSetting(kComm, QStringLiteral("cboPort"), QStringLiteral("04"));
+}
+
 void LoadRegSett(Module1& m, RegStore& store) {
     m.TAlaCorto = store.GetSetting(kTAla, kCorto, kDefaultShortRing);
     m.known.set(Module1::kCortoValue);
     m.TAlaLargo = store.GetSetting(kTAla, kLargo, kDefaultLongRing);
     m.known.set(Module1::kLargoValue);
-    m.PuertoCom = store.GetSetting(kComm, QStringLiteral("cboPort"), QStringLiteral("04"));
+    m.PuertoCom = storedPort(store);
     m.known.set(Module1::kPuertoValue);
     for (std::size_t i = 0; i < kSlots; ++i) {
         m.AlaHora[i] = store.GetSetting(kHH, hourKey(i), kUnsetHour);

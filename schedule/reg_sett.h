@@ -26,6 +26,10 @@ inline QString checkKey(std::size_t i) {
 }
 } // namespace names
 
+// The stored port text, as start-up reads it ("04" when nothing is stored),
+// for whoever needs the port and nothing else.
+QString storedPort(RegStore& store);
+
 // Reads the 111 values of the schedule and the port into the mirrors.
 // A check value that is not a whole number 0..255 throws Failure naming the
 // key; the mirrors read before it keep their values.
