@@ -52,11 +52,6 @@ struct RecordingBox : MessageBox {
     }
 };
 
-inline QString portPrompt(const QString& description) {
-    return "Error: " + description +
-           "\r\n\r\n      El puerto puede estar usado o no existe. Configure otro Puerto Serie";
-}
-
 // The program opens the slave; what it writes arrives on the master. Raw, and
 // not inherited by a child, whose copy would keep the line up after a hang-up.
 class Pty {

@@ -126,14 +126,19 @@ private slots:
         QCOMPARE(box_->get("MM/cboMM35").toString() + box_->get("ALA/chkAla8").toString(), "581");
     }
 
-    // Files a hand or another program left: every line that is not ours is
-    // kept through a save, and loading takes time linear in the size.
+    // Files a hand or another program left, garbage included: every line that
+    // is not ours is kept through a save, and loading takes time linear in the
+    // size.
     void foreignFilesLoadAndSaveWhole_data() {
         QTest::addColumn<QByteArray>("conf");
         QTest::newRow("damaged") << QByteArrayLiteral(
             "[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH\nx=1\n[HH]\ncboHH0=12\n");
         QTest::newRow("byte-order mark") << QByteArrayLiteral(
             "\xEF\xBB\xBF[COMM]\r\ncboport=3\r\n; comment\r\n[HH]\r\ncboHH0=12\r\n");
+        QByteArray garbage;
+        for (int byte = 0; byte < 3 * 256; ++byte)
+            garbage += static_cast<char>(byte);
+        QTest::newRow("every byte") << garbage + "\n[COMM]\ncboport=3\n[HH]\ncboHH0=12\n";
         QByteArray big("[COMM]\ncboport=3\n[HH]\ncboHH0=12\n[Otros]\n");
         for (int i = 0; i < 300000; ++i)
             big += "k" + QByteArray::number(i) + "=v\n";
