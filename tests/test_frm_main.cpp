@@ -1,7 +1,5 @@
 #include "fakes.h"
-#include "ui/look.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QStatusBar>
@@ -49,25 +47,6 @@ private slots:
         w.close(); // the close box ends without saving
         QCOMPARE(h.ended, 1);
         QVERIFY(!h.sandbox.get("TAla/Corto").isValid());
-    }
-
-    void changesReachTheirMirrorsOnly() {
-        Harness h;
-        FrmMain& w = h.start();
-        Module1 expected = w.module();
-        expected.AlaHora[3] = QStringLiteral("07");
-        auto* hour = h.child<QComboBox>("cboHH_3");
-        hour->setFocus();
-        for (int i = 0; i < 24 - 7; ++i)
-            QTest::keyClick(hour, Qt::Key_Up); // from "24" up to "07"
-        QCOMPARE(w.module().AlaHora, expected.AlaHora);
-        QCOMPARE(w.module().AlaMin, expected.AlaMin);
-
-        auto* box = h.child<QCheckBox>("chkAla_35");
-        box->click();
-        QCOMPARE(w.module().AlaChk[35], 1);
-        box->click();
-        QCOMPARE(w.module().AlaChk[35], 0);
     }
 
     // Save: text, pause, then written, then empty. Exit: text, written, pause, end.
@@ -150,7 +129,6 @@ private slots:
         QCOMPARE(h.line.drain().size(), 82);
         QVERIFY(!ranAfter.isEmpty());
         QCOMPARE(ranAfter.first(), 82);
-        QCOMPARE(h.pause.pauses.mid(2, 82), QList<double>(82, 0.01));
         QCOMPARE(h.ended, command == "salir" || command == "close box" ? 1 : 0);
     }
 

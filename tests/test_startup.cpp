@@ -16,7 +16,6 @@ using namespace horvex::testing;
 namespace {
 
 const QString kPortError = QStringLiteral("Error de Puerto Serie ...");
-const QString kCom4 = QStringLiteral("COM4: 2400,N,8,1");
 
 bool noticeVisible() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -40,8 +39,9 @@ private slots:
         QCOMPARE(h.pause.pauses, QList<double>{0.5});
         QVERIFY(w.port().PortOpen());
         QCOMPARE(w.panelText(1), "Conecte el Reloj a la PC y confirme el puerto COMM ...");
-        QCOMPARE(w.panelText(2), kCom4);
+        QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
         QVERIFY(!noticeVisible());
+        QCOMPARE(h.sandbox.keys(), QStringList{"Puertos/COM4"}); // nothing written
         // The pictures are compiled in (the About box's is checked there).
         QVERIFY(!w.windowIcon().pixmap(16).isNull());
         for (const char* button : {"Opciones", "Grabo", "Acerca", "salir"})
@@ -54,6 +54,7 @@ private slots:
             auto* minute = h.child<QComboBox>(QStringLiteral("cboMM_%1").arg(i));
             QCOMPARE(std::pair(hour->count(), minute->count()), std::pair(25, 61));
             QCOMPARE(hour->currentText() + minute->currentText(), QStringLiteral("2400"));
+            QVERIFY(!h.child<QCheckBox>(QStringLiteral("chkAla_%1").arg(i))->isChecked());
         }
     }
 
