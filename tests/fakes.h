@@ -16,10 +16,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <poll.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace horvex::testing {
@@ -50,17 +52,18 @@ struct RecordingBox : MessageBox {
     }
 };
 
-inline QString portPrompt(const QString& description) {
-    return "Error: " + description +
-           "\r\n\r\n      El puerto puede estar usado o no existe. Configure otro Puerto Serie";
-}
-
-// The program opens the slave; what it writes arrives on the master.
+// The program opens the slave; what it writes arrives on the master. Raw, and
+// not inherited by a child, whose copy would keep the line up after a hang-up.
 class Pty {
 public:
     Pty() {
-        if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0)
-            path_ = QString::fromLocal8Bit(::ttyname(slave_));
+        termios raw{};
+        ::cfmakeraw(&raw);
+        if (::openpty(&master_, &slave_, nullptr, &raw, nullptr) != 0)
+            return;
+        path_ = QString::fromLocal8Bit(::ttyname(slave_));
+        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
     }
     ~Pty() {
         closeMaster();
@@ -70,14 +73,19 @@ public:
     Pty& operator=(const Pty&) = delete;
 
     const QString& path() const { return path_; }
-    QByteArray drain() {
-        QByteArray got;
+    // The first bytes to arrive within `waitMs`.
+    QByteArray readSome(int waitMs) {
         pollfd fd{master_, POLLIN, 0};
         char buf[256];
-        ssize_t n = 0;
-        while (master_ >= 0 && ::poll(&fd, 1, 100) > 0 &&
-               (n = ::read(master_, buf, sizeof buf)) > 0)
-            got.append(buf, n);
+        const ssize_t n =
+            master_ >= 0 && ::poll(&fd, 1, waitMs) > 0 ? ::read(master_, buf, sizeof buf) : 0;
+        return QByteArray(buf, n > 0 ? n : 0);
+    }
+    // What arrives until the line is quiet.
+    QByteArray drain() {
+        QByteArray got, more;
+        while (!(more = readSome(100)).isEmpty())
+            got += more;
         return got;
     }
     void closeMaster() { // the far end hangs up

@@ -1,98 +1,52 @@
 // The command line as a user or a timer runs it: the real binary, with no
-// display, a throw-away store and record, and a pseudo-terminal as the line.
+// display, a throw-away home (store, record, a folder standing in for
+// /dev/serial/by-id) and a pseudo-terminal as the line.
 
 #include "decoder.h"
+#include "fakes.h"
+#include "schedule/window_lock.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTest>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace horvex;
+using namespace horvex::testing;
 
 namespace {
 
-// The clock's end of the line: what horvex writes to the slave arrives here.
-class Line {
-public:
-    Line() {
-        termios raw{};
-        cfmakeraw(&raw);
-        if (::openpty(&master_, &slave_, nullptr, &raw, nullptr) != 0)
-            return;
-        path_ = QString::fromLocal8Bit(::ttyname(slave_));
-        // Not inherited by horvex, or its copy would keep the line up after a hang-up.
-        ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-        ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
-    }
-    ~Line() {
-        hangUp();
-        ::close(slave_);
-    }
-    Line(const Line&) = delete;
-    Line& operator=(const Line&) = delete;
-
-    const QString& path() const { return path_; }
-    // What has arrived so far, reading on until the line is quiet.
-    QByteArray read() {
-        while (readSome(100)) {
-        }
-        return got_;
-    }
-    // Waits for the first bytes of a frame.
-    bool started(int waitMs) { return readSome(waitMs); }
-    void hangUp() {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
-    }
-
-private:
-    bool readSome(int waitMs) {
-        pollfd fd{master_, POLLIN, 0};
-        char buf[256];
-        ssize_t n = 0;
-        if (master_ < 0 || ::poll(&fd, 1, waitMs) <= 0 ||
-            (n = ::read(master_, buf, sizeof buf)) <= 0)
-            return false;
-        got_.append(buf, n);
-        return true;
-    }
-
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
-    QByteArray got_;
-};
-
 struct Result {
     int exit = -1;
-    QString output; // stdout, then stderr
+    QString out, err;
+    QString all() const { return out + err; }
 };
 
-// A user of their own: store, record and line, no display.
 class User {
 public:
-    Line line;
+    Pty line;
 
-    QString store() const { return dir_.filePath(QStringLiteral("config/Horvex/Horvex.conf")); }
-    QString record() const { return dir_.filePath(QStringLiteral("state/Horvex/envios.log")); }
-    void writeFile(const QString& file, const QByteArray& text) const {
+    User() { QDir().mkpath(byId()); }
+    QString path(const QString& name = {}) const { return dir_.filePath(name); }
+    QString byId() const { return path(QStringLiteral("by-id")); }
+    QString store() const { return path(QStringLiteral("config/Horvex/Horvex.conf")); }
+    QString record() const { return path(QStringLiteral("state/Horvex/envios.log")); }
+    QByteArray read(const QString& file) const {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString& file, const QByteArray& bytes) const {
         QDir().mkpath(QFileInfo(file).path());
         QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(text);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     }
     // The store holds COM4 on the line, then `text`.
     void setStore(const QByteArray& text) const {
-        writeFile(store(), "[Puertos]\nCOM4=" + line.path().toLocal8Bit() + "\n" + text);
+        write(store(), "[Puertos]\nCOM4=" + line.path().toLocal8Bit() + "\n" + text);
+    }
+    // %H the home folder, %P the line, %L the line's stable name once linked.
+    QString expand(QString text) const {
+        return text.replace("%H", path())
+            .replace("%P", line.path())
+            .replace("%L", byId() + "/usb-FTDI_FT232R_A12345-if00-port0");
     }
 
     std::unique_ptr<QProcess> start(const QStringList& args) const {
@@ -100,19 +54,45 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* gone : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(gone));
-        env.insert(QStringLiteral("HOME"), dir_.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), dir_.filePath(QStringLiteral("state")));
+        env.insert(QStringLiteral("HOME"), path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
+        env.insert(QStringLiteral("HORVEX_SERIAL_BY_ID"), byId());
         p->setProcessEnvironment(env);
         p->start(QStringLiteral(HORVEX), args);
         return p;
     }
     static Result finish(QProcess& p) {
-        p.waitForFinished(10000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
+        const bool ended = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit;
+        return {ended ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
     Result run(const QStringList& args) const { return finish(*start(args)); }
+
+    // One command of a sequence: what it must say (on stdout or stderr) and
+    // whether it changes the store.
+    struct Step {
+        QStringList args;
+        int exit;
+        QString says;
+        bool changesStore = false;
+        bool windowOpen = false;
+    };
+    void runSteps(const QList<Step>& steps) const {
+        for (const Step& step : steps) {
+            const QByteArray before = read(store());
+            QStringList args;
+            for (const QString& a : step.args)
+                args << expand(a);
+            std::optional<WindowLock> window;
+            if (step.windowOpen)
+                QVERIFY(window.emplace(store()).acquire());
+            const Result r = run(args);
+            QCOMPARE(r.exit, step.exit);
+            QVERIFY2(r.all().contains(expand(step.says)), qPrintable(r.all()));
+            QCOMPARE(read(store()) != before, step.changesStore);
+        }
+    }
 
 private:
     QTemporaryDir dir_;
@@ -127,37 +107,36 @@ QStringList lines(const QString& text) {
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
-    // received: 82 for one good frame, 0 for nothing, -1 for a frame cut short.
+    // Exit 0 sends one good frame, 2 a frame cut short, any other nothing.
     void sync_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("store");
         QTest::addColumn<QString>("setup");
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("said");
-        QTest::addColumn<int>("received");
         QTest::addColumn<QString>("recorded");
         const QStringList sync{"--sync"};
         const QByteArray slot0 = "[HH]\ncboHH0=07\n[MM]\ncboMM0=30\n[ALA]\nchkAla0=1\n";
-        QTest::newRow("sent") << sync << slot0 << "" << 0 << "Enviado a COM4 (%1): hora " << 82
+        QTest::newRow("sent") << sync << slot0 << "" << 0 << "Enviado a COM4 (%P): hora "
                               << "\tenviado\t82\t";
-        QTest::newRow("store is a folder")
-            << sync << QByteArray() << "store-is-folder" << 1
-            << "Horvex.conf es una carpeta, no un archivo" << 0 << "Horvex.conf es una carpeta";
-        QTest::newRow("value not offered")
-            << sync << QByteArray("[HH]\ncboHH3=7\n") << "" << 1
-            << "horvex: Hora H03: ningún valor seleccionado" << 0 << "\tHora H03: ningún valor";
+        QTest::newRow("store is a folder") << sync << QByteArray() << "store-is-folder" << 1
+                                           << "Horvex.conf es una carpeta, no un archivo"
+                                           << "Horvex.conf es una carpeta";
+        QTest::newRow("value not offered") << sync << QByteArray("[HH]\ncboHH3=7\n") << "" << 1
+                                           << "horvex: Hora H03: ningún valor seleccionado"
+                                           << "\tHora H03: ningún valor";
         QTest::newRow("port missing")
             << QStringList{"--sync", "--port", "7"} << QByteArray("COM7=/nonexistent/ttyHX\n") << ""
-            << 1 << "horvex: COM7 (/nonexistent/ttyHX): No such file or directory" << 0
+            << 1 << "horvex: COM7 (/nonexistent/ttyHX): No such file or directory"
             << "\tCOM7\t/nonexistent/ttyHX\tCOM7 (/nonexistent/ttyHX): No such file";
         QTest::newRow("hang-up mid-frame")
-            << sync << slot0 << "hang-up" << 2 << "(envío interrumpido: enviados " << -1
+            << sync << slot0 << "hang-up" << 2 << "(envío interrumpido: enviados "
             << "(envío interrumpido: enviados ";
         QTest::newRow("record not writable")
             << sync << slot0 << "state-is-file" << 0 << "horvex: no se pudo anotar el envío en "
-            << 82 << "";
+            << "";
         QTest::newRow("usage") << QStringList{"--sync", "--port", "0"} << slot0 << "" << 64
-                               << "horvex: --port: «0» no es un número de puerto de 1 a 255" << 0
+                               << "horvex: --port: «0» no es un número de puerto de 1 a 255"
                                << "";
     }
     void sync() {
@@ -166,7 +145,6 @@ private slots:
         QFETCH(QString, setup);
         QFETCH(int, exit);
         QFETCH(QString, said);
-        QFETCH(int, received);
         QFETCH(QString, recorded);
         User user;
         user.setStore(store);
@@ -175,53 +153,48 @@ private slots:
             QDir().mkpath(user.store());
         }
         if (setup == QLatin1String("state-is-file"))
-            user.writeFile(QFileInfo(QFileInfo(user.record()).path()).path(), "not a folder");
+            user.write(QFileInfo(QFileInfo(user.record()).path()).path(), "not a folder");
 
         const std::unique_ptr<QProcess> p = user.start(args);
+        QByteArray bytes;
         if (setup == QLatin1String("hang-up")) {
-            QVERIFY(user.line.started(5000));
-            user.line.hangUp();
+            bytes = user.line.readSome(5000);
+            QVERIFY(!bytes.isEmpty());
+            user.line.closeMaster();
         }
         const Result r = User::finish(*p);
         QCOMPARE(r.exit, exit);
-        QVERIFY2(r.output.contains(QString(said).replace("%1", user.line.path())),
-                 qPrintable(r.output));
+        QVERIFY2(r.all().contains(user.expand(said)), qPrintable(r.all()));
 
-        const QByteArray bytes = user.line.read();
+        bytes += user.line.drain();
         const reloj::Decoded frame = reloj::decode(bytes);
-        if (received == 82) {
-            QVERIFY2(frame.ok(), qPrintable(frame.problems.value(0).text()));
-            const reloj::Slot s = frame.frame->alarms[0];
-            QCOMPARE(std::tuple(s.hour, s.minute, s.longRing), std::tuple(7, 30, true));
-            QVERIFY(frame.frame->alarms[1].unset());
-        } else if (received < 0) {
-            QVERIFY(bytes.size() > 0 && bytes.size() < reloj::kFrameSize);
-        } else {
-            QCOMPARE(bytes, QByteArray());
-        }
         if (exit == 0) {
+            QVERIFY2(frame.ok(), qPrintable(frame.problems.value(0).text()));
             const reloj::Frame& f = *frame.frame;
-            QVERIFY(r.output.contains(QStringLiteral("hora %1:%2:%3")
-                                          .arg(f.hour, 2, 10, QLatin1Char('0'))
-                                          .arg(f.minute, 2, 10, QLatin1Char('0'))
-                                          .arg(f.second, 2, 10, QLatin1Char('0'))));
+            const reloj::Slot s = f.alarms[0];
+            QCOMPARE(std::tuple(s.hour, s.minute, s.longRing), std::tuple(7, 30, true));
+            QVERIFY(f.alarms[1].unset());
+            const QTime sent(f.hour, f.minute, f.second);
+            QVERIFY(r.all().contains("hora " + sent.toString(QStringLiteral("HH:mm:ss"))));
+        } else {
+            QVERIFY(bytes.size() < reloj::kFrameSize);
+            QCOMPARE(bytes.isEmpty(), exit != 2);
         }
 
         const Result history = user.run({"--history", "1"});
         QCOMPARE(history.exit, 0);
         if (recorded.isEmpty()) {
-            QVERIFY2(history.output.startsWith(QStringLiteral("Todavía no hay envíos")),
-                     qPrintable(history.output));
+            QVERIFY2(history.out.startsWith(QStringLiteral("Todavía no hay envíos")),
+                     qPrintable(history.out));
             return;
         }
-        QCOMPARE(lines(history.output).size(), 1);
+        QCOMPARE(lines(history.out).size(), 1);
         static const QRegularExpression stamp(
             QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\tsync\t)"));
-        QVERIFY2(stamp.match(history.output).hasMatch(), qPrintable(history.output));
-        QVERIFY2(history.output.contains(recorded), qPrintable(history.output));
+        QVERIFY2(stamp.match(history.out).hasMatch(), qPrintable(history.out));
+        QVERIFY2(history.out.contains(recorded), qPrintable(history.out));
         if (exit == 0)
-            QVERIFY(
-                history.output.trimmed().endsWith(QString::fromLatin1(bytes.toHex().toUpper())));
+            QVERIFY(history.out.trimmed().endsWith(QString::fromLatin1(bytes.toHex().toUpper())));
     }
 
     // At its limit the record moves to envios.log.1; --history reads on into it.
@@ -232,14 +205,14 @@ private slots:
         for (int i = 0; old.size() < 1024 * 1024 - 100; ++i)
             old += "2020-01-01T00:00:00.000Z\tventana\tCOM4\t/dev/ttyS3\tenviado\t82\t" +
                    QByteArray::number(i) + "\n";
-        user.writeFile(user.record(), old);
+        user.write(user.record(), old);
 
         QCOMPARE(user.run({"--sync"}).exit, 1);
         QFile moved(user.record() + QStringLiteral(".1"));
         QVERIFY(moved.open(QIODevice::ReadOnly));
         QCOMPARE(moved.readAll(), old);
 
-        const QStringList last = lines(user.run({"--history", "3"}).output);
+        const QStringList last = lines(user.run({"--history", "3"}).out);
         QCOMPARE(last.size(), 3);
         QCOMPARE(last.mid(0, 2), lines(QString::fromUtf8(old)).mid(lines(old).size() - 2));
         QVERIFY(last.at(2).contains(QStringLiteral("Hora H03")));
@@ -256,9 +229,9 @@ private slots:
         QCOMPARE(QList<int>({ra.exit, rb.exit}).count(0), 1);
         const Result& refused = ra.exit == 0 ? rb : ra;
         QCOMPARE(refused.exit, 1);
-        QVERIFY2(refused.output.contains(QStringLiteral("el puerto está en uso por otro programa")),
-                 qPrintable(refused.output));
-        const QByteArray bytes = user.line.read();
+        QVERIFY2(refused.all().contains(QStringLiteral("el puerto está en uso por otro programa")),
+                 qPrintable(refused.all()));
+        const QByteArray bytes = user.line.drain();
         QCOMPARE(bytes.size(), reloj::kFrameSize);
         QVERIFY(reloj::decode(bytes).ok());
     }
@@ -271,16 +244,16 @@ private slots:
             "chkAla0=2\n[TAla]\nCorto=15\nLargo=01\n");
         const Result r = user.run({"--print-frame"});
         QCOMPARE(r.exit, 0);
-        const QStringList out = lines(r.output);
+        const QStringList out = lines(r.out);
         QByteArray hex;
         for (const QString& l : out.mid(1, 6))
             hex += l.section(QLatin1Char(':'), 1).toLatin1();
         const reloj::Decoded d = reloj::decode(QByteArray::fromHex(hex));
-        QVERIFY2(d.ok(), qPrintable(r.output));
+        QVERIFY2(d.ok(), qPrintable(r.all()));
         const reloj::Frame& f = *d.frame;
         const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
-        QVERIFY(out.at(7).startsWith(QStringLiteral("Hora del día: %1:%2:%3")
-                                         .arg(two(f.hour), two(f.minute), two(f.second))));
+        const QTime time(f.hour, f.minute, f.second);
+        QVERIFY(out.at(7).startsWith("Hora del día: " + time.toString(QStringLiteral("HH:mm:ss"))));
         for (int i = 0; i < reloj::kSlotCount; ++i) {
             const reloj::Slot& s = f.alarms[static_cast<std::size_t>(i)];
             QCOMPARE(out.at(8 + i).section(QStringLiteral("   "), 0, 0),
@@ -292,6 +265,88 @@ private slots:
             QStringLiteral("Timbre corto %1, largo %2").arg(two(f.shortRing), two(f.longRing))));
         QCOMPARE(std::tuple(f.alarms[35].hour, f.alarms[35].minute, f.alarms[0].longRing),
                  std::tuple(23, 60, false));
+    }
+    // The line stands in for a USB adapter with a stable name.
+    void portCommands() {
+        User user;
+        const QString link = user.expand("%L");
+        QVERIFY(QFile::link(user.line.path(), link));
+        user.write(user.store(), "; kept\n[COMM]\ncboport=4\n[Puertos]\nCOM4=/dev/horvex-none\n");
+        user.runSteps({
+            {{"--list-ports"},
+             0,
+             "%P\n  nombre fijo:   %L\n  lo abre:       ningún COM (use --map-port)\n"
+             "Puerto guardado: COM4 (/dev/horvex-none, que no existe)\n"
+             "Para usar %P como COM4: horvex --map-port 4=%L"},
+            {{"--map-port", "4=/dev/horvex-none2"},
+             1,
+             "no se puede usar /dev/horvex-none2: No such file or directory. Puertos serie en "
+             "este equipo: %P. Para usarlo como COM4: horvex --map-port 4=%L"},
+            {{"--map-port", "4=%H"}, 1, "es una carpeta, no un dispositivo de caracteres"},
+            {{"--map-port", "4"}, 64, "no es N=DISPOSITIVO"},
+            {{"--map-port", "4=%P"}, 0, "%P es también %L", true},
+            {{"--list-ports"},
+             0,
+             "lo abre:       COM4 (asignado en [Puertos])\n"
+             "Puerto guardado: COM4 (%P)"},
+            {{"--map-port", "COM4="}, 0, "COM4 abre ahora /dev/ttyS3", true},
+        });
+        QVERIFY(user.read(user.store()).startsWith("; kept\n[COMM]\ncboport=4\n"));
+
+        QVERIFY(QFile::remove(link)); // unplugged
+        const Result none = user.run({"--list-ports"});
+        QVERIFY2(none.out.startsWith("No hay ningún puerto serie en este equipo.") &&
+                     none.out.contains("dmesg"),
+                 qPrintable(none.out));
+    }
+
+    // Every refused import leaves the store as it was, byte for byte.
+    void scheduleFiles() {
+        User user;
+        QCOMPARE(user.run({"--export", user.path("fresh.ini")}).exit, 0); // no store yet
+        const QByteArray kept = "; kept\n[COMM]\ncboport=7\n[Puertos]\nCOM4=/dev/x\n";
+        user.write(user.store(), kept + "[HH]\ncboHH0=07\ncboHH1=12\ncboHH2=07\ncboHH4=08\n"
+                                        "[MM]\ncboMM0=30\ncboMM2=30\ncboMM4=60\n"
+                                        "[ALA]\nchkAla0=1\n");
+        QCOMPARE(user.run({"--export", user.path("good.ini")}).exit, 0);
+        const QByteArray good = user.read(user.path("good.ini"));
+        QCOMPARE(user.run({"--export", "-"}).out.toUtf8(), good);
+        user.write(user.path("next.ini"), QByteArray(good).replace("cboHH1=12", "cboHH1=13"));
+        user.write(user.path("bad.ini"), QByteArray(good)
+                                             .replace("cboHH3=24", "cboHH3=7")
+                                             .replace("chkAla4=0", "chkAla4=2")
+                                             .replace("cboMM9=00\n", "")
+                                             .replace("[MM]", "cboHH40=24\n[MM]"));
+
+        user.runSteps({
+            {{"--show"},
+             0,
+             "Timbres: corto 02, largo 05\n07:30  largo  (H00)\n07:30  corto  (H02)\n"
+             "08:60  corto  (H04)\n12:00  corto  (H01)\nSin usar: 32 de 36\nAvisos:\n"
+             "  H04: minuto 60 (08:60), que no es una hora del día\n"
+             "  H00 y H02: a la misma hora, 07:30\n"},
+            {{"--show", "%H/bad.ini"}, 0, "7:00  corto  (H03)"},
+            {{"--import", "%H/bad.ini"},
+             1,
+             "%H/bad.ini no es un horario válido:\n  HH/cboHH3: «7» (la lista ofrece 00 a 24)\n"
+             "  ALA/chkAla4: «2» (se espera 0 o 1)\n"
+             "  MM/cboMM9: falta 1 de los 110 valores; un horario los lleva todos "
+             "(horvex --export escribe uno completo)\n"
+             "  HH/cboHH40: clave desconocida\n"
+             "horvex: No se importó nada: el horario guardado sigue igual."},
+            {{"--import", "%H"}, 1, "%H es una carpeta, no un archivo"},
+            {{"--import", "%H/none.ini"}, 1, "%H/none.ini no existe"},
+            {{"--show", "%H/none.ini"}, 1, "%H/none.ini no existe"},
+            {{"--import", "%H/next.ini"},
+             1,
+             "Horvex está abierto con esta configuración",
+             false,
+             true},
+            {{"--import", "%H/next.ini"}, 0, "4 alarmas en uso, timbres corto 02 y largo 05", true},
+            {{"--show"}, 0, "13:00  corto  (H01)"},
+        });
+        QVERIFY(user.read(user.store()).startsWith(kept));
+        QCOMPARE(user.run({"--export", "-"}).out.toUtf8(), user.read(user.path("next.ini")));
     }
 };
 

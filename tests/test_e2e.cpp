@@ -45,12 +45,16 @@ private slots:
         pick(QStringLiteral("cboMM_0"), QStringLiteral("30"));
         h.child<QCheckBox>("chkAla_0")->click();
         h.child<QCheckBox>("chkAla_5")->click(); // long at "24": 0xD4
+        for (int i = 0; i < 2; ++i)
+            h.child<QCheckBox>("chkAla_9")->click(); // ticked, then cleared
         pick(QStringLiteral("cboHH_9"), QStringLiteral("00"));
         pick(QStringLiteral("cboMM_9"), QStringLiteral("60"));
         pick(QStringLiteral("cboHH_35"), QStringLiteral("23"));
         pick(QStringLiteral("cboMM_35"), QStringLiteral("59"));
         pick(QStringLiteral("cmbCorto"), QStringLiteral("15"));
         pick(QStringLiteral("cmbLargo"), QStringLiteral("01"));
+        const Module1& saved = w.module(); // what Grabar would write: the picks, in their slots
+        QCOMPARE(saved.TAlaCorto + saved.TAlaLargo, QStringLiteral("1501"));
 
         auto received = std::async(std::launch::async, [&] { return clock->next(5000); });
         w.Actualizar_Click();
@@ -73,6 +77,10 @@ private slots:
                                                    : reloj::Slot{24, 0, false};
             QCOMPARE(std::tuple(s.hour, s.minute, s.longRing),
                      std::tuple(expected.hour, expected.minute, expected.longRing));
+            const auto at = static_cast<std::size_t>(i);
+            QCOMPARE(
+                std::tuple(saved.AlaHora[at].toInt(), saved.AlaMin[at].toInt(), saved.AlaChk[at]),
+                std::tuple(expected.hour, expected.minute, int(expected.longRing)));
         }
         // Paced, not sent as one block (the figures themselves are the
         // benchmark's business).

@@ -29,16 +29,8 @@ private slots:
             expected += QByteArray::fromHex("5430");
         expected += QByteArray::fromHex("3235") + "KT\r\n";
         QCOMPARE(build(s).toHex(' '), expected.toHex(' '));
-    }
-
-    void framingAndDefaults() {
-        const QByteArray frame = build(unsetSchedule(), QStringLiteral("&H00&H00&H00"));
-        QCOMPARE(frame.size(), kFrameLength);
-        QCOMPARE(at(frame, 0), 0x02);
-        QCOMPARE(frame.mid(1, 3), QByteArray("000")); // midnight
-        for (int i = 0; i < kSlots; ++i)
-            QCOMPARE(std::pair(at(frame, 4 + 2 * i), at(frame, 5 + 2 * i)), std::pair(0x54, 0x30));
-        QCOMPARE(frame.mid(78), QByteArray("KT\r\n"));
+        const QByteArray midnight = build(s, QStringLiteral("&H00&H00&H00"));
+        QCOMPARE(midnight.mid(1, 3), QByteArray("000"));
     }
 
     void valueBytes_data() {

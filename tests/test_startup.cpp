@@ -2,6 +2,7 @@
 #include "ui/frm_ini.h"
 #include "ui/frm_opciones.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -15,7 +16,6 @@ using namespace horvex::testing;
 namespace {
 
 const QString kPortError = QStringLiteral("Error de Puerto Serie ...");
-const QString kCom4 = QStringLiteral("COM4: 2400,N,8,1");
 
 bool noticeVisible() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -39,8 +39,13 @@ private slots:
         QCOMPARE(h.pause.pauses, QList<double>{0.5});
         QVERIFY(w.port().PortOpen());
         QCOMPARE(w.panelText(1), "Conecte el Reloj a la PC y confirme el puerto COMM ...");
-        QCOMPARE(w.panelText(2), kCom4);
+        QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
         QVERIFY(!noticeVisible());
+        QCOMPARE(h.sandbox.keys(), QStringList{"Puertos/COM4"}); // nothing written
+        // The pictures are compiled in (the About box's is checked there).
+        QVERIFY(!w.windowIcon().pixmap(16).isNull());
+        for (const char* button : {"Opciones", "Grabo", "Acerca", "salir"})
+            QVERIFY2(!h.child<QAbstractButton>(button)->icon().pixmap(24).isNull(), button);
         auto* largo = h.child<QComboBox>("cmbLargo");
         QCOMPARE(h.child<QComboBox>("cmbCorto")->currentText(), QStringLiteral("02"));
         QCOMPARE(std::pair(largo->currentText(), largo->count()), std::pair(QString("05"), 15));
@@ -49,6 +54,7 @@ private slots:
             auto* minute = h.child<QComboBox>(QStringLiteral("cboMM_%1").arg(i));
             QCOMPARE(std::pair(hour->count(), minute->count()), std::pair(25, 61));
             QCOMPARE(hour->currentText() + minute->currentText(), QStringLiteral("2400"));
+            QVERIFY(!h.child<QCheckBox>(QStringLiteral("chkAla_%1").arg(i))->isChecked());
         }
     }
 
@@ -106,22 +112,6 @@ private slots:
         QCOMPARE(closer.texts.size(), 1);
         QCOMPARE(h.line.drain(), QByteArray());
         QCOMPARE(w.panelText(1), kPortError);
-    }
-
-    // Binary garbage in the store: start-up takes what it can, defaults the
-    // rest, and nothing crashes.
-    void garbageStoreStartsWithDefaults() {
-        Harness h(false);
-        QByteArray garbage;
-        for (int byte = 0; byte < 3 * 256; ++byte)
-            garbage += static_cast<char>(byte);
-        h.sandbox.write(garbage);
-        BoxCloser closer;
-        FrmMain& w = h.start();
-        QCOMPARE(w.module().TAlaCorto, QStringLiteral("02"));
-        QCOMPARE(w.module().AlaHora[35], QStringLiteral("24"));
-        // The port mapping went with the garbage: at most the box for COM4.
-        QVERIFY(closer.texts.size() <= 1);
     }
 
     // Through the window's button, by keyboard: Enter presses a focused
@@ -185,6 +175,7 @@ private slots:
             QVERIFY(about);
             const auto closed = qScopeGuard([about] { about->close(); });
             owned = about->parentWidget() != nullptr;
+            QCOMPARE(about->findChild<QLabel*>("Picture1")->pixmap().size(), QSize(250, 148));
             off = about->frameGeometry().center() - about->screen()->availableGeometry().center();
             QTest::keyClick(about, Qt::Key_Escape);
             QVERIFY(about->isVisible());

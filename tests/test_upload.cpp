@@ -73,7 +73,6 @@ private slots:
         r.cmd.Actualizar_Click();
 
         QCOMPARE(r.pty.drain().toHex(' '), r.frame().toHex(' ')); // raw line: 0x80 and up intact
-        QCOMPARE(r.frame().size(), kFrameLength);
         QCOMPARE(r.pause.pauses, Rig::expectedPauses(kFrameLength, true));
         QCOMPARE(r.pausesBeforeBuild, 2);
         QCOMPARE(r.status.panel[1],
