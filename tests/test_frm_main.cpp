@@ -1,5 +1,6 @@
 #include "fakes.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QStatusBar>
@@ -44,6 +45,9 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(to));
         }
+        // A screen reader that turns up gets a name for every slot's controls.
+        QAccessible::setActive(true);
+        QCOMPARE(h.child<QWidget>("chkAla_7")->accessibleName(), QStringLiteral("Largo H07"));
         w.close(); // the close box ends without saving
         QCOMPARE(h.ended, 1);
         QVERIFY(!h.sandbox.get("TAla/Corto").isValid());

@@ -86,13 +86,13 @@ series() {
         clock=
         echo "$kib" >>"$work/figures"
         awk -v r="$run" -v k="$kib" -v l="$label" \
-            'BEGIN { printf "%s run %2d: %.1f MiB\n", l, r, k / 1024 }'
+            'BEGIN { printf "%s run %2d: %.2f MiB\n", l, r, k / 1024 }'
     done
     sort -n "$work/figures" | awk -v l="$label" '
         { v[NR] = $1 }
         END {
             m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-            printf "%s: min %.1f / median %.1f / max %.1f MiB (%d runs)\n",
+            printf "%s: min %.2f / median %.2f / max %.2f MiB (%d runs)\n",
                    l, v[1] / 1024, m / 1024, v[NR] / 1024, NR
         }'
 }

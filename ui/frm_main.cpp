@@ -23,6 +23,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <cmath>
 
 namespace horvex {
 
@@ -105,21 +106,26 @@ QComboBox* pickList(QWidget* parent, const QRect& geometry, const QString& name,
                     const QString& spoken) {
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
-    list->setAccessibleName(spoken);
+    nameForScreenReaders(*list, spoken);
     list->setEditable(false);
     list->setGeometry(geometry);
     return list;
 }
 
 // Panel 2 keeps its 1440 twips, too narrow for the longest port name in the
-// window font; its letters are narrowed until that name fits whole.
+// window font; its letters are narrowed just enough for that name to fit.
 void fitPortPanel(QLabel& panel) {
     const QString widest = QStringLiteral("COM255: 2400,N,8,1");
     panel.setIndent(1);
     // One pixel clear of the sunken border on either side.
-    const int room = panel.contentsRect().width() - 2 * panel.indent();
+    const qreal room = panel.contentsRect().width() - 2 * panel.indent();
     QFont font = panel.font();
-    for (int stretch = 100; stretch > 50; stretch -= 2) {
+    const qreal width = QFontMetricsF(font).boundingRect(widest).right();
+    if (width <= room)
+        return;
+    // Widths follow the stretch nearly in proportion; a step or two more
+    // makes up for hinting.
+    for (int stretch = static_cast<int>(100 * room / width); stretch > 50; --stretch) {
         font.setStretch(stretch);
         if (QFontMetricsF(font).boundingRect(widest).right() <= room)
             break;
@@ -169,7 +175,7 @@ void FrmMain::buildButtons() {
         button->setIcon(buttonIcon(picture));
         button->setIconSize(QSize(24, 24));
         button->setToolTip(QString::fromUtf8(tip));
-        button->setAccessibleName(button->toolTip());
+        nameForScreenReaders(*button, button->toolTip());
         button->setAutoRaise(false);
         button->setGeometry(twipRect(left, 60, 495, 435));
         return button;
@@ -220,7 +226,7 @@ void FrmMain::buildAlarmFrame() {
         chkAla[slot] = new QCheckBox(Frame1);
         chkAla[slot]->setObjectName(indexedName("chkAla", i));
         chkAla[slot]->setGeometry(twipRect(col.check, labelTop, 255, 255));
-        chkAla[slot]->setAccessibleName(QStringLiteral("Largo H%1").arg(twoDigits(i)));
+        nameForScreenReaders(*chkAla[slot], QStringLiteral("Largo H%1").arg(twoDigits(i)));
     }
 }
 

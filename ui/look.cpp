@@ -1,6 +1,7 @@
 #include "ui/look.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -103,6 +104,36 @@ void centerOnScreen(QWidget& window) {
     y = std::max(std::min(y, area.y() + area.height() - outer.height()), area.y());
     // A top-level window's position is that of its frame.
     window.move(x, y);
+}
+
+namespace {
+
+const char* const kSpokenName = "horvexSpokenName";
+
+// Names every widget that waits for a name once a screen reader turns up.
+class ScreenReaderNames : public QAccessible::ActivationObserver {
+public:
+    void accessibilityActiveChanged(bool active) override {
+        if (!active)
+            return;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            for (QWidget* w : top->findChildren<QWidget*>())
+                if (const QVariant name = w->property(kSpokenName); name.isValid())
+                    w->setAccessibleName(name.toString());
+    }
+};
+
+} // namespace
+
+void nameForScreenReaders(QWidget& widget, const QString& name) {
+    if (QAccessible::isActive()) {
+        widget.setAccessibleName(name);
+        return;
+    }
+    static ScreenReaderNames observer;
+    static const bool installed = (QAccessible::installActivationObserver(&observer), true);
+    (void)installed;
+    widget.setProperty(kSpokenName, name);
 }
 
 void showDrawn(QWidget& window) {

@@ -38,6 +38,11 @@ QString elideMiddle(const QString& text, int maxChars);
 // the top edge and the close box stay reachable.
 void centerOnScreen(QWidget& window);
 
+// The name a screen reader says for `widget`. Given to the widget when a
+// screen reader is (or becomes) active: naming it otherwise would build the
+// accessibility objects of every named widget for nobody.
+void nameForScreenReaders(QWidget& widget, const QString& name);
+
 // Shows a window and draws it before returning, for a window that must be
 // seen while the program is still busy.
 void showDrawn(QWidget& window);
