@@ -52,13 +52,14 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
 
     horvex::RegStore store;
-    const std::unique_ptr<horvex::WindowLock> lock = claimStore(store);
+    std::unique_ptr<horvex::WindowLock> lock = claimStore(store);
     horvex::SleepPause pause;
     horvex::FrmMain frmMain(
         {store, pause, horvex::localTimeOfDay,
-         [] {
-             // Ends at once, even from inside a paused command;
-             // the serial port closes with the process.
+         [&lock] {
+             // Ends at once, even from inside a paused command; the serial
+             // port closes with the process, the store's lock goes first.
+             lock.reset();
              std::fflush(nullptr);
              std::_Exit(EXIT_SUCCESS);
          },
