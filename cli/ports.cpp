@@ -70,13 +70,13 @@ void storedPort(const std::vector<PresentPort>& ports, RegStore& store) {
 }
 
 // "4=/dev/ttyUSB0" or "COM4=/dev/ttyUSB0": the number, 0 when it is not one.
-int mappedNumber(const QString& spec) {
-    QString number = spec.section(QLatin1Char('='), 0, 0).trimmed();
+int mappedNumber(const QString& mapping) {
+    QString number = mapping.section(QLatin1Char('='), 0, 0).trimmed();
     if (number.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
         number = number.mid(3);
     bool ok = false;
     const int n = number.toInt(&ok);
-    return ok && spec.contains(QLatin1Char('=')) && n >= 1 && n <= 255 ? n : 0;
+    return ok && mapping.contains(QLatin1Char('=')) && n >= 1 && n <= 255 ? n : 0;
 }
 
 // The device as it will be stored: "ttyUSB0" is /dev/ttyUSB0, a relative
