@@ -17,9 +17,15 @@ namespace horvex {
 
 QFont windowFont(double pointSize, bool bold) {
     QFont font;
+#ifdef Q_OS_WIN
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("DejaVu Sans")});
+                      QStringLiteral("Arial")});
+#else
+    // Liberation Sans has the classic font's metrics, so the fixed layout
+    // fits; without it the system's sans stands in. Naming fonts a Linux PC
+    // does not have would only make every font search longer, and dearer.
+    font.setFamilies({QStringLiteral("Liberation Sans")});
+#endif
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setBold(bold);
