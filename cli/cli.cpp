@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "schedule/failure.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -159,7 +160,13 @@ int run(int argc, char* argv[]) {
     if ((parser.isSet(port) || parser.isSet(schedule)) && name != QLatin1String("sync") &&
         name != QLatin1String("print-frame"))
         return usage(QStringLiteral("--port y --schedule van con --sync o --print-frame"));
-    return chosen->run(r);
+    // A command that cannot go on says why and has done nothing.
+    try {
+        return chosen->run(r);
+    } catch (const Failure& failure) {
+        complain(failure.description());
+        return kFailed;
+    }
 }
 
 } // namespace horvex::cli

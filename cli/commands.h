@@ -27,7 +27,8 @@ struct Request {
 void say(const QString& line);
 void complain(const QString& line);
 
-// One function per command; each returns an Exit code.
+// One function per command; each returns an Exit code. A Failure that
+// escapes one is said on stderr and ends the run with kFailed.
 int runSync(const Request& r);
 int runPrintFrame(const Request& r);
 int runHistory(const Request& r);

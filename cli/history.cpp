@@ -5,18 +5,13 @@
 namespace horvex::cli {
 
 int runHistory(const Request& r) {
-    try {
-        const UploadRecord record;
-        const QStringList lines = record.last(r.historyCount);
-        if (lines.isEmpty())
-            say(QStringLiteral("Todavía no hay envíos anotados en %1").arg(record.file()));
-        for (const QString& line : lines)
-            say(line);
-        return kOk;
-    } catch (const Failure& failure) {
-        complain(failure.description());
-        return kFailed;
-    }
+    const UploadRecord record;
+    const QStringList lines = record.last(r.historyCount);
+    if (lines.isEmpty())
+        say(QStringLiteral("Todavía no hay envíos anotados en %1").arg(record.file()));
+    for (const QString& line : lines)
+        say(line);
+    return kOk;
 }
 
 } // namespace horvex::cli

@@ -7,8 +7,6 @@
 #include "schedule/reg_store.h"
 
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace horvex::cli {
@@ -49,7 +47,7 @@ void listPort(const PresentPort& p, RegStore& store) {
 
 // The stored port, and the command that points it at a present port when
 // its device is missing.
-void storedPort(const std::vector<PresentPort>& ports, RegStore& store) {
+void showStoredPort(const std::vector<PresentPort>& ports, RegStore& store) {
     int n = 0;
     try {
         n = portNumberFromText(storedPort(store));
@@ -86,40 +84,30 @@ QString checkedDevice(const QString& given, int n) {
     if (!device.contains(QLatin1Char('/')))
         device.prepend(QStringLiteral("/dev/"));
     device = QFileInfo(device).absoluteFilePath();
-    struct stat st {};
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
-        const int error = errno;
-        throw Failure(QStringLiteral("no se puede usar %1: %2%3")
-                          .arg(device, QString::fromLocal8Bit(std::strerror(error)),
-                               error == ENOENT ? missingDeviceAdvice(n) : QString()));
-    }
-    if (!S_ISCHR(st.st_mode))
+    const unsigned type =
+        deviceFileType(device, n, QStringLiteral("no se puede usar %1").arg(device));
+    if (!S_ISCHR(type))
         throw Failure(QStringLiteral("no se puede usar %1: %2, no un dispositivo de caracteres "
                                      "como es un puerto serie")
-                          .arg(device, S_ISDIR(st.st_mode) ? QStringLiteral("es una carpeta")
-                                                           : QStringLiteral("es un archivo")));
+                          .arg(device, S_ISDIR(type) ? QStringLiteral("es una carpeta")
+                                                     : QStringLiteral("es un archivo")));
     return device;
 }
 
 } // namespace
 
 int runListPorts(const Request&) {
-    try {
-        RegStore store;
-        const std::vector<PresentPort> ports = presentPorts();
-        if (ports.empty()) {
-            say(QStringLiteral("No hay ningún puerto serie en este equipo."));
-            say(QStringLiteral("Compruebe el cable y que el adaptador USB esté enchufado; al "
-                               "enchufarlo, «sudo dmesg | tail» debe nombrar un ttyUSB o ttyACM."));
-        }
-        for (const PresentPort& p : ports)
-            listPort(p, store);
-        storedPort(ports, store);
-        return kOk;
-    } catch (const Failure& f) {
-        complain(f.description());
-        return kFailed;
+    RegStore store;
+    const std::vector<PresentPort> ports = presentPorts();
+    if (ports.empty()) {
+        say(QStringLiteral("No hay ningún puerto serie en este equipo."));
+        say(QStringLiteral("Compruebe el cable y que el adaptador USB esté enchufado; al "
+                           "enchufarlo, «sudo dmesg | tail» debe nombrar un ttyUSB o ttyACM."));
     }
+    for (const PresentPort& p : ports)
+        listPort(p, store);
+    showStoredPort(ports, store);
+    return kOk;
 }
 
 int runMapPort(const Request& r) {
@@ -131,29 +119,24 @@ int runMapPort(const Request& r) {
         return kUsage;
     }
     const QString given = r.mapping.section(QLatin1Char('='), 1).trimmed();
-    try {
-        RegStore store;
-        const QString file = store.fileName();
-        const QString device = given.isEmpty() ? QString() : checkedDevice(given, n);
-        updateStoreFile(file, [&](IniDocument& doc) {
-            if (device.isEmpty())
-                doc.remove(names::kPuertos, portKey(n));
-            else
-                doc.setValue(names::kPuertos, portKey(n), device);
-        });
-        const QString opens = MSComm1([&](int k) { return store.portDevice(k); }).deviceFor(n);
-        say(QStringLiteral("%1 abre ahora %2 (guardado en %3)").arg(portKey(n), opens, file));
-        const std::optional<PresentPort> port = presentPortAt(device, presentPorts());
-        if (!device.isEmpty() && port && !port->stableName.isEmpty() && port->stableName != device)
-            say(QStringLiteral("%1 es también %2, un nombre que no cambia al desenchufar y "
-                               "volver a enchufar el adaptador. Mejor: horvex --map-port %3=%2")
-                    .arg(device, port->stableName)
-                    .arg(n));
-        return kOk;
-    } catch (const Failure& f) {
-        complain(f.description());
-        return kFailed;
-    }
+    RegStore store;
+    const QString file = store.fileName();
+    const QString device = given.isEmpty() ? QString() : checkedDevice(given, n);
+    updateStoreFile(file, [&](IniDocument& doc) {
+        if (device.isEmpty())
+            doc.remove(names::kPuertos, portKey(n));
+        else
+            doc.setValue(names::kPuertos, portKey(n), device);
+    });
+    const QString opens = MSComm1([&](int k) { return store.portDevice(k); }).deviceFor(n);
+    say(QStringLiteral("%1 abre ahora %2 (guardado en %3)").arg(portKey(n), opens, file));
+    const std::optional<PresentPort> port = presentPortAt(device, presentPorts());
+    if (!device.isEmpty() && port && !port->stableName.isEmpty() && port->stableName != device)
+        say(QStringLiteral("%1 es también %2, un nombre que no cambia al desenchufar y "
+                           "volver a enchufar el adaptador. Mejor: horvex --map-port %3=%2")
+                .arg(device, port->stableName)
+                .arg(n));
+    return kOk;
 }
 
 } // namespace horvex::cli

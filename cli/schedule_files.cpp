@@ -70,42 +70,31 @@ bool sameFile(const QString& a, const QString& b) {
     return path(a) == path(b);
 }
 
-int failed(const Failure& f, const QString& after = {}) {
-    complain(f.description());
-    if (!after.isEmpty())
-        complain(after);
-    return kFailed;
-}
-
 } // namespace
 
 int runExport(const Request& r) {
-    try {
-        RegStore store;
-        const IniDocument& stored = store.document();
-        const ScheduleTexts schedule = scheduleTexts(stored);
-        IniDocument out;
-        putSchedule(out, schedule);
-        out.prependComment(kComment);
-        // Exported as it stands; the operator should know the import will refuse it.
-        for (const QString& problem : scheduleProblems(stored, false))
-            complain(QStringLiteral("aviso: %1; --import no aceptará el archivo así").arg(problem));
-        if (r.file == QLatin1String("-")) {
-            const QByteArray bytes = out.serialize();
-            std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-            return std::fflush(stdout) == 0 ? kOk : kFailed;
-        }
-        if (sameFile(r.file, store.fileName()))
-            throw Failure(
-                QStringLiteral("%1 es la configuración de Horvex; elija otro archivo").arg(r.file));
-        updateStoreFile(r.file, [&](IniDocument& doc) { doc = out; });
-        say(QStringLiteral("Horario guardado en %1: %2 alarmas en uso")
-                .arg(r.file)
-                .arg(usedCount(schedule)));
-        return kOk;
-    } catch (const Failure& f) {
-        return failed(f);
+    RegStore store;
+    const IniDocument& stored = store.document();
+    const ScheduleTexts schedule = scheduleTexts(stored);
+    IniDocument out;
+    putSchedule(out, schedule);
+    out.prependComment(kComment);
+    // Exported as it stands; the operator should know the import will refuse it.
+    for (const QString& problem : scheduleProblems(stored, false))
+        complain(QStringLiteral("aviso: %1; --import no aceptará el archivo así").arg(problem));
+    if (r.file == QLatin1String("-")) {
+        const QByteArray bytes = out.serialize();
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+        return std::fflush(stdout) == 0 ? kOk : kFailed;
     }
+    if (sameFile(r.file, store.fileName()))
+        throw Failure(
+            QStringLiteral("%1 es la configuración de Horvex; elija otro archivo").arg(r.file));
+    updateStoreFile(r.file, [&](IniDocument& doc) { doc = out; });
+    say(QStringLiteral("Horario guardado en %1: %2 alarmas en uso")
+            .arg(r.file)
+            .arg(usedCount(schedule)));
+    return kOk;
 }
 
 int runImport(const Request& r) {
@@ -129,45 +118,43 @@ int runImport(const Request& r) {
                 .arg(schedule.shortRing, schedule.longRing));
         return kOk;
     } catch (const Failure& f) {
-        return failed(f, unchanged);
+        complain(f.description());
+        complain(unchanged);
+        return kFailed;
     }
 }
 
 int runShow(const Request& r) {
-    try {
-        const bool ofFile = !r.file.isEmpty();
-        const QString file = ofFile ? r.file : RegStore().fileName();
-        if (ofFile && !QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
-            throw Failure(QStringLiteral("%1 no existe").arg(file));
-        const IniDocument doc = IniDocument::parse(readStoreFile(file));
-        const ScheduleTexts s = scheduleTexts(doc);
+    const bool ofFile = !r.file.isEmpty();
+    const QString file = ofFile ? r.file : RegStore().fileName();
+    if (ofFile && !QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
+        throw Failure(QStringLiteral("%1 no existe").arg(file));
+    const IniDocument doc = IniDocument::parse(readStoreFile(file));
+    const ScheduleTexts s = scheduleTexts(doc);
 
-        std::vector<std::size_t> used;
-        for (std::size_t i = 0; i < kSlots; ++i)
-            if (isUsed(s, i))
-                used.push_back(i);
-        const auto key = [&](std::size_t i) {
-            return std::tuple(s.hour[i].toInt(), s.minute[i].toInt(), i);
-        };
-        std::sort(used.begin(), used.end(),
-                  [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    std::vector<std::size_t> used;
+    for (std::size_t i = 0; i < kSlots; ++i)
+        if (isUsed(s, i))
+            used.push_back(i);
+    const auto key = [&](std::size_t i) {
+        return std::tuple(s.hour[i].toInt(), s.minute[i].toInt(), i);
+    };
+    std::sort(used.begin(), used.end(),
+              [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
 
-        say(QStringLiteral("Horario de %1").arg(file));
-        say(QStringLiteral("Timbres: corto %1, largo %2").arg(s.shortRing, s.longRing));
-        for (const std::size_t i : used)
-            say(QStringLiteral("%1  %2  (%3)")
-                    .arg(timeOf(s, i),
-                         s.check[i] == QLatin1String("1") ? QStringLiteral("largo")
-                                                          : QStringLiteral("corto"),
-                         slotName(i)));
-        say(QStringLiteral("Sin usar: %1 de %2").arg(kSlots - used.size()).arg(kSlots));
-        const QStringList warnings = timeWarnings(s) + scheduleProblems(doc, ofFile);
-        if (!warnings.isEmpty())
-            say(QStringLiteral("Avisos:\n  ") + warnings.join(QStringLiteral("\n  ")));
-        return kOk;
-    } catch (const Failure& f) {
-        return failed(f);
-    }
+    say(QStringLiteral("Horario de %1").arg(file));
+    say(QStringLiteral("Timbres: corto %1, largo %2").arg(s.shortRing, s.longRing));
+    for (const std::size_t i : used)
+        say(QStringLiteral("%1  %2  (%3)")
+                .arg(timeOf(s, i),
+                     s.check[i] == QLatin1String("1") ? QStringLiteral("largo")
+                                                      : QStringLiteral("corto"),
+                     slotName(i)));
+    say(QStringLiteral("Sin usar: %1 de %2").arg(kSlots - used.size()).arg(kSlots));
+    const QStringList warnings = timeWarnings(s) + scheduleProblems(doc, ofFile);
+    if (!warnings.isEmpty())
+        say(QStringLiteral("Avisos:\n  ") + warnings.join(QStringLiteral("\n  ")));
+    return kOk;
 }
 
 } // namespace horvex::cli

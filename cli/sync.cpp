@@ -8,6 +8,7 @@
 #include "clocklink/sender.h"
 #include "clocklink/tiempo.h"
 #include "clocklink/upload_record.h"
+#include "schedule/clock_display.h"
 #include "schedule/failure.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
@@ -35,10 +36,12 @@ QString two(int n) {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
 }
 
+// The frame with `t` as its time of day, the texts made as the clock display
+// makes them.
 QByteArray frameAt(const ClockSchedule& schedule, const QTime& t) {
-    const QString mark = QStringLiteral("&H");
-    return buildFrame(schedule, mark + two(t.hour()), mark + two(t.minute()),
-                      mark + two(t.second()));
+    Module1 m;
+    MostrarHora(m, [&t] { return t; });
+    return buildFrame(schedule, m.HoraAct, m.MinAct, m.SegAct);
 }
 
 // The whole second the frame carries, and the monotonic instant at which
@@ -55,11 +58,6 @@ Target nextTarget() {
     const auto ms = duration_cast<std::chrono::milliseconds>(second.time_since_epoch()).count();
     return {QDateTime::fromMSecsSinceEpoch(ms),
             steadyNow + duration_cast<Steady::duration>(second - wallNow - kSendTime)};
-}
-
-QString portLabel(int port, const QString& device) {
-    const QString name = QStringLiteral("COM%1").arg(port);
-    return device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
 }
 
 void record(UploadOutcome outcome) {
@@ -97,8 +95,7 @@ int runSync(const Request& r) {
         sendPaced(outcome.frame, static_cast<int>(outcome.frame.size()), port, pause);
         outcome.sent = static_cast<int>(outcome.frame.size());
         say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
-                .arg(portLabel(outcome.port, outcome.device),
-                     target.second.time().toString(QStringLiteral("HH:mm:ss")))
+                .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
                 .arg(outcome.sent));
     } catch (const FrameCut& cut) {
         outcome.reason = cut.description();
@@ -115,33 +112,28 @@ int runSync(const Request& r) {
 }
 
 int runPrintFrame(const Request& r) {
-    try {
-        const ClockSchedule schedule = scheduleToSend(r);
-        const QTime now = QTime::currentTime();
-        const QByteArray frame = frameAt(schedule, now);
-        const auto hex = [&](qsizetype at, qsizetype count) {
-            return QString::fromLatin1(frame.mid(at, count).toHex(' ').toUpper());
-        };
-        say(QStringLiteral("Trama de %1 caracteres:").arg(frame.size()));
-        constexpr int kPerLine = 16;
-        for (qsizetype at = 0; at < frame.size(); at += kPerLine)
-            say(QStringLiteral("%1: %2").arg(at, 2, 10, QLatin1Char('0')).arg(hex(at, kPerLine)));
-        say(QStringLiteral("Hora del día: %1   %2")
-                .arg(now.toString(QStringLiteral("HH:mm:ss")), hex(1, 3)));
-        for (int i = 0; i < kSlots; ++i) {
-            const AlarmSlot& slot = schedule.alarms[static_cast<std::size_t>(i)];
-            say(QStringLiteral("H%1  %2:%3  %4   %5")
-                    .arg(two(i), slot.hour, slot.minute,
-                         slot.check == 1 ? QStringLiteral("largo") : QStringLiteral("corto"),
-                         hex(4 + 2 * i, 2)));
-        }
-        say(QStringLiteral("Timbre corto %1, largo %2   %3")
-                .arg(schedule.shortRing, schedule.longRing, hex(76, 2)));
-        return kOk;
-    } catch (const Failure& failure) {
-        complain(failure.description());
-        return kFailed;
+    const ClockSchedule schedule = scheduleToSend(r);
+    const QTime now = QTime::currentTime();
+    const QByteArray frame = frameAt(schedule, now);
+    const auto hex = [&](qsizetype at, qsizetype count) {
+        return QString::fromLatin1(frame.mid(at, count).toHex(' ').toUpper());
+    };
+    say(QStringLiteral("Trama de %1 caracteres:").arg(frame.size()));
+    constexpr int kPerLine = 16;
+    for (qsizetype at = 0; at < frame.size(); at += kPerLine)
+        say(QStringLiteral("%1: %2").arg(at, 2, 10, QLatin1Char('0')).arg(hex(at, kPerLine)));
+    say(QStringLiteral("Hora del día: %1   %2")
+            .arg(now.toString(QStringLiteral("HH:mm:ss")), hex(1, 3)));
+    for (int i = 0; i < kSlots; ++i) {
+        const AlarmSlot& slot = schedule.alarms[static_cast<std::size_t>(i)];
+        say(QStringLiteral("H%1  %2:%3  %4   %5")
+                .arg(two(i), slot.hour, slot.minute,
+                     slot.check == 1 ? QStringLiteral("largo") : QStringLiteral("corto"),
+                     hex(4 + 2 * i, 2)));
     }
+    say(QStringLiteral("Timbre corto %1, largo %2   %3")
+            .arg(schedule.shortRing, schedule.longRing, hex(76, 2)));
+    return kOk;
 }
 
 } // namespace horvex::cli

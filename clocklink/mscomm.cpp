@@ -63,15 +63,8 @@ void MSComm1::setPortOpen(bool open) {
 #ifndef Q_OS_WIN
     // Say what is wrong with the path itself; the serial layer would speak of
     // a lock it could not take.
-    struct stat st {};
-    if (::stat(QFile::encodeName(device).constData(), &st) != 0) {
-        const int error = errno;
-        // A newcomer's first sight: the stored port is not there. Name what is.
-        throw Failure(QStringLiteral("%1: %2%3")
-                          .arg(portLabel(), QString::fromLocal8Bit(std::strerror(error)),
-                               error == ENOENT ? missingDeviceAdvice(commPort_) : QString()));
-    }
-    if (!S_ISCHR(st.st_mode))
+    // A newcomer's first sight: the stored port is not there. Name what is.
+    if (!S_ISCHR(deviceFileType(device, commPort_, portLabel())))
         throw Failure(QStringLiteral("%1: no es un dispositivo serie").arg(portLabel()));
 #endif
     const QFileInfo info(device);

@@ -39,9 +39,10 @@ public:
     // device, else /dev/ttyS<n-1>.
     QString deviceFor(int port) const;
 
-private:
-    // "COM4 (/dev/ttyS3)": the port and the device tried, for failure texts.
+    // "COM4 (/dev/ttyS3)": the port and its device, for messages.
     QString portLabel() const;
+
+private:
     // The serial layer's reason for the last failure, prefixed by portLabel().
     QString layerReason() const;
 

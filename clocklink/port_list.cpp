@@ -1,11 +1,15 @@
 #include "clocklink/port_list.h"
 
+#include "schedule/failure.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSerialPortInfo>
 #include <QSet>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace horvex {
@@ -115,6 +119,16 @@ QString missingDeviceAdvice(int port) {
                   .arg(first.stableName.isEmpty() ? first.device : first.stableName);
 #endif
     return advice;
+}
+
+unsigned deviceFileType(const QString& path, int port, const QString& what) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        return st.st_mode;
+    const int error = errno;
+    throw Failure(QStringLiteral("%1: %2%3")
+                      .arg(what, QString::fromLocal8Bit(std::strerror(error)),
+                           error == ENOENT ? missingDeviceAdvice(port) : QString()));
 }
 
 } // namespace horvex

@@ -39,4 +39,9 @@ QList<int> portsReaching(const QString& device, const PortDeviceMap& map);
 // usarlo como COM4: horvex --map-port 4=/dev/serial/by-id/usb-…"
 QString missingDeviceAdvice(int port);
 
+// The file type (stat's st_mode) of `path`, port n's device. When the system
+// cannot look at it, throws Failure: "`what`: No such file or directory",
+// followed for a missing device by missingDeviceAdvice(n).
+unsigned deviceFileType(const QString& path, int port, const QString& what);
+
 } // namespace horvex

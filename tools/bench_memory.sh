@@ -5,6 +5,7 @@
 # ends it. Prints each run and the min / median / max in MiB, then the same
 # for an empty window of the same size and style (the floor).
 #   tools/bench_memory.sh [build-dir] [runs]
+. "$(dirname "$0")/virtual_clock.sh"
 set -e
 build=${1:-build}
 runs=${2:-10}
@@ -37,20 +38,6 @@ done
 [ -s "$work/display" ] || { cat "$work/xvfb.err" >&2; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
 
-startClock() {
-    "$build/tools/reloj/horvex-reloj" 2>"$work/reloj.err" &
-    clock=$!
-    device=
-    for _ in $(seq 25); do
-        device=$(sed -n 's/^Virtual clock listening on \([^ ]*\).*/\1/p' "$work/reloj.err")
-        [ -n "$device" ] && break
-        sleep 0.2
-    done
-    [ -n "$device" ] || { cat "$work/reloj.err" >&2; exit 1; }
-    mkdir -p "$work/config/Horvex"
-    printf '[Puertos]\nCOM4=%s\n' "$device" >"$work/config/Horvex/Horvex.conf"
-}
-
 stopPid() {
     kill "$1" 2>/dev/null || true
     wait "$1" 2>/dev/null || true
@@ -80,7 +67,8 @@ series() {
     shift
     : >"$work/figures"
     for run in $(seq "$runs"); do
-        startClock
+        mkdir -p "$work/config"
+        start_virtual_clock "$build" "$work/config" || exit 1
         rss "$@"
         stopPid "$clock"
         clock=
