@@ -25,13 +25,4 @@ QString WindowLock::holder() const {
     return QStringLiteral("proceso %1").arg(pid);
 }
 
-bool WindowLock::heldElsewhere() {
-    if (lock_->isLocked())
-        return false;
-    if (!lock_->tryLock(0))
-        return QFileInfo::exists(path_);
-    lock_->unlock();
-    return false;
-}
-
 } // namespace horvex

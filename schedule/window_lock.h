@@ -18,8 +18,6 @@ public:
     bool acquire();
     // Who holds it, for the message: "proceso 1234".
     QString holder() const;
-    // Whether a window (not this one) has the store open now.
-    bool heldElsewhere();
 
 private:
     QString path_;

@@ -124,12 +124,23 @@ private:
     QTimer timer_;
 };
 
+inline QByteArray readFile(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Writes the file, and the folders it needs.
+inline void writeFile(const QString& file, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(file).path());
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
 // A fresh per-user store in a temporary folder.
 class Sandbox {
 public:
     Sandbox() {
         qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
         QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
     }
     QString file() const { return dir_.filePath(QStringLiteral("Horvex/Horvex.conf")); }
@@ -145,16 +156,8 @@ public:
         return all;
     }
     // The file's bytes, as a hand or another program left them.
-    void write(const QByteArray& bytes) const {
-        QDir().mkpath(QFileInfo(file()).path());
-        QFile f(file());
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-    }
-    QByteArray read() const {
-        QFile f(file());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    void write(const QByteArray& bytes) const { writeFile(file(), bytes); }
+    QByteArray read() const { return readFile(file()); }
     QString folder() const { return QFileInfo(file()).path(); }
 
 private:

@@ -29,18 +29,9 @@ public:
     QString byId() const { return path(QStringLiteral("by-id")); }
     QString store() const { return path(QStringLiteral("config/Horvex/Horvex.conf")); }
     QString record() const { return path(QStringLiteral("state/Horvex/envios.log")); }
-    QByteArray read(const QString& file) const {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void write(const QString& file, const QByteArray& bytes) const {
-        QDir().mkpath(QFileInfo(file).path());
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-    }
     // The store holds COM4 on the line, then `text`.
     void setStore(const QByteArray& text) const {
-        write(store(), "[Puertos]\nCOM4=" + line.path().toLocal8Bit() + "\n" + text);
+        writeFile(store(), "[Puertos]\nCOM4=" + line.path().toLocal8Bit() + "\n" + text);
     }
     // %H the home folder, %P the line, %L the line's stable name once linked.
     QString expand(QString text) const {
@@ -80,7 +71,7 @@ public:
     };
     void runSteps(const QList<Step>& steps) const {
         for (const Step& step : steps) {
-            const QByteArray before = read(store());
+            const QByteArray before = readFile(store());
             QStringList args;
             for (const QString& a : step.args)
                 args << expand(a);
@@ -90,7 +81,7 @@ public:
             const Result r = run(args);
             QCOMPARE(r.exit, step.exit);
             QVERIFY2(r.all().contains(expand(step.says)), qPrintable(r.all()));
-            QCOMPARE(read(store()) != before, step.changesStore);
+            QCOMPARE(readFile(store()) != before, step.changesStore);
         }
     }
 
@@ -153,7 +144,7 @@ private slots:
             QDir().mkpath(user.store());
         }
         if (setup == QLatin1String("state-is-file"))
-            user.write(QFileInfo(QFileInfo(user.record()).path()).path(), "not a folder");
+            writeFile(QFileInfo(QFileInfo(user.record()).path()).path(), "not a folder");
 
         const std::unique_ptr<QProcess> p = user.start(args);
         QByteArray bytes;
@@ -183,11 +174,9 @@ private slots:
 
         const Result history = user.run({"--history", "1"});
         QCOMPARE(history.exit, 0);
-        if (recorded.isEmpty()) {
-            QVERIFY2(history.out.startsWith(QStringLiteral("Todavía no hay envíos")),
-                     qPrintable(history.out));
+        QCOMPARE(history.out.startsWith("Todavía no hay envíos"), recorded.isEmpty());
+        if (recorded.isEmpty())
             return;
-        }
         QCOMPARE(lines(history.out).size(), 1);
         static const QRegularExpression stamp(
             QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\tsync\t)"));
@@ -205,7 +194,7 @@ private slots:
         for (int i = 0; old.size() < 1024 * 1024 - 100; ++i)
             old += "2020-01-01T00:00:00.000Z\tventana\tCOM4\t/dev/ttyS3\tenviado\t82\t" +
                    QByteArray::number(i) + "\n";
-        user.write(user.record(), old);
+        writeFile(user.record(), old);
 
         QCOMPARE(user.run({"--sync"}).exit, 1);
         QFile moved(user.record() + QStringLiteral(".1"));
@@ -251,27 +240,29 @@ private slots:
         const reloj::Decoded d = reloj::decode(QByteArray::fromHex(hex));
         QVERIFY2(d.ok(), qPrintable(r.all()));
         const reloj::Frame& f = *d.frame;
-        const auto two = [](int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
         const QTime time(f.hour, f.minute, f.second);
         QVERIFY(out.at(7).startsWith("Hora del día: " + time.toString(QStringLiteral("HH:mm:ss"))));
         for (int i = 0; i < reloj::kSlotCount; ++i) {
             const reloj::Slot& s = f.alarms[static_cast<std::size_t>(i)];
             QCOMPARE(out.at(8 + i).section(QStringLiteral("   "), 0, 0),
                      QStringLiteral("H%1  %2:%3  %4")
-                         .arg(two(i), two(s.hour), two(s.minute),
-                              s.longRing ? QStringLiteral("largo") : QStringLiteral("corto")));
+                         .arg(i, 2, 10, QLatin1Char('0'))
+                         .arg(s.hour, 2, 10, QLatin1Char('0'))
+                         .arg(s.minute, 2, 10, QLatin1Char('0'))
+                         .arg(s.longRing ? "largo" : "corto"));
         }
-        QVERIFY(out.at(44).startsWith(
-            QStringLiteral("Timbre corto %1, largo %2").arg(two(f.shortRing), two(f.longRing))));
-        QCOMPARE(std::tuple(f.alarms[35].hour, f.alarms[35].minute, f.alarms[0].longRing),
-                 std::tuple(23, 60, false));
+        QVERIFY(out.at(44).startsWith("Timbre corto 15, largo 01"));
+        QCOMPARE(std::tuple(f.alarms[35].hour, f.alarms[35].minute, f.alarms[0].longRing,
+                            f.shortRing, f.longRing),
+                 std::tuple(23, 60, false, 15, 1));
     }
+
     // The line stands in for a USB adapter with a stable name.
     void portCommands() {
         User user;
         const QString link = user.expand("%L");
         QVERIFY(QFile::link(user.line.path(), link));
-        user.write(user.store(), "; kept\n[COMM]\ncboport=4\n[Puertos]\nCOM4=/dev/horvex-none\n");
+        writeFile(user.store(), "; kept\n[COMM]\ncboport=4\n[Puertos]\nCOM4=/dev/horvex-none\n");
         user.runSteps({
             {{"--list-ports"},
              0,
@@ -291,7 +282,7 @@ private slots:
              "Puerto guardado: COM4 (%P)"},
             {{"--map-port", "COM4="}, 0, "COM4 abre ahora /dev/ttyS3", true},
         });
-        QVERIFY(user.read(user.store()).startsWith("; kept\n[COMM]\ncboport=4\n"));
+        QVERIFY(readFile(user.store()).startsWith("; kept\n[COMM]\ncboport=4\n"));
 
         QVERIFY(QFile::remove(link)); // unplugged
         const Result none = user.run({"--list-ports"});
@@ -305,18 +296,18 @@ private slots:
         User user;
         QCOMPARE(user.run({"--export", user.path("fresh.ini")}).exit, 0); // no store yet
         const QByteArray kept = "; kept\n[COMM]\ncboport=7\n[Puertos]\nCOM4=/dev/x\n";
-        user.write(user.store(), kept + "[HH]\ncboHH0=07\ncboHH1=12\ncboHH2=07\ncboHH4=08\n"
-                                        "[MM]\ncboMM0=30\ncboMM2=30\ncboMM4=60\n"
-                                        "[ALA]\nchkAla0=1\n");
+        writeFile(user.store(), kept + "[HH]\ncboHH0=07\ncboHH1=12\ncboHH2=07\ncboHH4=08\n"
+                                       "[MM]\ncboMM0=30\ncboMM2=30\ncboMM4=60\n"
+                                       "[ALA]\nchkAla0=1\n");
         QCOMPARE(user.run({"--export", user.path("good.ini")}).exit, 0);
-        const QByteArray good = user.read(user.path("good.ini"));
+        const QByteArray good = readFile(user.path("good.ini"));
         QCOMPARE(user.run({"--export", "-"}).out.toUtf8(), good);
-        user.write(user.path("next.ini"), QByteArray(good).replace("cboHH1=12", "cboHH1=13"));
-        user.write(user.path("bad.ini"), QByteArray(good)
-                                             .replace("cboHH3=24", "cboHH3=7")
-                                             .replace("chkAla4=0", "chkAla4=2")
-                                             .replace("cboMM9=00\n", "")
-                                             .replace("[MM]", "cboHH40=24\n[MM]"));
+        writeFile(user.path("next.ini"), QByteArray(good).replace("cboHH1=12", "cboHH1=13"));
+        writeFile(user.path("bad.ini"), QByteArray(good)
+                                            .replace("cboHH3=24", "cboHH3=7")
+                                            .replace("chkAla4=0", "chkAla4=2")
+                                            .replace("cboMM9=00\n", "")
+                                            .replace("[MM]", "cboHH40=24\n[MM]"));
 
         user.runSteps({
             {{"--show"},
@@ -345,8 +336,8 @@ private slots:
             {{"--import", "%H/next.ini"}, 0, "4 alarmas en uso, timbres corto 02 y largo 05", true},
             {{"--show"}, 0, "13:00  corto  (H01)"},
         });
-        QVERIFY(user.read(user.store()).startsWith(kept));
-        QCOMPARE(user.run({"--export", "-"}).out.toUtf8(), user.read(user.path("next.ini")));
+        QVERIFY(readFile(user.store()).startsWith(kept));
+        QCOMPARE(user.run({"--export", "-"}).out.toUtf8(), readFile(user.path("next.ini")));
     }
 };
 

@@ -42,10 +42,9 @@ private slots:
         QVERIFY2(d.ok(), qPrintable(textReport(d)));
         const Frame& f = *d.frame;
         QCOMPARE(std::tuple(f.hour, f.minute, f.second), std::tuple(14, 5, 9));
-        QCOMPARE(std::tuple(f.alarms[0].hour, f.alarms[0].minute, f.alarms[0].longRing),
-                 std::tuple(7, 30, true));
-        QCOMPARE(std::tuple(f.alarms[1].hour, f.alarms[1].minute, f.alarms[1].longRing),
-                 std::tuple(12, 0, false));
+        const Slot a = f.alarms[0], b = f.alarms[1];
+        QCOMPARE(std::tuple(a.hour, a.minute, a.longRing, b.hour, b.minute, b.longRing),
+                 std::tuple(7, 30, true, 12, 0, false));
         for (int i = 2; i < kSlotCount; ++i)
             QVERIFY(f.alarms[static_cast<std::size_t>(i)].unset());
         QCOMPARE(std::pair(f.shortRing, f.longRing), std::pair(2, 5));

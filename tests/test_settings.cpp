@@ -56,30 +56,6 @@ private slots:
         QCOMPARE(box_->read(), first);
     }
 
-    void namesMatchWithoutCase_data() {
-        QTest::addColumn<QByteArray>("conf");
-        QTest::newRow("upper key") << QByteArray("[COMM]\nCBOPORT=07\n[HH]\nCBOHH5=7\n");
-        QTest::newRow("lower section") << QByteArray("[comm]\ncboPort=07\n[hh]\ncbohh5=7\n");
-        QTest::newRow("both spellings")
-            << QByteArray("[COMM]\nCBOPORT=07\ncboport=07\n[HH]\ncboHH5=7\nCBOHH5=7\n");
-    }
-    void namesMatchWithoutCase() {
-        QFETCH(QByteArray, conf);
-        box_->write(conf);
-        RegStore store;
-        Module1 m;
-        LoadRegSett(m, store);
-        QCOMPARE(m.PuertoCom, "07");
-        QCOMPARE(m.AlaHora[5], "7");
-
-        m.AlaHora[5] = QStringLiteral("08");
-        SaveRegSett(m, store);
-        const QStringList keys = box_->keys();
-        QCOMPARE(keys.size(), 111);
-        QCOMPARE(keys.filter(QStringLiteral("cboport"), Qt::CaseInsensitive).size(), 1);
-        QCOMPARE(RegStore().GetSetting("Hh", "CboHH5", {}), "08");
-    }
-
     void checkValues_data() {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<int>("loaded"); // -1: conversion error
@@ -115,11 +91,14 @@ private slots:
         QCOMPARE(box_->get("MM/cboMM35").toString() + box_->get("ALA/chkAla8").toString(), "581");
     }
 
-    // Files a hand or another program left, garbage included: every line that
-    // is not ours is kept through a save, and loading takes time linear in the
-    // size.
+    // Files a hand or another program left, garbage included: names match
+    // without regard to case, every line that is not ours is kept through a
+    // save, one value per name, and loading takes time linear in the size.
     void foreignFilesLoadAndSaveWhole_data() {
         QTest::addColumn<QByteArray>("conf");
+        QTest::newRow("upper case") << QByteArray("[COMM]\nCBOPORT=3\n[HH]\nCBOHH0=12\n");
+        QTest::newRow("lower case, twice")
+            << QByteArray("[comm]\ncboPort=3\n[hh]\ncbohh0=12\nCBOHH0=12\n");
         QTest::newRow("damaged") << QByteArrayLiteral(
             "[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH\nx=1\n[HH]\ncboHH0=12\n");
         QTest::newRow("byte-order mark") << QByteArrayLiteral(
@@ -142,9 +121,11 @@ private slots:
         QCOMPARE(m.PuertoCom + m.AlaHora[0] + m.AlaHora[1], QStringLiteral("31224"));
         m.AlaHora[0] = QStringLiteral("13");
         QCOMPARE(saveFailure(store, m), QString());
-        const QByteArray saved = box_->read();
-        QCOMPARE(saved.left(conf.indexOf("cboHH0=")), conf.left(conf.indexOf("cboHH0=")));
-        QVERIFY(saved.contains("cboHH0=13"));
+        const QByteArray saved = box_->read().toLower();
+        const qsizetype at = conf.toLower().indexOf("cbohh0=");
+        QCOMPARE(saved.left(at), conf.toLower().left(at));
+        QCOMPARE(saved.count("cbohh0=13"), 1); // one value per name
+        QCOMPARE(saved.count("cboport="), 1);
         QCOMPARE(RegStore().GetSetting("HH", "cboHH35", {}), "24");
     }
 
@@ -237,42 +218,27 @@ private slots:
         }
     }
 
-    void configFolderFollowsXdg_data() {
-        QTest::addColumn<QByteArray>("xdg");
-        QTest::addColumn<QByteArray>("home");
-        QTest::addColumn<QString>("expected"); // empty: refused
-        QTest::newRow("relative ignored")
-            << QByteArray("conf") << QByteArray("/h") << "/h/.config/Horvex/Horvex.conf";
-        QTest::newRow("no home") << QByteArray() << QByteArray() << QString();
-    }
+    // A relative XDG_CONFIG_HOME is ignored; with no home at all, refused.
     void configFolderFollowsXdg() {
-        QFETCH(QByteArray, xdg);
-        QFETCH(QByteArray, home);
-        QFETCH(QString, expected);
         const QByteArray oldHome = qgetenv("HOME");
-        qputenv("XDG_CONFIG_HOME", xdg);
-        qputenv("HOME", home);
-        QString file;
-        try {
-            file = RegStore().fileName();
-        } catch (const Failure& f) {
-            file = f.description().contains("HOME") ? QString() : f.description();
-        }
+        qputenv("XDG_CONFIG_HOME", "conf");
+        qputenv("HOME", "/h");
+        QCOMPARE(RegStore().fileName(), QStringLiteral("/h/.config/Horvex/Horvex.conf"));
+        qunsetenv("HOME");
+        QVERIFY_THROWS_EXCEPTION(Failure, RegStore().fileName());
         qputenv("HOME", oldHome);
-        QCOMPARE(file, expected);
     }
 
-    // One window per store; a second is told, a dead one's lock is taken over.
+    // One window per store: a second is told who holds it, and takes it once
+    // the first is gone.
     void oneWindowPerStore() {
         auto first = std::make_unique<WindowLock>(box_->file());
         QVERIFY(first->acquire());
         WindowLock second(box_->file());
         QVERIFY(!second.acquire());
-        QVERIFY(second.heldElsewhere());
         QCOMPARE(second.holder(),
                  QStringLiteral("proceso %1").arg(QCoreApplication::applicationPid()));
         first.reset();
-        QVERIFY(!second.heldElsewhere());
         QVERIFY(second.acquire());
     }
 };
