@@ -1,6 +1,7 @@
 #include "schedule/reg_store.h"
 
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/xdg.h"
 
 #include <QCoreApplication>
@@ -20,32 +21,11 @@ namespace {
 // Another save holds the lock for milliseconds; a lock held longer is stuck.
 constexpr int kLockWaitMs = 3000;
 
-QString systemReason() {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
 Failure cannotWrite(const QString& file, const QString& reason) {
     return Failure(QStringLiteral("no se puede escribir en %1: %2; el archivo anterior no se "
                                   "modificó")
                        .arg(file, reason));
 }
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd)
-        : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // A link is followed to the file it names, so that saving keeps the link.
 QString writeTarget(const QString& file) {
@@ -62,7 +42,7 @@ void writeWhole(const QString& file, const QByteArray& bytes) {
     if (!QDir().mkpath(folder))
         throw cannotWrite(file, QStringLiteral("no se puede crear la carpeta %1").arg(folder));
     QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
-    const Fd fd(::mkstemp(temp.data()));
+    const UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0)
         throw cannotWrite(file, systemReason());
     const auto fail = [&](const QString& reason) {
@@ -95,36 +75,7 @@ void writeWhole(const QString& file, const QByteArray& bytes) {
 } // namespace
 
 QByteArray readStoreFile(const QString& file) {
-    const QFileInfo info(file);
-    if (info.isSymLink() && !info.exists())
-        throw Failure(
-            QStringLiteral("%1 es un enlace a %2, que no existe").arg(file, info.symLinkTarget()));
-    if (!info.exists())
-        return {};
-    // Non-blocking, so that a FIFO put in the file's place cannot hang us
-    // before the check below refuses it.
-    const Fd fd(::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
-        throw Failure(QStringLiteral("no se puede leer %1: %2").arg(file, systemReason()));
-    if (S_ISDIR(st.st_mode))
-        throw Failure(QStringLiteral("%1 es una carpeta, no un archivo").arg(file));
-    if (!S_ISREG(st.st_mode))
-        throw Failure(QStringLiteral("%1 no es un archivo normal (es un FIFO, un dispositivo o "
-                                     "un socket)")
-                          .arg(file));
-    QByteArray bytes;
-    char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n == 0)
-            return bytes;
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw Failure(QStringLiteral("no se puede leer %1: %2").arg(file, systemReason()));
-        bytes.append(buffer, n);
-    }
+    return readGuarded(file, kStoreLimit);
 }
 
 IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change) {

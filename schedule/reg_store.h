@@ -65,9 +65,13 @@ private:
     std::vector<Change> pending_;
 };
 
+// No settings or schedule file is anywhere near this size; a larger one is
+// refused before it is read.
+inline constexpr qint64 kStoreLimit = 1024 * 1024;
+
 // Reads a settings or schedule file: an empty text when there is none. Only
-// a regular file (or a link to one) is read; anything else, and a file that
-// cannot be read, throws Failure saying why.
+// a regular file (or a link to one) of at most kStoreLimit bytes is read;
+// anything else, and a file that cannot be read, throws Failure saying why.
 QByteArray readStoreFile(const QString& file);
 
 // Changes a settings or schedule file under its lock: reads it afresh,
