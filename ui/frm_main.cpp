@@ -348,8 +348,10 @@ void FrmMain::Form_Load() {
         showDrawn(*frmIni_);
         services_.pause.Tiempo(0.5);
         LoadRegSett(m_, services_.store);
+        const std::optional<QString> adapter = adoptLoneAdapter(MSComm1, m_.PuertoCom);
         AbrirPuerto(MSComm1, m_.PuertoCom);
-        setPanelText(1, QStringLiteral("Conecte el Reloj a la PC y confirme el puerto COMM ..."));
+        setPanelText(1, QStringLiteral("Conecte el Reloj a la PC y confirme el puerto COMM ...") +
+                            (adapter ? QLatin1Char(' ') + *adapter : QString()));
         Timer1_Timer();
         fillLists();
         showMirrors();
