@@ -85,8 +85,8 @@ int runSync(const Request& r) {
         const QString portText = r.port ? QString::number(*r.port) : storedPort(store);
         MSComm1 port([&store](int n) { return store.portDevice(n); });
         if (!r.port)
-            if (const std::optional<QString> adapter = adoptLoneAdapter(port, portText))
-                complain(QStringLiteral("aviso: ") + *adapter);
+            if (const std::optional<AdoptedAdapter> adapter = adoptLoneAdapter(port, portText))
+                complain(QStringLiteral("aviso: %1; %2").arg(adapter->opens, adapter->keep));
         outcome.port = portNumberFromText(portText);
         outcome.device = port.deviceFor(outcome.port);
         AbrirPuerto(port, portText);

@@ -34,7 +34,7 @@ void AbrirPuerto(MSComm1& port, const QString& portText) {
     port.setPortOpen(true);
 }
 
-std::optional<QString> adoptLoneAdapter(MSComm1& port, const QString& portText) {
+std::optional<AdoptedAdapter> adoptLoneAdapter(MSComm1& port, const QString& portText) {
 #ifdef Q_OS_WIN
     Q_UNUSED(port);
     Q_UNUSED(portText);
@@ -59,10 +59,11 @@ std::optional<QString> adoptLoneAdapter(MSComm1& port, const QString& portText) 
         return std::nullopt;
     const PresentPort& adapter = adapters.front();
     port.useForThisRun(n, adapter.device);
-    return QStringLiteral("COM%1 abre %2, el único adaptador USB; para que lo abra siempre: "
-                          "horvex --map-port %1=%3")
-        .arg(n)
-        .arg(adapter.device, adapter.stableName.isEmpty() ? adapter.device : adapter.stableName);
+    return AdoptedAdapter{
+        QStringLiteral("COM%1 abre %2, el único adaptador USB").arg(n).arg(adapter.device),
+        QStringLiteral("para que lo abra siempre: horvex --map-port %1=%2")
+            .arg(n)
+            .arg(adapter.stableName.isEmpty() ? adapter.device : adapter.stableName)};
 #endif
 }
 

@@ -20,9 +20,12 @@ void AbrirPuerto(MSComm1& port, const QString& portText);
 // Start-up's help for a PC whose clock hangs on a USB adapter: when the
 // port of `portText` maps to no device, its own device is not a port of this
 // PC and exactly one USB adapter is present, the port opens that adapter
-// until the program ends. Returns what to tell the operator then: which
-// device, and the --map-port line that keeps it.
-std::optional<QString> adoptLoneAdapter(MSComm1& port, const QString& portText);
+// until the program ends. Returns what to tell the operator then.
+struct AdoptedAdapter {
+    QString opens; // "COM4 abre /dev/ttyUSB0, el único adaptador USB"
+    QString keep;  // "para que lo abra siempre: horvex --map-port 4=/dev/serial/by-id/…"
+};
+std::optional<AdoptedAdapter> adoptLoneAdapter(MSComm1& port, const QString& portText);
 
 // Panel 2 = "COM4: 2400,N,8,1", from the number the port object holds.
 void MostrarPuerto(const MSComm1& port, StatusLine& status);

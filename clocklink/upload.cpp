@@ -42,10 +42,10 @@ void UploadCommand::Actualizar_Click() {
         box_.critical(QStringLiteral("Fallo Inicializacion de Puerto!"),
                       QStringLiteral("Error: no se cargó ningún horario, así que no hay nada que "
                                      "enviar: Horvex se detuvo al iniciarse, en el error que "
-                                     "mostró entonces. Corrija ese error (para el puerto, "
-                                     "horvex --list-ports muestra los puertos y la orden "
-                                     "--map-port que asigna uno) y vuelva a abrir Horvex; el "
-                                     "horario guardado sigue intacto."));
+                                     "mostró entonces.\r\n\r\nCorrija ese error y vuelva a abrir "
+                                     "Horvex; el horario guardado sigue intacto. Para el puerto, "
+                                     "horvex --list-ports muestra los puertos de este equipo y la "
+                                     "orden --map-port que asigna uno."));
         status_.setPanelText(1, QStringLiteral("Error de Puerto Serie ..."));
         return;
     }

@@ -112,10 +112,9 @@ private slots:
         FrmMain& w = h.start();
         QVERIFY(w.port().PortOpen());
         QCOMPARE(w.panelText(1),
-                 "Conecte el Reloj a la PC y confirme el puerto COMM ... COM4 abre " +
-                     h.line.path() +
-                     ", el único adaptador USB; para que lo abra siempre: horvex "
-                     "--map-port 4=" +
+                 "COM4 abre " + h.line.path() +
+                     ", el único adaptador USB. Conecte el Reloj a la PC y confirme el puerto "
+                     "COMM ... Y para que lo abra siempre: horvex --map-port 4=" +
                      stable);
         QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
         QVERIFY(h.sandbox.keys().isEmpty()); // kept for this run only
