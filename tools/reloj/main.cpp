@@ -65,7 +65,11 @@ int main(int argc, char* argv[]) {
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
     if (parser.isSet(help)) {
-        print(parser.helpText());
+        QString text = parser.helpText();
+        text.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("horvex-reloj"));
+        print(text + QStringLiteral("\nExit status: 0 a good frame (with --once), 1 a bad one, 2 "
+                                    "the line failed, 64 bad usage.\nSee also: man "
+                                    "horvex-reloj\n"));
         return kGood;
     }
     if (parser.isSet(version)) {
