@@ -1,18 +1,38 @@
 #include "cli/cli.h"
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "schedule/failure.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <cerrno>
 #include <cstdio>
-#include <functional>
+#include <cstring>
 
 namespace horvex::cli {
 
+namespace {
+
+// The errno of the first write to standard output that failed (a full disk,
+// a closed pipe), reported once the command is over.
+int outputError = 0;
+
+const QString kVersion = QStringLiteral("1.12");
+constexpr int kHelpWidth = 79;
+constexpr int kHelpColumn = 26;
+
+} // namespace
+
+void out(const QByteArray& bytes) {
+    const auto size = static_cast<std::size_t>(bytes.size());
+    errno = 0;
+    const bool written = std::fwrite(bytes.constData(), 1, size, stdout) == size;
+    if ((!written || std::fflush(stdout) != 0) && outputError == 0)
+        outputError = errno != 0 ? errno : EIO;
+}
+
 void say(const QString& line) {
-    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
-    std::fflush(stdout);
+    out((line + QLatin1Char('\n')).toUtf8());
 }
 
 void complain(const QString& line) {
@@ -23,150 +43,238 @@ void complain(const QString& line) {
 
 namespace {
 
-// Qt writes the help's headings in English; the rest of it is ours.
-QString spanishHelp(QString text) {
-    const QString program = QCoreApplication::arguments().constFirst();
-    text.replace(QStringLiteral("Usage: ") + program + QStringLiteral(" [options]"),
-                 QStringLiteral("Uso: horvex [opciones]"));
-    text.replace(QStringLiteral("\nOptions:\n"), QStringLiteral("\nOpciones:\n"));
-    text.replace(QStringLiteral("\nArguments:\n"), QStringLiteral("\nArgumentos:\n"));
-    return text.trimmed();
+// `text` in lines no wider than the help, each but the first indented; a
+// no-break space keeps an option with its value.
+QString wrapped(const QString& text, int indent) {
+    QStringList lines{QString()};
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!lines.last().isEmpty() && indent + lines.last().size() + 1 + word.size() > kHelpWidth)
+            lines << QString();
+        lines.last() += (lines.last().isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    return lines.join(QLatin1Char('\n') + QString(indent, QLatin1Char(' ')));
 }
 
-struct Command {
-    QCommandLineOption option;
-    std::function<int(const Request&)> run;
-};
+QString helpEntry(const Row& row) {
+    QString name =
+        row.letter.isNull() ? QStringLiteral("    ") : QStringLiteral("-%1, ").arg(row.letter);
+    name += QStringLiteral("--") + row.name;
+    if (row.takes == Takes::Value)
+        name += QLatin1Char(' ') + row.valueName;
+    if (row.takes == Takes::OptionalValue)
+        name += QStringLiteral(" [%1]").arg(row.valueName);
+    QString text = row.help;
+    if (!row.with.isEmpty())
+        text +=
+            QStringLiteral(" Con --") + row.with.join(QStringLiteral(" o --")) + QLatin1Char('.');
+    name = QStringLiteral("  ") + name;
+    const QString gap = name.size() < kHelpColumn
+                            ? QString(kHelpColumn - name.size(), QLatin1Char(' '))
+                            : QLatin1Char('\n') + QString(kHelpColumn, QLatin1Char(' '));
+    return name + gap + wrapped(text, kHelpColumn);
+}
 
-} // namespace
+QString helpText(const std::vector<Row>& rows) {
+    QStringList commands;
+    QStringList options;
+    for (const Row& row : rows)
+        (row.isCommand() ? commands : options) << helpEntry(row);
+    return QStringList{
+        QStringLiteral("Uso: horvex [ORDEN [OPCIONES]]"),
+        QStringLiteral("Programa el reloj de timbres (RELOJ) por el puerto serie."),
+        QStringLiteral("Sin orden abre la ventana; con una orden la cumple sin ventana."),
+        QString(),
+        QStringLiteral("Órdenes (una cada vez):"),
+        commands.join(QLatin1Char('\n')),
+        QString(),
+        QStringLiteral("Opciones:"),
+        options.join(QLatin1Char('\n')),
+        QString(),
+        wrapped(QStringLiteral("Un valor se da también con = (--history=3). Sin orden valen las "
+                               "opciones de la ventana de todo programa Qt: -style\u00a0ESTILO, "
+                               "-platform\u00a0NOMBRE, -display\u00a0PANTALLA, -reverse, "
+                               "-qwindowgeometry\u00a0ANCHOxALTO+X+Y."),
+                0),
+        QString(),
+        QStringLiteral("Códigos de salida:"),
+        QStringLiteral("  0   hecho (con --sync: la trama salió entera)"),
+        QStringLiteral("  1   no se hizo nada; el motivo está en la salida de errores"),
+        QStringLiteral("  2   --sync: la trama se cortó a medias"),
+        QStringLiteral("  64  opciones mal dadas"),
+        QString(),
+        QStringLiteral("Ejemplos:"),
+        QStringLiteral("  horvex --sync                     envía la hora y el horario guardado"),
+        QStringLiteral("  horvex --map-port 4=/dev/ttyUSB0  COM4 abre el adaptador USB"),
+        QStringLiteral("  horvex --export horario.ini       guarda el horario en un archivo"),
+        QString(),
+        QStringLiteral("Más información: man horvex")}
+        .join(QLatin1Char('\n'));
+}
 
-int run(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.12"));
+QString positiveCount(const QString& value, int& count) {
+    bool ok = false;
+    count = value.toInt(&ok);
+    return ok && count >= 1 ? QString()
+                            : QStringLiteral("--history: «%1» no es un número positivo").arg(value);
+}
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Programa el reloj de timbres (RELOJ) por el puerto serie.\n"
-                       "Sin opciones abre la ventana; con una orden la cumple sin ventana."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Muestra esta ayuda."));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
-                                     QStringLiteral("Muestra la versión."));
-    const std::vector<Command> commands{
-        {{QStringLiteral("sync"),
-          QStringLiteral("Envía al reloj la hora del PC y el horario guardado.")},
+QString portNumber(const QString& value, std::optional<int>& port) {
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < 1 || n > 255)
+        return QStringLiteral("--port: «%1» no es un número de puerto de 1 a 255").arg(value);
+    port = n;
+    return {};
+}
+
+// Every command and option. A command runs; an option names the commands
+// it goes with.
+std::vector<Row> commandLine() {
+    const auto file = [](const QString& v, Request& r) { return r.file = v, QString(); };
+    const QStringList sending{QStringLiteral("sync"), QStringLiteral("print-frame")};
+    return {
+        {QStringLiteral("sync"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Envía al reloj la hora del PC y el horario guardado."),
+         {},
+         {},
          runSync},
-        {{QStringLiteral("print-frame"),
-          QStringLiteral("Muestra la trama que enviaría --sync, sin abrir el puerto.")},
+        {QStringLiteral("print-frame"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Muestra la trama que enviaría --sync, sin abrir el puerto."),
+         {},
+         {},
          runPrintFrame},
-        {{QStringLiteral("history"), QStringLiteral("Muestra los últimos envíos (10 si no se "
-                                                    "indica N).")},
+        {QStringLiteral("history"),
+         {},
+         Takes::OptionalValue,
+         QStringLiteral("N"),
+         QStringLiteral("Muestra los últimos N envíos (10 si no se indica N)."),
+         {},
+         [](const QString& v, Request& r) { return positiveCount(v, r.historyCount); },
          runHistory},
-        {{QStringLiteral("list-ports"),
-          QStringLiteral("Muestra los puertos serie de este equipo.")},
+        {QStringLiteral("list-ports"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Muestra los puertos serie de este equipo."),
+         {},
+         {},
          runListPorts},
-        {{QStringLiteral("map-port"),
-          QStringLiteral("Asigna el puerto N a un dispositivo (N= quita la asignación)."),
-          QStringLiteral("N=DISPOSITIVO")},
+        {QStringLiteral("map-port"),
+         {},
+         Takes::Value,
+         QStringLiteral("N=DISPOSITIVO"),
+         QStringLiteral("Asigna el puerto N a un dispositivo serie (N= quita la asignación)."),
+         {},
+         [](const QString& v, Request& r) { return r.mapping = v, QString(); },
          runMapPort},
-        {{QStringLiteral("export"),
-          QStringLiteral("Guarda el horario en un archivo (- para la salida estándar)."),
-          QStringLiteral("ARCHIVO")},
+        {QStringLiteral("export"),
+         {},
+         Takes::Value,
+         QStringLiteral("ARCHIVO"),
+         QStringLiteral("Guarda el horario en un archivo (- para la salida estándar)."),
+         {},
+         file,
          runExport},
-        {{QStringLiteral("import"),
-          QStringLiteral("Reemplaza el horario guardado por el de un archivo."),
-          QStringLiteral("ARCHIVO")},
+        {QStringLiteral("import"),
+         {},
+         Takes::Value,
+         QStringLiteral("ARCHIVO"),
+         QStringLiteral("Reemplaza el horario guardado por el de un archivo."),
+         {},
+         file,
          runImport},
-        {{QStringLiteral("show"),
-          QStringLiteral("Muestra el horario guardado (o el de un archivo) ordenado por hora.")},
+        {QStringLiteral("show"),
+         {},
+         Takes::OptionalValue,
+         QStringLiteral("ARCHIVO"),
+         QStringLiteral("Muestra el horario guardado (o el de un archivo) ordenado por hora."),
+         {},
+         file,
          runShow},
+        {QStringLiteral("help"),
+         QLatin1Char('h'),
+         Takes::Nothing,
+         {},
+         QStringLiteral("Muestra esta ayuda."),
+         {},
+         {},
+         [](const Request&) { return kOk; }, // said by runCommandLine, which has the rows
+         true},
+        {QStringLiteral("version"),
+         QLatin1Char('v'),
+         Takes::Nothing,
+         {},
+         QStringLiteral("Muestra la versión."),
+         {},
+         {},
+         [](const Request&) { return say(QStringLiteral("Horvex ") + kVersion), kOk; },
+         true},
+        {QStringLiteral("port"),
+         {},
+         Takes::Value,
+         QStringLiteral("N"),
+         QStringLiteral("Usa el puerto N (1 a 255) en vez del guardado."),
+         sending,
+         [](const QString& v, Request& r) { return portNumber(v, r.port); }},
+        {QStringLiteral("schedule"),
+         {},
+         Takes::Value,
+         QStringLiteral("ARCHIVO"),
+         QStringLiteral("Usa el horario de ARCHIVO en vez del guardado."),
+         sending,
+         [](const QString& v, Request& r) { return r.schedule = v, QString(); }},
     };
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Usa el puerto N en vez del guardado."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption schedule(
-        QStringLiteral("schedule"),
-        QStringLiteral("Con --sync o --print-frame: usa el horario de ARCHIVO."),
-        QStringLiteral("ARCHIVO"));
-    parser.addOption(help);
-    parser.addOption(version);
-    for (const Command& c : commands)
-        parser.addOption(c.option);
-    parser.addOption(port);
-    parser.addOption(schedule);
-    parser.addPositionalArgument(QStringLiteral("N|ARCHIVO"),
-                                 QStringLiteral("Con --history, cuántos envíos; con --show, el "
-                                                "archivo."),
-                                 QStringLiteral("[N|ARCHIVO]"));
+}
 
-    const auto usage = [&](const QString& reason) {
-        complain(reason);
+int runCommandLine(const QStringList& args) {
+    const std::vector<Row> rows = commandLine();
+    const Parsed parsed = parse(args, rows);
+    if (parsed.command == nullptr) {
+        complain(parsed.error);
         complain(QStringLiteral("use «horvex --help» para ver las opciones"));
         return kUsage;
-    };
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usage(parser.errorText());
-    if (parser.isSet(help)) {
-        say(spanishHelp(parser.helpText()));
+    }
+    if (parsed.command->name == QLatin1String("help")) {
+        say(helpText(rows));
         return kOk;
     }
-    if (parser.isSet(version)) {
-        say(QStringLiteral("Horvex 1.12"));
-        return kOk;
-    }
-    const Command* chosen = nullptr;
-    for (const Command& c : commands) {
-        if (!parser.isSet(c.option))
-            continue;
-        if (chosen != nullptr)
-            return usage(QStringLiteral("las órdenes --%1 y --%2 no se pueden combinar")
-                             .arg(chosen->option.names().first(), c.option.names().first()));
-        chosen = &c;
-    }
-    if (chosen == nullptr)
-        return usage(QStringLiteral("falta una orden (por ejemplo --sync)"));
-
-    Request r;
-    if (parser.isSet(port)) {
-        bool ok = false;
-        const int n = parser.value(port).toInt(&ok);
-        if (!ok || n < 1 || n > 255)
-            return usage(QStringLiteral("--port: «%1» no es un número de puerto de 1 a 255")
-                             .arg(parser.value(port)));
-        r.port = n;
-    }
-    r.schedule = parser.value(schedule);
-    const QString name = chosen->option.names().first();
-    const QStringList rest = parser.positionalArguments();
-    const bool takesPositional = name == QLatin1String("history") || name == QLatin1String("show");
-    if (rest.size() > (takesPositional ? 1 : 0))
-        return usage(QStringLiteral("sobra «%1»").arg(rest.last()));
-    if (name == QLatin1String("history") && !rest.isEmpty()) {
-        bool ok = false;
-        r.historyCount = rest.first().toInt(&ok);
-        if (!ok || r.historyCount < 1)
-            return usage(
-                QStringLiteral("--history: «%1» no es un número positivo").arg(rest.first()));
-    }
-    if (name == QLatin1String("show") && !rest.isEmpty())
-        r.file = rest.first();
-    if (chosen->option.valueName().size() > 0) {
-        if (name == QLatin1String("map-port"))
-            r.mapping = parser.value(chosen->option);
-        else
-            r.file = parser.value(chosen->option);
-    }
-    if ((parser.isSet(port) || parser.isSet(schedule)) && name != QLatin1String("sync") &&
-        name != QLatin1String("print-frame"))
-        return usage(QStringLiteral("--port y --schedule van con --sync o --print-frame"));
     // A command that cannot go on says why and has done nothing.
     try {
-        return chosen->run(r);
+        return parsed.command->run(parsed.request);
     } catch (const Failure& failure) {
         complain(failure.description());
         return kFailed;
     }
+}
+
+} // namespace
+
+std::optional<QSet<QString>> windowOptions(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return windowOptions(args);
+}
+
+int run(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
+    QCoreApplication::setApplicationVersion(kVersion);
+    const int code = runCommandLine(QCoreApplication::arguments().mid(1));
+    // What a command said is part of its work: output that went nowhere fails.
+    if (std::fflush(stdout) != 0 && outputError == 0)
+        outputError = errno;
+    if (outputError == 0)
+        return code;
+    complain(QStringLiteral("no se pudo escribir en la salida estándar: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(outputError))));
+    return code == kOk ? kFailed : code;
 }
 
 } // namespace horvex::cli

@@ -23,8 +23,11 @@ struct Request {
     QString mapping;         // --map-port N=DEVICE
 };
 
-// Standard output and standard error, in UTF-8, a line at a time.
+// Standard output and standard error, in UTF-8, a line at a time; `out`
+// writes bytes as they are. A failed write to standard output is kept and
+// reported when the command ends, which then fails.
 void say(const QString& line);
+void out(const QByteArray& bytes);
 void complain(const QString& line);
 
 // One function per command; each returns an Exit code. A Failure that

@@ -3,11 +3,17 @@
 #include "clocklink/port_list.h"
 #include "clocklink/puerto.h"
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace horvex::cli {
 
@@ -77,13 +83,44 @@ int mappedNumber(const QString& mapping) {
     return ok && mapping.contains(QLatin1Char('=')) && n >= 1 && n <= 255 ? n : 0;
 }
 
+bool inStableNameFolder(const QString& device) {
+    return QFileInfo(device).absolutePath() == QDir::cleanPath(stableNameFolder());
+}
+
+// A character device that is no terminal (/dev/null, /dev/zero) would take
+// the frame and say nothing. Returns a warning when it cannot be looked at now.
+QString checkTerminal(const QString& device) {
+    const UniqueFd fd(
+        ::open(QFile::encodeName(device).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno != EACCES && errno != EPERM && errno != EBUSY)
+            throw Failure(QStringLiteral("no se puede usar %1: %2").arg(device, systemReason()));
+        return QStringLiteral("aviso: %1 no se puede abrir ahora para comprobarlo (%2)")
+            .arg(device, systemReason());
+    }
+    termios settings{};
+    if (::tcgetattr(fd.get(), &settings) != 0)
+        throw Failure(QStringLiteral("no se puede usar %1: no es un puerto serie (%2)")
+                          .arg(device, systemReason()));
+    return {};
+}
+
 // The device as it will be stored: "ttyUSB0" is /dev/ttyUSB0, a relative
-// path is made absolute. Throws Failure for what is not a serial device.
-QString checkedDevice(const QString& given, int n) {
+// path is made absolute. Throws Failure for what is not a serial device;
+// returns a warning for one that cannot be checked now.
+QString checkedDevice(const QString& given, int n, QString& warning) {
     QString device = given;
     if (!device.contains(QLatin1Char('/')))
         device.prepend(QStringLiteral("/dev/"));
     device = QFileInfo(device).absoluteFilePath();
+    // A stable name exists only while its adapter is plugged in.
+    if (inStableNameFolder(device) && !QFileInfo::exists(device)) {
+        warning = QStringLiteral("aviso: %1 no está enchufado ahora; COM%2 lo abrirá cuando lo "
+                                 "esté")
+                      .arg(device)
+                      .arg(n);
+        return device;
+    }
     const unsigned type =
         deviceFileType(device, n, QStringLiteral("no se puede usar %1").arg(device));
     if (!S_ISCHR(type))
@@ -91,6 +128,7 @@ QString checkedDevice(const QString& given, int n) {
                                      "como es un puerto serie")
                           .arg(device, S_ISDIR(type) ? QStringLiteral("es una carpeta")
                                                      : QStringLiteral("es un archivo")));
+    warning = checkTerminal(device);
     return device;
 }
 
@@ -121,7 +159,10 @@ int runMapPort(const Request& r) {
     const QString given = r.mapping.section(QLatin1Char('='), 1).trimmed();
     RegStore store;
     const QString file = store.fileName();
-    const QString device = given.isEmpty() ? QString() : checkedDevice(given, n);
+    QString warning;
+    const QString device = given.isEmpty() ? QString() : checkedDevice(given, n, warning);
+    if (!warning.isEmpty())
+        complain(warning);
     updateStoreFile(file, [&](IniDocument& doc) {
         if (device.isEmpty())
             doc.remove(names::kPuertos, portKey(n));

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <algorithm>
-#include <cstdio>
 
 namespace horvex::cli {
 
@@ -83,14 +82,14 @@ int runExport(const Request& r) {
     for (const QString& problem : scheduleProblems(stored, false))
         complain(QStringLiteral("aviso: %1; --import no aceptará el archivo así").arg(problem));
     if (r.file == QLatin1String("-")) {
-        const QByteArray bytes = out.serialize();
-        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-        return std::fflush(stdout) == 0 ? kOk : kFailed;
+        cli::out(out.serialize());
+        return kOk;
     }
     if (sameFile(r.file, store.fileName()))
         throw Failure(
             QStringLiteral("%1 es la configuración de Horvex; elija otro archivo").arg(r.file));
-    updateStoreFile(r.file, [&](IniDocument& doc) { doc = out; });
+    updateStoreFile(
+        r.file, [&](IniDocument& doc) { doc = out; }, MissingFolder::Refuse);
     say(QStringLiteral("Horario guardado en %1: %2 alarmas en uso")
             .arg(r.file)
             .arg(usedCount(schedule)));

@@ -84,6 +84,9 @@ int runSync(const Request& r) {
         // The port the window opens at start-up, unless the run names another.
         const QString portText = r.port ? QString::number(*r.port) : storedPort(store);
         MSComm1 port([&store](int n) { return store.portDevice(n); });
+        if (!r.port)
+            if (const std::optional<AdoptedAdapter> adapter = adoptLoneAdapter(port, portText))
+                complain(QStringLiteral("aviso: %1; %2").arg(adapter->opens, adapter->keep));
         outcome.port = portNumberFromText(portText);
         outcome.device = port.deviceFor(outcome.port);
         AbrirPuerto(port, portText);

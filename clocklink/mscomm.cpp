@@ -130,15 +130,30 @@ QString MSComm1::deviceFor(int port) const {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
-    if (deviceMap_) {
-        if (const std::optional<QString> mapped = deviceMap_(port)) {
-            const QString device = mapped->trimmed();
-            if (!device.isEmpty())
-                return device;
-        }
-    }
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    if (runDevice_ && runDevice_->first == port)
+        return runDevice_->second;
+    return mappedDevice(port).value_or(QStringLiteral("/dev/ttyS%1").arg(port - 1));
 #endif
+}
+
+std::optional<QString> MSComm1::mappedDevice(int port) const {
+    const std::optional<QString> mapped = deviceMap_ ? deviceMap_(port) : std::nullopt;
+    const QString device = mapped.value_or(QString()).trimmed();
+    if (device.isEmpty())
+        return std::nullopt;
+    if (!device.contains(QLatin1Char('/')))
+        return QStringLiteral("/dev/") + device;
+    if (QFileInfo(device).isRelative())
+        throw Failure(QStringLiteral("[Puertos] COM%1=%2: una ruta relativa depende de la carpeta "
+                                     "desde la que se inicia Horvex; escriba la ruta entera "
+                                     "(/dev/...) o solo el nombre (ttyUSB0)")
+                          .arg(port)
+                          .arg(device));
+    return device;
+}
+
+void MSComm1::useForThisRun(int port, const QString& device) {
+    runDevice_ = std::pair(port, device);
 }
 
 QString MSComm1::portLabel() const {

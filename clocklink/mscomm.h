@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace horvex {
 
@@ -35,9 +36,18 @@ public:
     // failed write (hang-up, unplugged adapter) the port is closed.
     void Output(char byte);
 
-    // The device that port n opens: COMn on Windows; on Unix the mapped
-    // device, else /dev/ttyS<n-1>.
+    // The device that port n opens: COMn on Windows; on Unix the device
+    // chosen for this run, else the mapped one, else /dev/ttyS<n-1>.
+    // Throws Failure for a mapping that is a relative path.
     QString deviceFor(int port) const;
+
+    // The device the settings map port n to: a bare name ("ttyUSB0") is
+    // one in /dev. Nothing when none is mapped. Throws Failure, naming the
+    // line, for a relative path, which would depend on the working folder.
+    std::optional<QString> mappedDevice(int port) const;
+
+    // Port n opens `device` until the program ends; the settings keep theirs.
+    void useForThisRun(int port, const QString& device);
 
     // "COM4 (/dev/ttyS3)": the port and its device, for messages.
     QString portLabel() const;
@@ -47,6 +57,7 @@ private:
     QString layerReason() const;
 
     PortDeviceMap deviceMap_;
+    std::optional<std::pair<int, QString>> runDevice_;
     std::int16_t commPort_ = 1;
     QSerialPort serial_;
 };

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QSet>
 #include <algorithm>
@@ -99,8 +100,7 @@ QList<int> portsReaching(const QString& device, const PortDeviceMap& map) {
     return numbers;
 }
 
-QString missingDeviceAdvice(int port) {
-    const std::vector<PresentPort> ports = presentPorts();
+QString missingDeviceAdvice(int port, const std::vector<PresentPort>& ports) {
     if (ports.empty())
         return QStringLiteral(". No hay ningún puerto serie en este equipo: compruebe el cable y "
                               "que el adaptador USB esté enchufado (al enchufarlo, "
@@ -113,10 +113,22 @@ QString missingDeviceAdvice(int port) {
         QStringLiteral(". Puertos serie en este equipo: ") + shown.join(QStringLiteral(", "));
 #ifndef Q_OS_WIN
     const PresentPort& first = ports.front();
+    const QString mapped = first.stableName.isEmpty() ? first.device : first.stableName;
+    // The PC's own port already has a number of its own: choosing it is simpler.
+    static const QRegularExpression builtIn(QStringLiteral("^/dev/ttyS([0-9]+)$"));
+    const QRegularExpressionMatch own = builtIn.match(canonical(first.device));
+    const int number = own.hasMatch() ? own.captured(1).toInt() + 1 : 0;
+    if (ports.size() == 1 && number >= 1 && number <= kLastPort && number != port)
+        return advice + QStringLiteral(", que es COM%1: elija COM%1 en las opciones de puerto "
+                                       "(con --sync: --port %1), o para que COM%2 lo abra "
+                                       "siempre: horvex --map-port %2=%3")
+                            .arg(number)
+                            .arg(port)
+                            .arg(mapped);
     advice += QStringLiteral(". Para usar%1 como COM%2: horvex --map-port %2=%3")
                   .arg(ports.size() == 1 ? QStringLiteral("lo") : QStringLiteral(" el primero"))
                   .arg(port)
-                  .arg(first.stableName.isEmpty() ? first.device : first.stableName);
+                  .arg(mapped);
 #endif
     return advice;
 }

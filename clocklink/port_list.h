@@ -37,7 +37,9 @@ QList<int> portsReaching(const QString& device, const PortDeviceMap& map);
 // exist and the command that maps one, or what to check when there is none.
 // ". Puertos serie en este equipo: /dev/ttyUSB0 (FT232R USB UART). Para
 // usarlo como COM4: horvex --map-port 4=/dev/serial/by-id/usb-…"
-QString missingDeviceAdvice(int port);
+// When the one port present is the PC's own (/dev/ttyS0, COM1 already), the
+// advice is to choose that number.
+QString missingDeviceAdvice(int port, const std::vector<PresentPort>& ports = presentPorts());
 
 // The file type (stat's st_mode) of `path`, port n's device. When the system
 // cannot look at it, throws Failure: "`what`: No such file or directory",

@@ -1,8 +1,11 @@
 #include "clocklink/puerto.h"
 
+#include "clocklink/port_list.h"
 #include "schedule/failure.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace horvex {
@@ -29,6 +32,39 @@ void AbrirPuerto(MSComm1& port, const QString& portText) {
         port.setPortOpen(false);
     port.setCommPort(portNumberFromText(portText));
     port.setPortOpen(true);
+}
+
+std::optional<AdoptedAdapter> adoptLoneAdapter(MSComm1& port, const QString& portText) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(port);
+    Q_UNUSED(portText);
+    return std::nullopt;
+#else
+    int n = 0;
+    try {
+        n = portNumberFromText(portText);
+    } catch (const Failure&) {
+        return std::nullopt; // opening it says why
+    }
+    if (n < 1 || n > 255 || port.mappedDevice(n))
+        return std::nullopt;
+    const std::vector<PresentPort> present = presentPorts();
+    if (presentPortAt(port.deviceFor(n), present))
+        return std::nullopt;
+    std::vector<PresentPort> adapters;
+    std::copy_if(
+        present.cbegin(), present.cend(), std::back_inserter(adapters),
+        [](const PresentPort& p) { return !p.stableName.isEmpty() || !p.usbId.isEmpty(); });
+    if (adapters.size() != 1)
+        return std::nullopt;
+    const PresentPort& adapter = adapters.front();
+    port.useForThisRun(n, adapter.device);
+    return AdoptedAdapter{
+        QStringLiteral("COM%1 abre %2, el único adaptador USB").arg(n).arg(adapter.device),
+        QStringLiteral("para que lo abra siempre: horvex --map-port %1=%2")
+            .arg(n)
+            .arg(adapter.stableName.isEmpty() ? adapter.device : adapter.stableName)};
+#endif
 }
 
 void MostrarPuerto(const MSComm1& port, StatusLine& status) {

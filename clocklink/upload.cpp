@@ -5,9 +5,20 @@
 #include "clocklink/sender.h"
 #include "schedule/failure.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace horvex {
+
+namespace {
+
+bool isEmpty(const ClockSchedule& shown) {
+    return shown.shortRing.isEmpty() && shown.longRing.isEmpty() &&
+           std::all_of(shown.alarms.cbegin(), shown.alarms.cend(),
+                       [](const AlarmSlot& a) { return a.hour.isEmpty() && a.minute.isEmpty(); });
+}
+
+} // namespace
 
 UploadCommand::UploadCommand(Module1& m, MSComm1& port, StatusLine& status, MessageBox& box,
                              Pause& pause, ShownSchedule shown, Recorder record)
@@ -25,6 +36,19 @@ void UploadCommand::Actualizar_Click() {
     if (running_)
         return;
     const RunningFlag flag(running_);
+    // Start-up stopped before the lists were filled: say so now, not after
+    // the pauses as a value missing from the first list.
+    if (isEmpty(shown_())) {
+        box_.critical(QStringLiteral("Fallo Inicializacion de Puerto!"),
+                      QStringLiteral("Error: no se cargó ningún horario, así que no hay nada que "
+                                     "enviar: Horvex se detuvo al iniciarse, en el error que "
+                                     "mostró entonces.\r\n\r\nCorrija ese error y vuelva a abrir "
+                                     "Horvex; el horario guardado sigue intacto. Para el puerto, "
+                                     "horvex --list-ports muestra los puertos de este equipo y la "
+                                     "orden --map-port que asigna uno."));
+        status_.setPanelText(1, QStringLiteral("Error de Puerto Serie ..."));
+        return;
+    }
     QString unrecorded;
     bool failed = false;
     try {

@@ -78,14 +78,22 @@ QByteArray readStoreFile(const QString& file) {
     return readGuarded(file, kStoreLimit);
 }
 
-IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change) {
+IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
+                            MissingFolder missing) {
+    const QFileInfo folder(QFileInfo(file).absolutePath());
+    if (missing == MissingFolder::Refuse && !folder.isDir())
+        throw Failure(
+            QStringLiteral("no se puede escribir en %1: %2")
+                .arg(file, folder.exists()
+                               ? QStringLiteral("%1 no es una carpeta").arg(folder.filePath())
+                               : QStringLiteral("la carpeta %1 no existe").arg(folder.filePath())));
     const QString lockPath = file + QStringLiteral(".lock");
     const QFileInfo lockInfo(lockPath);
     if ((lockInfo.exists() || lockInfo.isSymLink()) && !lockInfo.isFile())
         throw cannotWrite(file, QStringLiteral("%1 ocupa el lugar del archivo de bloqueo; "
                                                "bórrelo")
                                     .arg(lockPath));
-    QDir().mkpath(QFileInfo(file).absolutePath());
+    QDir().mkpath(folder.filePath());
     QLockFile lock(lockPath);
     if (!lock.tryLock(kLockWaitMs)) {
         const QString reason =

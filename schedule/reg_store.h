@@ -74,11 +74,16 @@ inline constexpr qint64 kStoreLimit = 1024 * 1024;
 // anything else, and a file that cannot be read, throws Failure saying why.
 QByteArray readStoreFile(const QString& file);
 
+// Whether a file's missing folder is made (the settings store's own) or
+// refused, as cp refuses it (a file the user names).
+enum class MissingFolder { Create, Refuse };
+
 // Changes a settings or schedule file under its lock: reads it afresh,
 // applies `change` and, if that changed anything, writes the whole file
 // atomically, so the old file stays whole unless the new one was written
 // completely. Returns the file's contents as they now are. Throws Failure
 // with the reason when it could not read, lock or write.
-IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change);
+IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
+                            MissingFolder missing = MissingFolder::Create);
 
 } // namespace horvex

@@ -40,8 +40,10 @@ public:
             .replace("%L", byId() + "/usb-FTDI_FT232R_A12345-if00-port0");
     }
 
-    std::unique_ptr<QProcess> start(const QStringList& args) const {
+    std::unique_ptr<QProcess> start(const QStringList& args, bool fullDisk = false) const {
         auto p = std::make_unique<QProcess>();
+        if (fullDisk)
+            p->setStandardOutputFile(QStringLiteral("/dev/full"));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* gone : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(gone));
@@ -120,6 +122,20 @@ private slots:
             << QStringList{"--sync", "--port", "7"} << QByteArray("COM7=/nonexistent/ttyHX\n") << ""
             << 1 << "horvex: COM7 (/nonexistent/ttyHX): No such file or directory"
             << "\tCOM7\t/nonexistent/ttyHX\tCOM7 (/nonexistent/ttyHX): No such file";
+        QTest::newRow("bare device name")
+            << QStringList{"--sync", "--port", "6"} << QByteArray("COM6=horvex-none\n") << "" << 1
+            << "COM6 (/dev/horvex-none): No such file"
+            << "\tCOM6\t/dev/horvex-none\t";
+        QTest::newRow("relative device path")
+            << QStringList{"--sync", "--port", "5"} << QByteArray("COM5=dev/ttyHX\n") << "" << 1
+            << "horvex: [Puertos] COM5=dev/ttyHX: una ruta relativa"
+            << "\tCOM5\t";
+        // COM5 maps to nothing, /dev/ttyS4 is absent: the one adapter stands in.
+        QTest::newRow("lone adapter")
+            << sync << "[COMM]\ncboport=5\n" + slot0 << "adapter" << 0
+            << "horvex: aviso: COM5 abre %P, el único adaptador USB; para que lo abra siempre: "
+               "horvex --map-port 5=%L"
+            << "\tsync\tCOM5\t%P\tenviado\t82\t";
         QTest::newRow("hang-up mid-frame")
             << sync << slot0 << "hang-up" << 2 << "(envío interrumpido: enviados "
             << "(envío interrumpido: enviados ";
@@ -143,6 +159,8 @@ private slots:
             QFile::remove(user.store());
             QDir().mkpath(user.store());
         }
+        if (setup == QLatin1String("adapter"))
+            QVERIFY(QFile::link(user.line.path(), user.expand("%L")));
         if (setup == QLatin1String("state-is-file"))
             writeFile(QFileInfo(QFileInfo(user.record()).path()).path(), "not a folder");
 
@@ -181,9 +199,65 @@ private slots:
         static const QRegularExpression stamp(
             QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\tsync\t)"));
         QVERIFY2(stamp.match(history.out).hasMatch(), qPrintable(history.out));
-        QVERIFY2(history.out.contains(recorded), qPrintable(history.out));
+        QVERIFY2(history.out.contains(user.expand(recorded)), qPrintable(history.out));
         if (exit == 0)
             QVERIFY(history.out.trimmed().endsWith(QString::fromLatin1(bytes.toHex().toUpper())));
+    }
+
+    // Arguments -> exit code -> what is said. ">full" sends standard output to
+    // a full disk; exit -1 is the window, still open.
+    void usage_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("says");
+        const auto row = [](const char* name, const QStringList& args, int exit, const char* says) {
+            QTest::newRow(name) << args << exit << QString::fromUtf8(says);
+        };
+        row("near miss", {"--sycn"}, 64, "opción desconocida «--sycn»; ¿quería decir --sync?");
+        row("start of a name", {"--list"}, 64, "¿quería decir --list-ports?");
+        row("no value", {"--sync", "--port"}, 64, "falta el valor de --port (N)");
+        row("= value", {"--history=3"}, 0, "Todavía no hay envíos");
+        row("negative count", {"--history", "-1"}, 64, "--history: «-1» no es un número positivo");
+        row("twice", {"--export", "a", "--export", "b"}, 64, "--export está dos veces");
+        row("empty file", {"--sync", "--schedule", ""}, 64, "--schedule: el valor está vacío");
+        row("empty, optional", {"--show", ""}, 64, "--show: el valor está vacío");
+        row("empty after =", {"--import="}, 64, "--import: el valor está vacío");
+        row("flag with value", {"--sync=1"}, 64, "--sync no lleva valor");
+        row("goes with", {"--history", "--port", "2"}, 64,
+            "--port va con --sync o --print-frame, no con --history");
+        row("two commands", {"--show", "x", "--sync"}, 64, "--show y --sync no se pueden combinar");
+        row("window option", {"--sync", "-style", "fusion"}, 64,
+            "«-style» es una opción de la ventana");
+        row("window", {"-platform", "offscreen", "-style", "fusion", "-reverse"}, -1, "");
+        row("version", {"--version"}, 0, "Horvex 1.12\n");
+        row("help", {"--help"}, 0,
+            "  --port N            Usa el puerto N (1 a 255) en vez del guardado. Con\n"
+            "                          --sync o --print-frame.");
+        row("no folder", {"--export", "%H/none/x.ini"}, 1, "la carpeta %H/none no existe");
+        row("full disk", {"--show", ">full"}, 1,
+            "no se pudo escribir en la salida estándar: No space left on device");
+        row("full disk, export", {"--export", "-", ">full"}, 1, "No space left on device");
+    }
+    void usage() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exit);
+        QFETCH(QString, says);
+        User user;
+        for (QString& a : args)
+            a = user.expand(a);
+        const bool full = args.removeAll(QStringLiteral(">full")) > 0;
+        const std::unique_ptr<QProcess> p = user.start(args, full);
+        if (exit == -1) {
+            QVERIFY(!p->waitForFinished(1500)); // a refusal takes milliseconds
+            p->kill();
+            return;
+        }
+        const Result r = User::finish(*p);
+        QCOMPARE(r.exit, exit);
+        QVERIFY2(r.all().contains(user.expand(says)), qPrintable(r.all()));
+        QVERIFY(!QFileInfo::exists(user.path("none")));
+        if (args.first() == QLatin1String("--help"))
+            QVERIFY(r.out.contains("Códigos de salida:") && r.out.endsWith("man horvex\n"));
     }
 
     // At its limit the record moves to envios.log.1; --history reads on into it.
@@ -275,6 +349,15 @@ private slots:
              "este equipo: %P. Para usarlo como COM4: horvex --map-port 4=%L"},
             {{"--map-port", "4=%H"}, 1, "es una carpeta, no un dispositivo de caracteres"},
             {{"--map-port", "4"}, 64, "no es N=DISPOSITIVO"},
+            {{"--map-port", "256=%P"}, 64, "no es N=DISPOSITIVO con N de 1 a 255"},
+            {{"--map-port", "4=%H/config/Horvex/Horvex.conf"},
+             1,
+             "es un archivo, no un dispositivo"},
+            {{"--map-port", "4=/dev/null"}, 1, "/dev/null: no es un puerto serie"},
+            {{"--map-port", "3=%H/by-id/usb-later"},
+             0,
+             "aviso: %H/by-id/usb-later no está enchufado ahora; COM3 lo abrirá cuando lo esté",
+             true},
             {{"--map-port", "4=%P"}, 0, "%P es también %L", true},
             {{"--list-ports"},
              0,

@@ -1,3 +1,4 @@
+#include "clocklink/port_list.h"
 #include "clocklink/puerto.h"
 #include "fakes.h"
 #include "schedule/failure.h"
@@ -93,6 +94,17 @@ private slots:
                  qPrintable(box.prompts[0]));
         QCOMPARE(status.panel, (QMap<int, QStringList>{{1, {"Error de Puerto Serie ..."}}}));
         QVERIFY(!port.PortOpen());
+    }
+
+    // The PC's own port is COM1 already: the advice is to choose it.
+    void builtInPortAdvice() {
+        PresentPort own;
+        own.device = QStringLiteral("/dev/ttyS0");
+        const QString advice = missingDeviceAdvice(4, {own});
+        QVERIFY2(advice.endsWith(", que es COM1: elija COM1 en las opciones de puerto (con --sync: "
+                                 "--port 1), o para que COM4 lo abra siempre: horvex --map-port "
+                                 "4=/dev/ttyS0"),
+                 qPrintable(advice));
     }
 
     // A device the user may not open: the reason comes with the dialout advice.

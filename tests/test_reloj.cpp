@@ -82,6 +82,27 @@ private slots:
         QCOMPARE(d.problems[0].offset, 40);
     }
 
+    void usage_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("unknown") << QStringList{"--oncee"} << 64 << "Unknown option 'oncee'";
+        QTest::newRow("two devices") << QStringList{"/dev/a", "/dev/b"} << 64 << "one too many";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "horvex-reloj 1.12";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--once";
+    }
+    void usage() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QProcess clock;
+        clock.start(QStringLiteral(HORVEX_RELOJ), args);
+        QVERIFY(clock.waitForFinished(5000));
+        QCOMPARE(clock.exitCode(), exitCode);
+        const QString all = clock.readAllStandardOutput() + clock.readAllStandardError();
+        QVERIFY2(all.contains(said) && !all.contains("help-all"), qPrintable(all));
+    }
+
     void processOnce_data() {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<int>("exitCode");

@@ -65,6 +65,7 @@ private slots:
         QTest::newRow("horvex-none") << "Puertos/COM4=/dev/horvex-none";
         QTest::newRow("abc") << "COMM/cboport=abc";
         QTest::newRow("chkAla7") << "ALA/chkAla7=abc";
+        QTest::newRow("[Puertos] COM4=dev/ttyHX: una ruta relativa") << "Puertos/COM4=dev/ttyHX";
         QTest::newRow("File name too long") << "Puertos/COM4=/dev/" + QString(100000, 'x');
     }
     void failuresStopTheSequence() {
@@ -83,6 +84,12 @@ private slots:
         QCOMPARE(h.child<QComboBox>("cboHH_0")->count(), 0);
         QVERIFY(!w.port().PortOpen());
         QVERIFY(noticeVisible());
+        // Nothing loaded to send: said at once, without the upload's pauses.
+        w.Actualizar_Click();
+        QCOMPARE(closer.texts.size(), 2);
+        QVERIFY2(closer.texts[1].contains("no se cargó ningún horario"),
+                 qPrintable(closer.texts[1]));
+        QCOMPARE(h.pause.pauses, QList<double>{0.5});
 
         Pty good;
         h.sandbox.put(QStringLiteral("Puertos/COM3"), good.path());
@@ -90,6 +97,27 @@ private slots:
         dialog.cmdOK_Click();
         QCOMPARE(w.panelText(2), QStringLiteral("COM3: 2400,N,8,1"));
         QVERIFY(w.port().PortOpen());
+    }
+
+    // A first start with the clock on the one USB adapter and no port mapped:
+    // COM4 opens the adapter for this run, and panel 1 says how to keep it.
+    void loneAdapterStandsInForCom4() {
+        Harness h(false);
+        QTemporaryDir byId;
+        const QString stable = byId.filePath("usb-FTDI_FT232R_A12345-if00-port0");
+        QVERIFY(QFile::link(h.line.path(), stable));
+        qputenv("HORVEX_SERIAL_BY_ID", byId.path().toLocal8Bit());
+        const auto unset = qScopeGuard([] { qunsetenv("HORVEX_SERIAL_BY_ID"); });
+        BoxCloser closer;
+        FrmMain& w = h.start();
+        QVERIFY(w.port().PortOpen());
+        QCOMPARE(w.panelText(1),
+                 "COM4 abre " + h.line.path() +
+                     ", el único adaptador USB. Conecte el Reloj a la PC y confirme el puerto "
+                     "COMM ... Y para que lo abra siempre: horvex --map-port 4=" +
+                     stable);
+        QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
+        QVERIFY(h.sandbox.keys().isEmpty()); // kept for this run only
     }
 
     // A stored text the list does not offer leaves it unselected; the upload

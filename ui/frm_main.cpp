@@ -348,8 +348,14 @@ void FrmMain::Form_Load() {
         showDrawn(*frmIni_);
         services_.pause.Tiempo(0.5);
         LoadRegSett(m_, services_.store);
+        const std::optional<AdoptedAdapter> adapter = adoptLoneAdapter(MSComm1, m_.PuertoCom);
         AbrirPuerto(MSComm1, m_.PuertoCom);
-        setPanelText(1, QStringLiteral("Conecte el Reloj a la PC y confirme el puerto COMM ..."));
+        // The adapter first: a long panel text shows its start and its end.
+        const QString prompt =
+            QStringLiteral("Conecte el Reloj a la PC y confirme el puerto COMM ...");
+        setPanelText(
+            1, adapter ? QStringLiteral("%1. %2 Y %3").arg(adapter->opens, prompt, adapter->keep)
+                       : prompt);
         Timer1_Timer();
         fillLists();
         showMirrors();

@@ -41,15 +41,21 @@ std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // With options Horvex is a command-line tool: no window, no display.
-    if (argc > 1)
+    // With a command Horvex is a command-line tool: no window, no display.
+    // Qt's own window options alone open the window, as in any Qt program.
+    const std::optional<QSet<QString>> given = horvex::cli::windowOptions(argc, argv);
+    if (!given)
         return horvex::cli::run(argc, argv);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Horvex"));
     // Lets the desktop match the running window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.horvex.Horvex"));
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    if (!given->contains(QStringLiteral("style")))
+        QApplication::setStyle(QStringLiteral("Fusion"));
+    // A place given on the command line is kept; otherwise the window is centred.
+    const bool placed = given->contains(QStringLiteral("qwindowgeometry")) ||
+                        given->contains(QStringLiteral("geometry"));
 
     horvex::RegStore store;
     std::unique_ptr<horvex::WindowLock> lock = claimStore(store);
@@ -65,9 +71,11 @@ int main(int argc, char* argv[]) {
          },
          [](const horvex::UploadOutcome& outcome) { horvex::UploadRecord().append(outcome); }});
     frmMain.Form_Load();
-    horvex::centerOnScreen(frmMain);
+    if (!placed)
+        horvex::centerOnScreen(frmMain);
     horvex::showDrawn(frmMain);
     // Framed by the window manager only now: centre the frame itself.
-    horvex::centerOnScreen(frmMain);
+    if (!placed)
+        horvex::centerOnScreen(frmMain);
     return QApplication::exec();
 }

@@ -15,7 +15,7 @@ using namespace horvex::reloj;
 
 namespace {
 
-enum Exit { kGood = 0, kBad = 1, kLineError = 2 };
+enum Exit { kGood = 0, kBad = 1, kLineError = 2, kUsage = 64 };
 
 void print(const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stdout);
@@ -39,25 +39,46 @@ bool report(const Chunk& c, bool json) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("horvex-reloj"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.12"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A virtual bell clock: checks and shows every upload frame it receives.\n"
                        "Without a device it creates a pseudo-terminal and prints its path."));
-    parser.addHelpOption();
+    // Not addHelpOption(): it brings --help-all and Qt's own options with it.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version."));
     const QCommandLineOption once(QStringLiteral("once"),
                                   QStringLiteral("Exit after one frame: 0 if good, 1 if not."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print each frame as one line of JSON."));
-    parser.addOptions({once, json});
+    parser.addOptions({help, version, once, json});
     parser.addPositionalArgument(QStringLiteral("device"),
                                  QStringLiteral("Serial device to listen on, e.g. /dev/ttyUSB0."),
                                  QStringLiteral("[device]"));
-    parser.process(app);
-
+    const auto usage = [](const QString& reason) {
+        std::fprintf(stderr, "horvex-reloj: %s\nTry 'horvex-reloj --help'.\n", qPrintable(reason));
+        return kUsage;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.replace(QCoreApplication::arguments().constFirst(), QStringLiteral("horvex-reloj"));
+        print(text + QStringLiteral("\nExit status: 0 a good frame (with --once), 1 a bad one, 2 "
+                                    "the line failed, 64 bad usage.\nSee also: man "
+                                    "horvex-reloj\n"));
+        return kGood;
+    }
+    if (parser.isSet(version)) {
+        print(QStringLiteral("horvex-reloj 1.12\n"));
+        return kGood;
+    }
     const QStringList args = parser.positionalArguments();
     if (args.size() > 1)
-        parser.showHelp(kLineError);
+        return usage(QStringLiteral("one device at most; '%1' is one too many").arg(args.last()));
     QString error;
     const std::unique_ptr<Listener> line =
         args.isEmpty() ? Listener::openPty(&error) : Listener::openDevice(args.first(), &error);

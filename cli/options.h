@@ -1,0 +1,47 @@
+#pragma once
+
+#include "cli/commands.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace horvex::cli {
+
+// What an option does with a value after it (--port 3, --port=3).
+enum class Takes { Nothing, Value, OptionalValue };
+
+// One row of the command line. A row that runs is a command, one per run;
+// any other row is an option that goes with the commands it names.
+struct Row {
+    QString name; // --name
+    QChar letter; // -letter, or none
+    Takes takes = Takes::Nothing;
+    QString valueName; // "N", "ARCHIVO"
+    QString help;      // one sentence or two, in Spanish
+    QStringList with;  // an option: the commands it goes with
+    // Puts a given value into the request; returns why it is refused, or
+    // nothing. Not called for an optional value that was not given.
+    std::function<QString(const QString& value, Request& r)> take = {};
+    std::function<int(const Request&)> run = {};
+    bool overrides = false; // --help, --version: answered whatever else is given
+
+    bool isCommand() const { return static_cast<bool>(run); }
+};
+
+// The command line read against the rows.
+struct Parsed {
+    const Row* command = nullptr; // none when `error` says why
+    Request request;
+    QString error; // a usage error, to be said as it is
+};
+Parsed parse(const QStringList& args, const std::vector<Row>& rows);
+
+// The names of Qt's own window options in `args` (-style fusion, -reverse),
+// when that is all they hold; nothing when they hold anything else.
+std::optional<QSet<QString>> windowOptions(const QStringList& args);
+
+} // namespace horvex::cli
