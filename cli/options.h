@@ -11,6 +11,12 @@
 
 namespace horvex::cli {
 
+// The command line has its own small reader rather than QCommandLineParser:
+// that one has no options with an optional value (--history [N]), reads
+// "-1" as an option, keeps the last of a repeated option without a word, and
+// says its errors in English. Ours reads one table of rows (cli.cpp), from
+// which the help and every "goes with" rule follow.
+
 // What an option does with a value after it (--port 3, --port=3).
 enum class Takes { Nothing, Value, OptionalValue };
 
