@@ -36,6 +36,10 @@ QString CalendarProblem::toString() const {
     return (warning ? QStringLiteral("aviso: ") : QString()) + where + text;
 }
 
+QString defaultCalendarFile() {
+    return QFileInfo(RegStore().fileName()).dir().filePath(QStringLiteral("calendario.ini"));
+}
+
 ClockSchedule silentSchedule(const ClockSchedule& stored) {
     ClockSchedule silent = unsetSchedule();
     silent.shortRing = stored.shortRing;
@@ -202,6 +206,18 @@ std::optional<ClockSchedule> Calendar::scheduleOf(const DayValue& value) const {
     return schedules_.value(value.file);
 }
 
+const Calendar::Candidate& Calendar::winnerOf(const std::vector<Candidate>& candidates) const {
+    return *std::max_element(candidates.begin(), candidates.end(),
+                             [&](const Candidate& a, const Candidate& b) {
+                                 return rules_[a.rule].line < rules_[b.rule].line;
+                             });
+}
+
+QString Calendar::describe(const Candidate& c) const {
+    const QString rule = rules_[c.rule].describe();
+    return c.detail.isEmpty() ? rule : rule + QStringLiteral(": ") + c.detail;
+}
+
 DayChoice Calendar::decide(QDate date, const std::vector<Candidate>& candidates) const {
     DayChoice choice;
     choice.date = date;
@@ -210,26 +226,19 @@ DayChoice Calendar::decide(QDate date, const std::vector<Candidate>& candidates)
         choice.schedule = stored_;
         return choice;
     }
-    const auto line = [&](const Candidate& c) { return rules_[c.rule].line; };
-    const Candidate& winner = *std::max_element(
-        candidates.begin(), candidates.end(),
-        [&](const Candidate& a, const Candidate& b) { return line(a) < line(b); });
+    const Candidate& winner = winnerOf(candidates);
     const CalendarRule& rule = rules_[winner.rule];
-    const auto withDetail = [](QString text, const Candidate& c) {
-        return c.detail.isEmpty() ? text : text + QStringLiteral(": ") + c.detail;
-    };
     choice.value = rule.value;
     choice.ruleLine = rule.line;
-    choice.rule = withDetail(QStringLiteral("%1 (línea %2 de %3)")
-                                 .arg(rule.name())
-                                 .arg(rule.line)
-                                 .arg(QFileInfo(file_).fileName()),
-                             winner);
-    for (const Candidate& c : candidates) {
-        const QString other = withDetail(rules_[c.rule].describe(), c);
-        if (rules_[c.rule].value != rule.value && !choice.overruled.contains(other))
-            choice.overruled << other;
-    }
+    choice.rule = QStringLiteral("%1 (línea %2 de %3)")
+                      .arg(rule.name())
+                      .arg(rule.line)
+                      .arg(QFileInfo(file_).fileName());
+    if (!winner.detail.isEmpty())
+        choice.rule += QStringLiteral(": ") + winner.detail;
+    for (const Candidate& c : candidates)
+        if (rules_[c.rule].value != rule.value && !choice.overruled.contains(describe(c)))
+            choice.overruled << describe(c);
     choice.schedule = scheduleOf(rule.value);
     return choice;
 }
@@ -252,40 +261,31 @@ void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) con
         QString winner, loser;
         bool dated = true; // not a weekday's
     };
-    std::map<std::pair<int, int>, Seen> found; // by the rules' lines
+    std::map<std::pair<int, int>, Seen> found; // by the lines of winner and loser
     const auto look = [&](QDate d, const std::vector<Candidate>& candidates) {
         if (candidates.size() < 2)
             return;
-        const DayChoice choice = decide(d, candidates);
+        const Candidate& w = winnerOf(candidates);
+        const CalendarRule& won = rules_[w.rule];
         for (const Candidate& c : candidates) {
-            const CalendarRule& rule = rules_[c.rule];
-            if (rule.value == choice.value)
+            const CalendarRule& lost = rules_[c.rule];
+            if (lost.value == won.value)
                 continue;
-            Seen& seen = found[{choice.ruleLine, rule.line}];
-            if (seen.days++ > 0)
-                continue;
-            seen.first = d;
-            seen.loser = c.detail.isEmpty() ? rule.describe() : rule.describe() + ": " + c.detail;
-            const auto w = std::find_if(candidates.begin(), candidates.end(), [&](const auto& x) {
-                return rules_[x.rule].line == choice.ruleLine;
-            });
-            const CalendarRule& won = rules_[w->rule];
-            seen.dated = won.kind != CalendarRule::Kind::Weekday;
-            seen.winner = w->detail.isEmpty() ? won.describe() : won.describe() + ": " + w->detail;
+            Seen& seen = found[{won.line, lost.line}];
+            if (seen.days++ == 0)
+                seen = {d, 1, describe(w), describe(c), won.kind != CalendarRule::Kind::Weekday};
         }
     };
 
-    std::set<qint64> named;
+    std::set<QDate> named;
     for (const CalendarRule& rule : rules_)
         if (rule.kind == CalendarRule::Kind::Date || rule.kind == CalendarRule::Kind::Range)
-            for (qint64 d = rule.first.toJulianDay();
-                 d <=
-                 std::min(rule.last.toJulianDay(), rule.first.toJulianDay() + kRangeDaysChecked);
-                 ++d)
+            for (QDate d = rule.first;
+                 d <= std::min(rule.last, rule.first.addDays(kRangeDaysChecked)); d = d.addDays(1))
                 named.insert(d);
-    for (const qint64 d : named) {
-        look(QDate::fromJulianDay(d), dateCandidates(QDate::fromJulianDay(d)));
-        look(QDate::fromJulianDay(d), rangeCandidates(QDate::fromJulianDay(d)));
+    for (const QDate d : named) {
+        look(d, dateCandidates(d));
+        look(d, rangeCandidates(d));
     }
     for (int i = 0; i < 7; ++i)
         look(today.addDays(i), weekdayCandidates(today.addDays(i)));

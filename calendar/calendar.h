@@ -94,6 +94,9 @@ private:
     std::vector<Candidate> eventCandidates(QDate date) const;
     std::vector<Candidate> weekdayCandidates(QDate date) const;
     std::optional<ClockSchedule> scheduleOf(const DayValue& value) const;
+    // The rule written last; the rule and an event's own words.
+    const Candidate& winnerOf(const std::vector<Candidate>& candidates) const;
+    QString describe(const Candidate& c) const;
     DayChoice decide(QDate date, const std::vector<Candidate>& candidates) const;
     void findConflicts(std::vector<CalendarProblem>& out, QDate today) const;
 
@@ -107,6 +110,10 @@ private:
     std::map<QString, IcsCalendar> ics_;                     // by name as written
     mutable std::map<int, Marks> marks_;                     // by year
 };
+
+// calendario.ini beside the settings store's file. Throws Failure when there
+// is no home folder.
+QString defaultCalendarFile();
 
 // No bell at all: every slot at hour 24, the ring lengths of `stored`.
 ClockSchedule silentSchedule(const ClockSchedule& stored);

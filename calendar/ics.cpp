@@ -48,8 +48,8 @@ Prepared prepare(const QByteArray& bytes) {
         if (l.text.trimmed().toUpper() == "BEGIN:VEVENT")
             out.eventLines.push_back(l.line);
         const qsizetype colon = l.text.indexOf(':');
-        const qsizetype nameEnd =
-            l.text.indexOf(';') >= 0 && l.text.indexOf(';') < colon ? l.text.indexOf(';') : colon;
+        const qsizetype semicolon = l.text.indexOf(';');
+        const qsizetype nameEnd = semicolon >= 0 && semicolon < colon ? semicolon : colon;
         if (colon > 0 && holdsDates(l.text.left(nameEnd).trimmed().toUpper())) {
             QString value = QString::fromLatin1(l.text.mid(colon + 1));
             value.replace(strayZ, QStringLiteral("\\1\\2"));
@@ -157,8 +157,19 @@ void IcsCalendar::Data::read(icalcomponent* component, int line) {
         return fault(QStringLiteral("termina antes de empezar"));
     // DTEND is exclusive; one equal to DTSTART still means the one day.
     e.days = std::max(e.days, 1);
-    e.recurs = icalcomponent_get_first_property(component, ICAL_RRULE_PROPERTY) != nullptr ||
-               icalcomponent_get_first_property(component, ICAL_RDATE_PROPERTY) != nullptr;
+    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_RRULE_PROPERTY);
+         p != nullptr; p = icalcomponent_get_next_property(component, ICAL_RRULE_PROPERTY)) {
+        // Hundreds of thousands of copies of each day a year: a mistake, and
+        // one that would take long to follow.
+        const icalrecurrencetype_frequency every = icalproperty_get_rrule(p).freq;
+        if (every == ICAL_SECONDLY_RECURRENCE || every == ICAL_MINUTELY_RECURRENCE ||
+            every == ICAL_HOURLY_RECURRENCE)
+            return fault(QStringLiteral("un evento de día entero que se repite cada hora, minuto "
+                                        "o segundo"));
+        e.recurs = true;
+    }
+    e.recurs =
+        e.recurs || icalcomponent_get_first_property(component, ICAL_RDATE_PROPERTY) != nullptr;
     events.push_back(std::move(e));
 }
 

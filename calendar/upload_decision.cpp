@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <variant>
 
 namespace horvex {
 
@@ -73,60 +72,63 @@ std::optional<QString> difference(const ClockSchedule& held, const ClockSchedule
     return std::nullopt;
 }
 
-// Why an upload is due, if one is; or a decision already taken.
-std::variant<std::optional<QString>, UploadDecision>
-due(const QDateTime& now, const std::optional<HeldUpload>& held, const ClockSchedule& wouldSend) {
+int minuteOf(QTime t) {
+    return t.hour() * 60 + t.minute();
+}
+
+// Whether an upload is due and why, before any bell is looked at.
+UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
+                   const ClockSchedule& wouldSend) {
     if (!held)
-        return QStringLiteral("no consta ningún envío completo al reloj");
+        return {Verdict::Upload, QStringLiteral("no consta ningún envío completo al reloj")};
     const QDateTime heldHere = held->at.toOffsetFromUtc(now.offsetFromUtc());
     if (heldHere.date() != now.date())
-        return QStringLiteral("todavía no se ha enviado nada hoy (el último envío fue el %1)")
-            .arg(when(heldHere));
+        return {Verdict::Upload,
+                QStringLiteral("todavía no se ha enviado nada hoy (el último envío fue el %1)")
+                    .arg(when(heldHere))};
     if (held->at.offsetFromUtc() != now.offsetFromUtc())
-        return QStringLiteral("la hora del PC pasó de %1 a %2 desde el último envío (el %3)")
-            .arg(offsetText(held->at.offsetFromUtc()), offsetText(now.offsetFromUtc()),
-                 when(heldHere));
+        return {Verdict::Upload,
+                QStringLiteral("la hora del PC pasó de %1 a %2 desde el último envío (el %3)")
+                    .arg(offsetText(held->at.offsetFromUtc()), offsetText(now.offsetFromUtc()),
+                         when(heldHere))};
     if (held->fromWindow) {
         std::optional<QTime> last;
         for (const Bell& b : bellsOf(held->schedule))
-            if (b.time.hour() * 60 + b.time.minute() >
-                heldHere.time().hour() * 60 + heldHere.time().minute())
+            if (minuteOf(b.time) > minuteOf(heldHere.time()))
                 last = b.time;
-        if (last && now.time() < last->addSecs(60))
-            return UploadDecision{
-                Verdict::Keep,
-                QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre de "
-                               "hoy, a las %2: no se envía nada.")
-                    .arg(when(heldHere), last->toString(QStringLiteral("HH:mm")))};
+        if (last && minuteOf(now.time()) <= minuteOf(*last))
+            return {Verdict::Keep,
+                    QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre "
+                                   "de hoy, a las %2: no se envía nada.")
+                        .arg(when(heldHere), last->toString(QStringLiteral("HH:mm")))};
     }
     if (const auto differs = difference(held->schedule, wouldSend))
-        return QStringLiteral("lo que tiene el reloj sonaría distinto del calendario en las "
-                              "próximas 24 horas: %1")
-            .arg(*differs);
-    return std::optional<QString>();
+        return {Verdict::Upload,
+                QStringLiteral("lo que tiene el reloj sonaría distinto del calendario en las "
+                               "próximas 24 horas: %1")
+                    .arg(*differs)};
+    return {Verdict::Keep,
+            QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como el calendario en las "
+                           "próximas 24 horas: no se envía nada.")
+                .arg(held->fromWindow ? QStringLiteral("desde la ventana")
+                                      : QStringLiteral("por horvex --sync"),
+                     when(heldHere))};
 }
 
 } // namespace
 
 UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload>& held,
                             const ClockSchedule& wouldSend) {
-    std::optional<QString> reason;
+    UploadDecision decision;
     try {
-        auto outcome = due(now, held, wouldSend);
-        if (auto* decided = std::get_if<UploadDecision>(&outcome))
-            return *decided;
-        reason = std::get<std::optional<QString>>(outcome);
+        decision = due(now, held, wouldSend);
     } catch (const Failure& f) {
-        reason = QStringLiteral("no se sabe qué suena con lo que tiene el reloj (%1)")
-                     .arg(f.description());
+        decision = {Verdict::Upload,
+                    QStringLiteral("no se sabe qué suena con lo que tiene el reloj (%1)")
+                        .arg(f.description())};
     }
-    if (!reason)
-        return {Verdict::Keep,
-                QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como el calendario en "
-                               "las próximas 24 horas: no se envía nada.")
-                    .arg(held->fromWindow ? QStringLiteral("desde la ventana")
-                                          : QStringLiteral("por horvex --sync"),
-                         when(held->at.toOffsetFromUtc(now.offsetFromUtc())))};
+    if (!decision.upload())
+        return decision;
 
     std::optional<Bell> near = bellNear(now.time(), bellsOf(wouldSend));
     if (!near && held) {
@@ -136,14 +138,15 @@ UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload
             near = bellNear(now.toOffsetFromUtc(held->at.offsetFromUtc()).time(),
                             bellsOf(held->schedule));
         } catch (const Failure&) {
+            // What cannot be read has no bells to keep away from.
         }
     }
     if (near)
         return {Verdict::Wait,
                 QStringLiteral("Hace falta enviar (%1), pero hay un timbre a las %2, a menos de "
                                "un minuto: se enviará en la próxima pasada.")
-                    .arg(*reason, near->time.toString(QStringLiteral("HH:mm")))};
-    return {Verdict::Upload, *reason};
+                    .arg(decision.reason, near->time.toString(QStringLiteral("HH:mm")))};
+    return decision;
 }
 
 } // namespace horvex
