@@ -153,6 +153,11 @@ private slots:
             << ics(allDay("Navidad", "20261223", "20270108")) << "2027-01-01"
             << "2026-12-23+16"
             << "";
+        QTest::newRow("an all-day event every hour is an error")
+            << ics("BEGIN:VEVENT\nDTSTART;VALUE=DATE:20270101\nRRULE:FREQ=HOURLY\nEND:VEVENT\n")
+            << "2027-01-01"
+            << ""
+            << "4:un evento de día entero que se repite cada hora";
         QTest::newRow("not a calendar") << QByteArray("hola\n") << "2027-01-01"
                                         << ""
                                         << "0:no es un calendario iCalendar";
