@@ -1,6 +1,7 @@
 // --export, --import and --show: schedules kept as files.
 #include "cli/commands.h"
 #include "schedule/failure.h"
+#include "schedule/readable_schedule.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
 #include "schedule/window_lock.h"
@@ -12,11 +13,6 @@
 namespace horvex::cli {
 
 namespace {
-
-const QByteArray kComment =
-    "; Horario de Horvex: timbres (TAla), hora (HH), minuto (MM) y timbre "
-    "largo (ALA, 1 = largo) de las 36 alarmas; hora 24 = sin usar. Se carga "
-    "con horvex --import ARCHIVO";
 
 bool isUsed(const ScheduleTexts& s, std::size_t i) {
     return s.hour[i] != kUnsetHour;
@@ -37,25 +33,29 @@ QString timeOf(const ScheduleTexts& s, std::size_t i) {
     return s.hour[i] + QLatin1Char(':') + s.minute[i];
 }
 
-// What an operator wants to know before uploading, beyond values the lists
-// would not offer: two alarms at once, and a minute of 60.
-QStringList timeWarnings(const ScheduleTexts& s) {
+// Alarms at one time, which a schedule file refuses.
+QStringList sameTimes(const ScheduleTexts& s) {
     QMap<QString, QStringList> byTime;
+    for (std::size_t i = 0; i < kSlots; ++i)
+        if (isUsed(s, i))
+            byTime[timeOf(s, i)] << slotName(i);
     QStringList warnings;
-    for (std::size_t i = 0; i < kSlots; ++i) {
-        if (!isUsed(s, i))
-            continue;
-        byTime[timeOf(s, i)] << slotName(i);
-        if (s.minute[i] == QLatin1String("60"))
-            warnings << QStringLiteral("%1: minuto 60 (%2), que no es una hora del día")
-                            .arg(slotName(i), timeOf(s, i));
-    }
     for (auto it = byTime.cbegin(); it != byTime.cend(); ++it)
         if (it.value().size() > 1)
             warnings << QStringLiteral("%1 y %2: a la misma hora, %3")
                             .arg(
                                 it.value().mid(0, it.value().size() - 1).join(QStringLiteral(", ")),
                                 it.value().last(), it.key());
+    return warnings;
+}
+
+// A minute of 60, which the lists offer but no day has.
+QStringList minute60(const ScheduleTexts& s) {
+    QStringList warnings;
+    for (std::size_t i = 0; i < kSlots; ++i)
+        if (isUsed(s, i) && s.minute[i] == QLatin1String("60"))
+            warnings << QStringLiteral("%1: minuto 60 (%2), que no es una hora del día")
+                            .arg(slotName(i), timeOf(s, i));
     return warnings;
 }
 
@@ -75,21 +75,19 @@ int runExport(const Request& r) {
     RegStore store;
     const IniDocument& stored = store.document();
     const ScheduleTexts schedule = scheduleTexts(stored);
-    IniDocument out;
-    putSchedule(out, schedule);
-    out.prependComment(kComment);
+    const QByteArray bytes = readableScheduleText(schedule);
     // Exported as it stands; the operator should know the import will refuse it.
-    for (const QString& problem : scheduleProblems(stored, false))
+    for (const QString& problem : scheduleProblems(stored, false) + sameTimes(schedule))
         complain(QStringLiteral("aviso: %1; --import no aceptará el archivo así").arg(problem));
     if (r.file == QLatin1String("-")) {
-        cli::out(out.serialize());
+        cli::out(bytes);
         return kOk;
     }
     if (sameFile(r.file, store.fileName()))
         throw Failure(
             QStringLiteral("%1 es la configuración de Horvex; elija otro archivo").arg(r.file));
     updateStoreFile(
-        r.file, [&](IniDocument& doc) { doc = out; }, MissingFolder::Refuse);
+        r.file, [&](IniDocument& doc) { doc = IniDocument::parse(bytes); }, MissingFolder::Refuse);
     say(QStringLiteral("Horario guardado en %1: %2 alarmas en uso")
             .arg(r.file)
             .arg(usedCount(schedule)));
@@ -108,7 +106,7 @@ int runImport(const Request& r) {
                                          "ciérrelo antes de importar, o la ventana grabaría su "
                                          "horario encima del importado")
                               .arg(lock.holder()));
-        const ScheduleTexts schedule = scheduleTexts(readScheduleDocument(r.file));
+        const ScheduleTexts schedule = readScheduleTexts(r.file);
         updateStoreFile(storeFile, [&](IniDocument& doc) { putSchedule(doc, schedule); });
         say(QStringLiteral("Horario de %1 importado en %2: %3 alarmas en uso, timbres corto %4 "
                            "y largo %5")
@@ -126,10 +124,9 @@ int runImport(const Request& r) {
 int runShow(const Request& r) {
     const bool ofFile = !r.file.isEmpty();
     const QString file = ofFile ? r.file : RegStore().fileName();
-    if (ofFile && !QFileInfo::exists(file) && !QFileInfo(file).isSymLink())
-        throw Failure(QStringLiteral("%1 no existe").arg(file));
-    const IniDocument doc = IniDocument::parse(readStoreFile(file));
-    const ScheduleTexts s = scheduleTexts(doc);
+    const ParsedSchedule parsed =
+        ofFile ? readSchedule(file, true) : parseSchedule(readStoreFile(file), false);
+    const ScheduleTexts& s = parsed.texts;
 
     std::vector<std::size_t> used;
     for (std::size_t i = 0; i < kSlots; ++i)
@@ -150,7 +147,10 @@ int runShow(const Request& r) {
                                                       : QStringLiteral("corto"),
                      slotName(i)));
     say(QStringLiteral("Sin usar: %1 de %2").arg(kSlots - used.size()).arg(kSlots));
-    const QStringList warnings = timeWarnings(s) + scheduleProblems(doc, ofFile);
+    // The readable form names alarms at one time among its problems.
+    QStringList warnings = minute60(s) + (parsed.readable ? QStringList() : sameTimes(s));
+    for (const LineProblem& p : parsed.problems)
+        warnings << p.toString();
     if (!warnings.isEmpty())
         say(QStringLiteral("Avisos:\n  ") + warnings.join(QStringLiteral("\n  ")));
     return kOk;

@@ -2,6 +2,7 @@
 
 #include "schedule/failure.h"
 #include "schedule/lists.h"
+#include "schedule/readable_schedule.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 
@@ -75,7 +76,8 @@ QStringList scheduleProblems(const IniDocument& doc, bool complete) {
     for (const QString& section : sections())
         anyKey = anyKey || !doc.keys(section).isEmpty();
     if (complete && !anyKey)
-        return {QStringLiteral("no tiene las secciones TAla, HH, MM y ALA de un horario")};
+        return {QStringLiteral("no tiene la sección [Timbres] de un horario (ni las secciones "
+                               "TAla, HH, MM y ALA de la forma antigua)")};
 
     QStringList problems;
     QStringList missing;
@@ -107,26 +109,49 @@ QStringList scheduleProblems(const IniDocument& doc, bool complete) {
     return problems;
 }
 
-IniDocument readScheduleDocument(const QString& file) {
+QString LineProblem::toString() const {
+    return line > 0 ? QStringLiteral("línea %1: %2").arg(line).arg(text) : text;
+}
+
+ParsedSchedule parseSchedule(const QByteArray& bytes, bool complete) {
+    if (isReadableSchedule(bytes))
+        return parseReadableSchedule(bytes);
+    const IniDocument doc = IniDocument::parse(bytes);
+    ParsedSchedule parsed{scheduleTexts(doc), {}, false};
+    for (const QString& problem : scheduleProblems(doc, complete))
+        parsed.problems.push_back({0, problem});
+    return parsed;
+}
+
+ParsedSchedule readSchedule(const QString& file, bool complete) {
     const QFileInfo info(file);
     if (!info.exists() && !info.isSymLink())
         throw Failure(QStringLiteral("%1 no existe").arg(file));
-    IniDocument doc = IniDocument::parse(readStoreFile(file));
-    const QStringList problems = scheduleProblems(doc, true);
-    if (!problems.isEmpty())
-        throw Failure(QStringLiteral("%1 no es un horario válido:\n  %2")
-                          .arg(file, problems.join(QStringLiteral("\n  "))));
-    return doc;
+    return parseSchedule(readStoreFile(file), complete);
 }
 
-ClockSchedule readScheduleFile(const QString& file) {
-    const ScheduleTexts s = scheduleTexts(readScheduleDocument(file));
+ScheduleTexts readScheduleTexts(const QString& file) {
+    const ParsedSchedule parsed = readSchedule(file, true);
+    if (parsed.problems.empty())
+        return parsed.texts;
+    QStringList lines;
+    for (const LineProblem& p : parsed.problems)
+        lines << p.toString();
+    throw Failure(QStringLiteral("%1 no es un horario válido:\n  %2")
+                      .arg(file, lines.join(QStringLiteral("\n  "))));
+}
+
+ClockSchedule clockSchedule(const ScheduleTexts& s) {
     ClockSchedule schedule;
     schedule.shortRing = s.shortRing;
     schedule.longRing = s.longRing;
     for (std::size_t i = 0; i < kSlots; ++i)
-        schedule.alarms[i] = {s.hour[i], s.minute[i], s.check[i].toInt()};
+        schedule.alarms[i] = {s.hour[i], s.minute[i], s.check[i] == QLatin1String("1") ? 1 : 0};
     return schedule;
+}
+
+ClockSchedule readScheduleFile(const QString& file) {
+    return clockSchedule(readScheduleTexts(file));
 }
 
 void putSchedule(IniDocument& doc, const ScheduleTexts& schedule) {

@@ -6,12 +6,15 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <vector>
 
 namespace horvex {
 
-// A schedule file holds the four schedule sections of the settings store
-// (TAla, HH, MM, ALA) under the store's names, so a store file is itself a
-// schedule file; other sections and lines are ignored.
+// A schedule file comes in two forms: the one a person writes, one bell a
+// line under [Timbres] (readable_schedule.h), and the older one holding the
+// four schedule sections of the settings store (TAla, HH, MM, ALA) under the
+// store's names, so a store file is itself a schedule file; in that form
+// other sections and lines are ignored.
 
 // The 110 values of a schedule as the file states them, before any check.
 // A value the file lacks holds what a fresh store gives.
@@ -32,12 +35,38 @@ ScheduleTexts scheduleTexts(const IniDocument& doc);
 // the sections lack is named too.
 QStringList scheduleProblems(const IniDocument& doc, bool complete);
 
-// A file that holds all 110 values, each one the lists offer. Throws
-// Failure naming every wrong key otherwise, or when the file cannot be read.
-IniDocument readScheduleDocument(const QString& file);
+// What is wrong in a schedule file: at a line of it (the readable form), or
+// with line 0 for the file as a whole or a key of the older form.
+struct LineProblem {
+    int line = 0;
+    QString text;
+    // "línea 7: …", or the text alone for line 0.
+    QString toString() const;
+};
+
+struct ParsedSchedule {
+    ScheduleTexts texts;
+    std::vector<LineProblem> problems;
+    bool readable = false; // the [Timbres] form
+};
+
+// Either form. With `complete`, a file of the older form must hold all 110
+// values.
+ParsedSchedule parseSchedule(const QByteArray& bytes, bool complete);
+
+// The same, read from a file. Throws Failure when there is no such file or
+// it cannot be read.
+ParsedSchedule readSchedule(const QString& file, bool complete);
+
+// A schedule file with no problem at all, complete. Throws Failure naming
+// every problem otherwise, or when the file cannot be read.
+ScheduleTexts readScheduleTexts(const QString& file);
 
 // The schedule of such a file, for sending.
 ClockSchedule readScheduleFile(const QString& file);
+
+// The texts as a schedule; a check value other than "1" rings short.
+ClockSchedule clockSchedule(const ScheduleTexts& texts);
 
 // Puts the schedule's 110 values into the four sections, replacing what
 // they held; every other section and line stays as it is.

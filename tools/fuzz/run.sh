@@ -7,8 +7,8 @@ seconds=${1:-60}
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build="$top/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -DHORVEX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target fuzz_settings fuzz_frame fuzz_decoder
-for target in settings frame decoder; do
+cmake --build "$build" -j2 --target fuzz_settings fuzz_frame fuzz_decoder fuzz_calendar
+for target in settings frame decoder calendar; do
     corpus="$build/corpus-$target"
     mkdir -p "$corpus"
     cp "$top/tools/fuzz/corpus/$target/"* "$corpus/"

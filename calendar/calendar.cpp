@@ -1,0 +1,323 @@
+#include "calendar/calendar.h"
+
+#include "schedule/failure.h"
+#include "schedule/guarded_file.h"
+#include "schedule/reg_store.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <set>
+
+namespace horvex {
+
+namespace {
+
+// A school's published calendar, every holiday of a region and all their
+// descriptions included, stays far below this.
+constexpr qint64 kIcsLimit = 16 * 1024 * 1024;
+// How far a [Fechas] range is followed day by day when looking for conflicts.
+constexpr int kRangeDaysChecked = 3660;
+// How far ahead the events of the .ics files are checked for conflicts.
+constexpr int kEventDaysChecked = 366;
+
+bool isThere(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+QString CalendarProblem::toString() const {
+    // A reason that names its file already needs no other place.
+    const QString where = line > 0                ? QStringLiteral("%1:%2: ").arg(file).arg(line)
+                          : text.startsWith(file) ? QString()
+                                                  : file + QStringLiteral(": ");
+    return (warning ? QStringLiteral("aviso: ") : QString()) + where + text;
+}
+
+QString defaultCalendarFile() {
+    return QFileInfo(RegStore().fileName()).dir().filePath(QStringLiteral("calendario.ini"));
+}
+
+ClockSchedule silentSchedule(const ClockSchedule& stored) {
+    ClockSchedule silent = unsetSchedule();
+    silent.shortRing = stored.shortRing;
+    silent.longRing = stored.longRing;
+    return silent;
+}
+
+Calendar Calendar::load(const QString& file, const ClockSchedule& stored, bool mustExist) {
+    Calendar c;
+    c.file_ = file;
+    c.stored_ = stored;
+    c.silence_ = silentSchedule(stored);
+    if (!isThere(file)) {
+        if (mustExist)
+            c.problem(file, 0, QStringLiteral("%1 no existe").arg(file));
+        return c;
+    }
+    ParsedCalendar parsed;
+    try {
+        parsed = parseCalendarRules(readStoreFile(file));
+    } catch (const Failure& f) {
+        c.problem(file, 0, f.description());
+        return c;
+    }
+    for (const LineProblem& p : parsed.problems)
+        c.problem(file, p.line, p.text);
+    c.rules_ = std::move(parsed.rules);
+    for (std::size_t i = 0; i < c.rules_.size(); ++i) {
+        const CalendarRule& rule = c.rules_[i];
+        if (rule.kind == CalendarRule::Kind::Date)
+            c.dates_.insert(rule.first, static_cast<int>(i));
+        if (rule.value.kind == DayValue::Kind::File)
+            c.loadSchedule(rule.value.file, rule.line);
+        if (rule.kind == CalendarRule::Kind::Calendar)
+            c.loadIcs(rule.key, rule.line);
+    }
+    return c;
+}
+
+QString Calendar::resolve(const QString& name) const {
+    return QFileInfo(name).isAbsolute() ? name
+                                        : QDir(QFileInfo(file_).absolutePath()).filePath(name);
+}
+
+void Calendar::problem(const QString& file, int line, const QString& text, bool warning) {
+    problems_.push_back({file, line, text, warning, {}});
+}
+
+void Calendar::loadSchedule(const QString& name, int line) {
+    if (schedules_.contains(name))
+        return;
+    const QString path = resolve(name);
+    std::optional<ClockSchedule> schedule;
+    try {
+        const ParsedSchedule parsed = readSchedule(path, true);
+        for (const LineProblem& p : parsed.problems)
+            problem(path, p.line, p.text);
+        if (parsed.problems.empty())
+            schedule = clockSchedule(parsed.texts);
+    } catch (const Failure& f) {
+        problem(file_, line, f.description());
+    }
+    schedules_.insert(name, schedule);
+}
+
+void Calendar::loadIcs(const QString& name, int line) {
+    if (ics_.count(name) > 0)
+        return;
+    const QString path = resolve(name);
+    try {
+        if (!isThere(path))
+            throw Failure(QStringLiteral("%1 no existe").arg(path));
+        const IcsCalendar ics = IcsCalendar::parse(readGuarded(path, kIcsLimit));
+        for (const IcsNote& note : ics.notes())
+            problem(path, note.line, note.text, note.warning);
+        ics_.emplace(name, ics);
+    } catch (const Failure& f) {
+        problem(file_, line, f.description());
+    }
+}
+
+// The days the events mark in one year; of the events on a day, only the
+// shortest count.
+const Calendar::Marks& Calendar::marksOf(int year) const {
+    if (const auto found = marks_.find(year); found != marks_.end())
+        return found->second;
+    Marks marks;
+    const QDate from(year, 1, 1);
+    const QDate to(year, 12, 31);
+    for (std::size_t r = 0; r < rules_.size(); ++r) {
+        const auto ics = ics_.find(rules_[r].key);
+        if (rules_[r].kind != CalendarRule::Kind::Calendar || ics == ics_.end())
+            continue;
+        for (const IcsOccurrence& o : ics->second.occurrences(from, to)) {
+            const Mark mark{static_cast<int>(r), o.days(),
+                            QStringLiteral("«%1», línea %2 de %3")
+                                .arg(o.summary)
+                                .arg(o.line)
+                                .arg(QFileInfo(rules_[r].key).fileName())};
+            for (QDate d = std::max(o.first, from); d <= std::min(o.last, to); d = d.addDays(1)) {
+                std::vector<Mark>& onDay = marks[d];
+                if (!onDay.empty() && onDay.front().days < mark.days)
+                    continue;
+                if (!onDay.empty() && onDay.front().days > mark.days)
+                    onDay.clear();
+                onDay.push_back(mark);
+            }
+        }
+    }
+    return marks_.emplace(year, std::move(marks)).first->second;
+}
+
+std::vector<Calendar::Candidate> Calendar::dateCandidates(QDate date) const {
+    std::vector<Candidate> found;
+    for (const int rule : dates_.values(date))
+        found.push_back({rule, {}});
+    return found;
+}
+
+std::vector<Calendar::Candidate> Calendar::rangeCandidates(QDate date) const {
+    std::vector<Candidate> found;
+    qint64 shortest = 0;
+    for (std::size_t r = 0; r < rules_.size(); ++r) {
+        const CalendarRule& rule = rules_[r];
+        if (rule.kind != CalendarRule::Kind::Range || date < rule.first || date > rule.last)
+            continue;
+        const qint64 days = rule.first.daysTo(rule.last);
+        if (!found.empty() && days > shortest)
+            continue;
+        if (!found.empty() && days < shortest)
+            found.clear();
+        shortest = days;
+        found.push_back({static_cast<int>(r), {}});
+    }
+    return found;
+}
+
+std::vector<Calendar::Candidate> Calendar::eventCandidates(QDate date) const {
+    std::vector<Candidate> found;
+    const Marks& marks = marksOf(date.year());
+    if (const auto onDay = marks.constFind(date); onDay != marks.cend())
+        for (const Mark& m : *onDay)
+            found.push_back({m.rule, m.detail});
+    return found;
+}
+
+std::vector<Calendar::Candidate> Calendar::weekdayCandidates(QDate date) const {
+    std::vector<Candidate> found;
+    for (std::size_t r = 0; r < rules_.size(); ++r)
+        if (rules_[r].kind == CalendarRule::Kind::Weekday && rules_[r].weekday == date.dayOfWeek())
+            found.push_back({static_cast<int>(r), {}});
+    return found;
+}
+
+std::optional<ClockSchedule> Calendar::scheduleOf(const DayValue& value) const {
+    switch (value.kind) {
+    case DayValue::Kind::Guardado:
+        return stored_;
+    case DayValue::Kind::Silencio:
+        return silence_;
+    case DayValue::Kind::File:
+        break;
+    }
+    return schedules_.value(value.file);
+}
+
+const Calendar::Candidate& Calendar::winnerOf(const std::vector<Candidate>& candidates) const {
+    return *std::max_element(candidates.begin(), candidates.end(),
+                             [&](const Candidate& a, const Candidate& b) {
+                                 return rules_[a.rule].line < rules_[b.rule].line;
+                             });
+}
+
+QString Calendar::describe(const Candidate& c) const {
+    const QString rule = rules_[c.rule].describe();
+    return c.detail.isEmpty() ? rule : rule + QStringLiteral(": ") + c.detail;
+}
+
+DayChoice Calendar::decide(QDate date, const std::vector<Candidate>& candidates) const {
+    DayChoice choice;
+    choice.date = date;
+    if (candidates.empty()) {
+        choice.rule = QStringLiteral("ninguna regla del calendario llega a este día");
+        choice.schedule = stored_;
+        return choice;
+    }
+    const Candidate& winner = winnerOf(candidates);
+    const CalendarRule& rule = rules_[winner.rule];
+    choice.value = rule.value;
+    choice.ruleLine = rule.line;
+    choice.rule = QStringLiteral("%1 (línea %2 de %3)")
+                      .arg(rule.name())
+                      .arg(rule.line)
+                      .arg(QFileInfo(file_).fileName());
+    if (!winner.detail.isEmpty())
+        choice.rule += QStringLiteral(": ") + winner.detail;
+    for (const Candidate& c : candidates)
+        if (rules_[c.rule].value != rule.value && !choice.overruled.contains(describe(c)))
+            choice.overruled << describe(c);
+    choice.schedule = scheduleOf(rule.value);
+    return choice;
+}
+
+DayChoice Calendar::day(QDate date) const {
+    using Finder = std::vector<Candidate> (Calendar::*)(QDate) const;
+    for (const Finder find : {&Calendar::dateCandidates, &Calendar::rangeCandidates,
+                              &Calendar::eventCandidates, &Calendar::weekdayCandidates}) {
+        const std::vector<Candidate> candidates = (this->*find)(date);
+        if (!candidates.empty())
+            return decide(date, candidates);
+    }
+    return decide(date, {});
+}
+
+void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) const {
+    struct Seen {
+        QDate first;
+        int days = 0;
+        QString winner, loser;
+        bool dated = true; // not a weekday's
+    };
+    std::map<std::pair<int, int>, Seen> found; // by the lines of winner and loser
+    const auto look = [&](QDate d, const std::vector<Candidate>& candidates) {
+        if (candidates.size() < 2)
+            return;
+        const Candidate& w = winnerOf(candidates);
+        const CalendarRule& won = rules_[w.rule];
+        for (const Candidate& c : candidates) {
+            const CalendarRule& lost = rules_[c.rule];
+            if (lost.value == won.value)
+                continue;
+            Seen& seen = found[{won.line, lost.line}];
+            if (seen.days++ == 0)
+                seen = {d, 1, describe(w), describe(c), won.kind != CalendarRule::Kind::Weekday};
+        }
+    };
+
+    std::set<QDate> named;
+    for (const CalendarRule& rule : rules_)
+        if (rule.kind == CalendarRule::Kind::Date || rule.kind == CalendarRule::Kind::Range)
+            for (QDate d = rule.first;
+                 d <= std::min(rule.last, rule.first.addDays(kRangeDaysChecked)); d = d.addDays(1))
+                named.insert(d);
+    for (const QDate d : named) {
+        look(d, dateCandidates(d));
+        look(d, rangeCandidates(d));
+    }
+    for (int i = 0; i < 7; ++i)
+        look(today.addDays(i), weekdayCandidates(today.addDays(i)));
+    for (int i = 0; i < kEventDaysChecked; ++i)
+        look(today.addDays(i), eventCandidates(today.addDays(i)));
+
+    for (const auto& [lines, seen] : found) {
+        const QString when =
+            !seen.dated ? QString()
+                        : QStringLiteral(" el %1").arg(seen.first.toString(Qt::ISODate)) +
+                              (seen.days > 1 ? QStringLiteral(" y %1 días más").arg(seen.days - 1)
+                                             : QString());
+        out.push_back({file_, lines.first,
+                       QStringLiteral("conflicto%1: %2 y %3 dan horarios distintos; gana la "
+                                      "escrita después")
+                           .arg(when, seen.loser, seen.winner),
+                       false, seen.first});
+    }
+}
+
+std::vector<CalendarProblem> Calendar::check(QDate today) const {
+    std::vector<CalendarProblem> out = problems_;
+    findConflicts(out, today);
+    return out;
+}
+
+std::vector<DayValue> Calendar::values() const {
+    std::vector<DayValue> found{{DayValue::Kind::Guardado, {}}, {DayValue::Kind::Silencio, {}}};
+    for (const CalendarRule& rule : rules_)
+        if (std::find(found.begin(), found.end(), rule.value) == found.end())
+            found.push_back(rule.value);
+    return found;
+}
+
+} // namespace horvex

@@ -1,0 +1,175 @@
+#include "calendar/calendar_rules.h"
+
+#include <QRegularExpression>
+#include <array>
+#include <optional>
+#include <variant>
+
+namespace horvex {
+
+namespace {
+
+const std::array<QString, 7> kWeekdays{
+    QStringLiteral("lunes"),   QStringLiteral("martes"),  QStringLiteral("miercoles"),
+    QStringLiteral("jueves"),  QStringLiteral("viernes"), QStringLiteral("sabado"),
+    QStringLiteral("domingo"),
+};
+
+enum class Section { None, Semana, Fechas, Calendarios, Unknown };
+
+Section sectionOf(const QString& header) {
+    const QString name = header.mid(1, header.size() - 2).trimmed();
+    for (const auto& [text, section] :
+         {std::pair(QStringLiteral("Semana"), Section::Semana),
+          std::pair(QStringLiteral("Fechas"), Section::Fechas),
+          std::pair(QStringLiteral("Calendarios"), Section::Calendarios)})
+        if (header.endsWith(QLatin1Char(']')) && name.compare(text, Qt::CaseInsensitive) == 0)
+            return section;
+    return Section::Unknown;
+}
+
+// The date of "AAAA-MM-DD", or why there is none.
+std::variant<QDate, QString> parseDate(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return QStringLiteral("«%1» no es una fecha AAAA-MM-DD ni un rango AAAA-MM-DD..AAAA-MM-DD")
+            .arg(text);
+    const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (!date.isValid())
+        return QStringLiteral("la fecha %1 no existe").arg(text);
+    return date;
+}
+
+// The value of a line, or why there is none.
+std::variant<DayValue, QString> parseValue(QString text) {
+    if (text.size() >= 2 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"')))
+        text = text.mid(1, text.size() - 2);
+    if (text.isEmpty())
+        return QStringLiteral("falta el horario: un archivo de horario, silencio o guardado");
+    if (text.compare(QLatin1String("silencio"), Qt::CaseInsensitive) == 0)
+        return DayValue{DayValue::Kind::Silencio, {}};
+    if (text.compare(QLatin1String("guardado"), Qt::CaseInsensitive) == 0)
+        return DayValue{DayValue::Kind::Guardado, {}};
+    return DayValue{DayValue::Kind::File, text};
+}
+
+// Fills the dates of a [Fechas] key, or says why it cannot.
+std::optional<QString> readDates(CalendarRule& rule) {
+    const qsizetype dots = rule.key.indexOf(QLatin1String(".."));
+    const auto first = parseDate(dots < 0 ? rule.key : rule.key.left(dots).trimmed());
+    if (const QString* wrong = std::get_if<QString>(&first))
+        return *wrong;
+    rule.first = rule.last = std::get<QDate>(first);
+    rule.kind = CalendarRule::Kind::Date;
+    if (dots < 0)
+        return std::nullopt;
+    const auto last = parseDate(rule.key.mid(dots + 2).trimmed());
+    if (const QString* wrong = std::get_if<QString>(&last))
+        return *wrong;
+    rule.last = std::get<QDate>(last);
+    rule.kind = CalendarRule::Kind::Range;
+    if (rule.last < rule.first)
+        return QStringLiteral("el rango %1 termina antes de empezar").arg(rule.key);
+    return std::nullopt;
+}
+
+std::optional<QString> readWeekday(CalendarRule& rule) {
+    rule.kind = CalendarRule::Kind::Weekday;
+    for (std::size_t i = 0; i < kWeekdays.size(); ++i)
+        if (rule.key.compare(kWeekdays[i], Qt::CaseInsensitive) == 0) {
+            rule.weekday = static_cast<int>(i) + 1;
+            return std::nullopt;
+        }
+    return QStringLiteral("día de la semana desconocido «%1» (se escriben sin acentos: lunes, "
+                          "martes, miercoles, jueves, viernes, sabado, domingo)")
+        .arg(rule.key);
+}
+
+} // namespace
+
+QString DayValue::name() const {
+    switch (kind) {
+    case Kind::Guardado:
+        return QStringLiteral("guardado");
+    case Kind::Silencio:
+        return QStringLiteral("silencio");
+    case Kind::File:
+        break;
+    }
+    return file;
+}
+
+QString CalendarRule::name() const {
+    const QString section = kind == Kind::Weekday    ? QStringLiteral("Semana")
+                            : kind == Kind::Calendar ? QStringLiteral("Calendarios")
+                                                     : QStringLiteral("Fechas");
+    return QStringLiteral("[%1] %2").arg(section, key);
+}
+
+QString CalendarRule::describe() const {
+    return QStringLiteral("%1=%2 (línea %3)").arg(name(), value.name()).arg(line);
+}
+
+QString weekdayKey(int weekday) {
+    return kWeekdays.at(static_cast<std::size_t>(weekday - 1));
+}
+
+ParsedCalendar parseCalendarRules(const QByteArray& bytes) {
+    ParsedCalendar out;
+    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines[0].startsWith(QChar(0xFEFF)))
+        lines[0].remove(0, 1);
+    Section section = Section::None;
+    for (int n = 1; n <= lines.size(); ++n) {
+        QString line = lines[n - 1];
+        line.truncate(line.indexOf(QLatin1Char(';')) >= 0 ? line.indexOf(QLatin1Char(';'))
+                                                          : line.size());
+        line = line.trimmed();
+        const auto problem = [&](const QString& text) { out.problems.push_back({n, text}); };
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            section = sectionOf(line);
+            if (section == Section::Unknown)
+                problem(QStringLiteral("sección %1 desconocida: un calendario tiene [Semana], "
+                                       "[Fechas] y [Calendarios]")
+                            .arg(line));
+            continue;
+        }
+        if (section == Section::Unknown) // its header was named
+            continue;
+        if (section == Section::None) {
+            problem(QStringLiteral("«%1» fuera de [Semana], [Fechas] o [Calendarios]").arg(line));
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            problem(QStringLiteral("«%1»: se espera CLAVE=HORARIO").arg(line));
+            continue;
+        }
+        CalendarRule rule;
+        rule.line = n;
+        rule.key = line.left(eq).trimmed();
+        const auto value = parseValue(line.mid(eq + 1).trimmed());
+        std::optional<QString> wrong;
+        if (section == Section::Fechas)
+            wrong = readDates(rule);
+        else if (section == Section::Semana)
+            wrong = readWeekday(rule);
+        else
+            rule.kind = CalendarRule::Kind::Calendar;
+        if (!wrong)
+            if (const QString* why = std::get_if<QString>(&value))
+                wrong = QStringLiteral("%1: %2").arg(rule.key, *why);
+        if (wrong) {
+            problem(*wrong);
+            continue;
+        }
+        rule.value = std::get<DayValue>(value);
+        out.rules.push_back(std::move(rule));
+    }
+    return out;
+}
+
+} // namespace horvex

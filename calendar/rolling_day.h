@@ -1,0 +1,50 @@
+#pragma once
+
+#include "calendar/calendar.h"
+
+#include <QDateTime>
+#include <QTime>
+#include <vector>
+
+namespace horvex {
+
+// A bell that rings: a slot at hour 00-23 and minute 00-59 (hour 24 is an
+// unused slot, and no day has a minute 60).
+struct Bell {
+    QTime time;
+    bool longRing = false;
+    QDate day;        // the day whose schedule holds it, when known
+    QString schedule; // that schedule's name
+
+    // "08:00 largo", "13:00 corto".
+    QString toString() const;
+};
+
+// The bells of a schedule in time order. Throws Failure naming the first
+// slot whose texts the window's lists would not offer.
+std::vector<Bell> bellsOf(const ClockSchedule& schedule);
+
+// What the clock should hold when an upload completes at `at`: the clock
+// has no date and rings the same bells every day, so an upload is right for
+// the next 24 hours only if it holds today's bells after `at` and then
+// tomorrow's bells up to `at`.
+//
+// A bell in the same minute as `at` counts as rung already: its slot holds
+// tomorrow's bell of that minute, if there is one. `at` is read in its own
+// time zone, so on the nights the clocks change "today" and "tomorrow" are
+// the dates of that zone and the time sent is the one the PC shows.
+struct RollingDay {
+    QDateTime at;
+    DayChoice today;
+    DayChoice tomorrow;
+    ClockSchedule schedule;  // what to send
+    std::vector<Bell> bells; // in slot order: today's, then tomorrow's
+    std::vector<Bell> left;  // beyond the 36 slots: not sent
+    QString ringsFrom;       // the schedule whose ring lengths are sent: the next bell's
+};
+
+// Throws Failure when a day's schedule file has problems.
+RollingDay rollingDay(const DayChoice& today, const DayChoice& tomorrow, const QDateTime& at);
+RollingDay rollingDay(const Calendar& calendar, const QDateTime& at);
+
+} // namespace horvex

@@ -1,0 +1,152 @@
+#include "calendar/upload_decision.h"
+
+#include "calendar/rolling_day.h"
+#include "schedule/failure.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace horvex {
+
+namespace {
+
+constexpr int kDaySeconds = 24 * 60 * 60;
+// No upload starts this close to a bell: the clock could miss it or ring it
+// twice while it takes the new frame.
+constexpr int kBellMargin = 60;
+
+using Verdict = UploadDecision::Verdict;
+
+QString when(const QDateTime& t) {
+    return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
+}
+
+QString offsetText(int seconds) {
+    return QStringLiteral("UTC%1%2:%3")
+        .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        .arg(std::abs(seconds) / 3600, 2, 10, QLatin1Char('0'))
+        .arg(std::abs(seconds) % 3600 / 60, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {
+    const int now = t.msecsSinceStartOfDay() / 1000;
+    for (const Bell& b : bells) {
+        const int apart = std::abs(now - b.time.msecsSinceStartOfDay() / 1000);
+        if (std::min(apart, kDaySeconds - apart) < kBellMargin)
+            return b;
+    }
+    return std::nullopt;
+}
+
+// The first way the two would ring differently in a day, if any.
+std::optional<QString> difference(const ClockSchedule& held, const ClockSchedule& wanted) {
+    const auto key = [](const Bell& b) { return std::pair(b.time, b.longRing); };
+    const auto sorted = [&](const ClockSchedule& s) {
+        std::vector<Bell> bells = bellsOf(s);
+        std::sort(bells.begin(), bells.end(),
+                  [&](const Bell& a, const Bell& b) { return key(a) < key(b); });
+        return bells;
+    };
+    const std::vector<Bell> has = sorted(held);
+    const std::vector<Bell> wants = sorted(wanted);
+    const auto firstMissing = [&](const std::vector<Bell>& a,
+                                  const std::vector<Bell>& b) -> std::optional<Bell> {
+        for (const Bell& x : a)
+            if (std::none_of(b.begin(), b.end(), [&](const Bell& y) { return key(x) == key(y); }))
+                return x;
+        return std::nullopt;
+    };
+    if (const auto extra = firstMissing(has, wants))
+        return QStringLiteral("el reloj tiene %1 y el calendario no").arg(extra->toString());
+    if (const auto missing = firstMissing(wants, has))
+        return QStringLiteral("el calendario tiene %1 y el reloj no").arg(missing->toString());
+    for (const bool isLong : {false, true}) {
+        const QString& a = isLong ? held.longRing : held.shortRing;
+        const QString& b = isLong ? wanted.longRing : wanted.shortRing;
+        const bool rings = std::any_of(wants.begin(), wants.end(),
+                                       [&](const Bell& x) { return x.longRing == isLong; });
+        if (rings && a != b)
+            return QStringLiteral("timbre %1 %2 en el reloj y %3 en el calendario")
+                .arg(isLong ? QStringLiteral("largo") : QStringLiteral("corto"), a, b);
+    }
+    return std::nullopt;
+}
+
+int minuteOf(QTime t) {
+    return t.hour() * 60 + t.minute();
+}
+
+// Whether an upload is due and why, before any bell is looked at.
+UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
+                   const ClockSchedule& wouldSend) {
+    if (!held)
+        return {Verdict::Upload, QStringLiteral("no consta ningún envío completo al reloj")};
+    const QDateTime heldHere = held->at.toOffsetFromUtc(now.offsetFromUtc());
+    if (heldHere.date() != now.date())
+        return {Verdict::Upload,
+                QStringLiteral("todavía no se ha enviado nada hoy (el último envío fue el %1)")
+                    .arg(when(heldHere))};
+    if (held->at.offsetFromUtc() != now.offsetFromUtc())
+        return {Verdict::Upload,
+                QStringLiteral("la hora del PC pasó de %1 a %2 desde el último envío (el %3)")
+                    .arg(offsetText(held->at.offsetFromUtc()), offsetText(now.offsetFromUtc()),
+                         when(heldHere))};
+    if (held->fromWindow) {
+        std::optional<QTime> last;
+        for (const Bell& b : bellsOf(held->schedule))
+            if (minuteOf(b.time) > minuteOf(heldHere.time()))
+                last = b.time;
+        if (last && minuteOf(now.time()) <= minuteOf(*last))
+            return {Verdict::Keep,
+                    QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre "
+                                   "de hoy, a las %2: no se envía nada.")
+                        .arg(when(heldHere), last->toString(QStringLiteral("HH:mm")))};
+    }
+    if (const auto differs = difference(held->schedule, wouldSend))
+        return {Verdict::Upload,
+                QStringLiteral("lo que tiene el reloj sonaría distinto del calendario en las "
+                               "próximas 24 horas: %1")
+                    .arg(*differs)};
+    return {Verdict::Keep,
+            QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como el calendario en las "
+                           "próximas 24 horas: no se envía nada.")
+                .arg(held->fromWindow ? QStringLiteral("desde la ventana")
+                                      : QStringLiteral("por horvex --sync"),
+                     when(heldHere))};
+}
+
+} // namespace
+
+UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload>& held,
+                            const ClockSchedule& wouldSend) {
+    UploadDecision decision;
+    try {
+        decision = due(now, held, wouldSend);
+    } catch (const Failure& f) {
+        decision = {Verdict::Upload,
+                    QStringLiteral("no se sabe qué suena con lo que tiene el reloj (%1)")
+                        .arg(f.description())};
+    }
+    if (!decision.upload())
+        return decision;
+
+    std::optional<Bell> near = bellNear(now.time(), bellsOf(wouldSend));
+    if (!near && held) {
+        // The clock keeps the time of the last upload: after a change of
+        // UTC offset its bells are that far from the PC's.
+        try {
+            near = bellNear(now.toOffsetFromUtc(held->at.offsetFromUtc()).time(),
+                            bellsOf(held->schedule));
+        } catch (const Failure&) {
+            // What cannot be read has no bells to keep away from.
+        }
+    }
+    if (near)
+        return {Verdict::Wait,
+                QStringLiteral("Hace falta enviar (%1), pero hay un timbre a las %2, a menos de "
+                               "un minuto: se enviará en la próxima pasada.")
+                    .arg(decision.reason, near->time.toString(QStringLiteral("HH:mm")))};
+    return decision;
+}
+
+} // namespace horvex
