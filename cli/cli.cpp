@@ -93,8 +93,12 @@ int run(int argc, char* argv[]) {
     parser.addOption(version);
     for (const Command& c : commands)
         parser.addOption(c.option);
+    const QCommandLineOption frames(QStringLiteral("frames"),
+                                    QStringLiteral("Con --history: muestra también la trama de "
+                                                   "cada envío, en hexadecimal."));
     parser.addOption(port);
     parser.addOption(schedule);
+    parser.addOption(frames);
     parser.addPositionalArgument(QStringLiteral("N|ARCHIVO"),
                                  QStringLiteral("Con --history, cuántos envíos; con --show, el "
                                                 "archivo."),
@@ -160,6 +164,9 @@ int run(int argc, char* argv[]) {
     if ((parser.isSet(port) || parser.isSet(schedule)) && name != QLatin1String("sync") &&
         name != QLatin1String("print-frame"))
         return usage(QStringLiteral("--port y --schedule van con --sync o --print-frame"));
+    if (parser.isSet(frames) && name != QLatin1String("history"))
+        return usage(QStringLiteral("--frames va con --history"));
+    r.frames = parser.isSet(frames);
     // A command that cannot go on says why and has done nothing.
     try {
         return chosen->run(r);
