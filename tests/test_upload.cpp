@@ -155,36 +155,30 @@ private slots:
 
     // A stop signal (a logout) outside the frame ends the program at once;
     // during the frame it waits for the last character and the closing line.
-    void stopSignalWaitsForTheFrame_data() {
-        QTest::addColumn<int>("at"); // the pause it comes in
-        QTest::addColumn<int>("sent");
-        QTest::newRow("before the frame") << 1 << 0;
-        QTest::newRow("mid-frame") << 20 << kFrameLength;
-    }
     void stopSignalWaitsForTheFrame() {
-        QFETCH(int, at);
-        QFETCH(int, sent);
-        QTemporaryDir dir;
-        Rig r;
-        r.file.emplace(dir.filePath(QStringLiteral("envios.log")));
-        r.port.setPortOpen(true);
-        r.pause.during = [&](double) {
-            if (r.pause.pauses.size() == at)
-                ::raise(SIGTERM);
-        };
-        const pid_t child = ::fork();
-        if (child == 0) {
-            std::signal(SIGTERM, SIG_DFL); // as in the program, not the test's crash report
-            r.cmd.Actualizar_Click();
-            ::_exit(0);
+        for (const auto& [at, sent] : {std::pair(1, 0), std::pair(20, kFrameLength)}) {
+            QTemporaryDir dir;
+            Rig r;
+            r.file.emplace(dir.filePath(QStringLiteral("envios.log")));
+            r.port.setPortOpen(true);
+            r.pause.during = [&, at = at](double) {
+                if (r.pause.pauses.size() == at)
+                    ::raise(SIGTERM);
+            };
+            const pid_t child = ::fork();
+            if (child == 0) {
+                std::signal(SIGTERM, SIG_DFL); // as in the program, not the test's crash report
+                r.cmd.Actualizar_Click();
+                ::_exit(0);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+            QCOMPARE(r.pty.drain().size(), sent);
+            const QList<RecordedUpload> recorded = r.file->recent(2);
+            QCOMPARE(recorded.size(), sent > 0 ? 1 : 0);
+            QVERIFY(sent == 0 || recorded[0].state == RecordedUpload::State::Sent);
         }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-        QCOMPARE(r.pty.drain().size(), sent);
-        const QList<RecordedUpload> recorded = r.file->recent(2);
-        QCOMPARE(recorded.size(), sent > 0 ? 1 : 0);
-        QVERIFY(sent == 0 || recorded[0].state == RecordedUpload::State::Sent);
     }
 
     // A character's pause counts from the start of its write: the time spent
