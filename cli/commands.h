@@ -19,6 +19,7 @@ struct Request {
     std::optional<int> port; // --port N
     QString schedule;        // --schedule FILE (with --sync or --print-frame)
     int historyCount = 10;   // --history [N]
+    bool frames = false;     // --frames, with --history
     QString file;            // --export / --import / --show FILE
     QString mapping;         // --map-port N=DEVICE
 };

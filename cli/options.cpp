@@ -196,8 +196,9 @@ Parsed parse(const QStringList& args, const std::vector<Row>& rows) {
                           .arg(g.row->name, commandList(g.row->with), command->name);
             return p;
         }
-        if (g.value && g.row->take) {
-            p.error = g.row->take(*g.value, p.request);
+        // A flag's row is told it was given; a value's row gets the value.
+        if (g.row->take && (g.value || g.row->takes == Takes::Nothing)) {
+            p.error = g.row->take(g.value.value_or(QString()), p.request);
             if (!p.error.isEmpty())
                 return p;
         }

@@ -29,8 +29,9 @@ struct Row {
     QString valueName; // "N", "ARCHIVO"
     QString help;      // one sentence or two, in Spanish
     QStringList with;  // an option: the commands it goes with
-    // Puts a given value into the request; returns why it is refused, or
-    // nothing. Not called for an optional value that was not given.
+    // Puts a given value into the request (an empty text for an option that
+    // takes none); returns why it is refused, or nothing. Not called for an
+    // optional value that was not given.
     std::function<QString(const QString& value, Request& r)> take = {};
     std::function<int(const Request&)> run = {};
     bool overrides = false; // --help, --version: answered whatever else is given

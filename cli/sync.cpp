@@ -6,6 +6,7 @@
 #include "clocklink/mscomm.h"
 #include "clocklink/puerto.h"
 #include "clocklink/sender.h"
+#include "clocklink/signal_hold.h"
 #include "clocklink/tiempo.h"
 #include "clocklink/upload_record.h"
 #include "schedule/clock_display.h"
@@ -15,6 +16,7 @@
 
 #include <QDateTime>
 #include <chrono>
+#include <optional>
 
 namespace horvex::cli {
 
@@ -60,12 +62,18 @@ Target nextTarget() {
             steadyNow + duration_cast<Steady::duration>(second - wallNow - kSendTime)};
 }
 
-void record(UploadOutcome outcome) {
+// Appends a line to the record; a reason it could not is said once, not
+// again for the closing line.
+void record(UploadOutcome outcome, bool opening = false) {
+    static QString said;
     outcome.at = QDateTime::currentDateTime();
+    outcome.opening = opening;
     try {
         UploadRecord().append(outcome);
     } catch (const Failure& failure) {
-        complain(failure.description());
+        if (failure.description() != said)
+            complain(failure.description());
+        said = failure.description();
     }
 }
 
@@ -74,7 +82,11 @@ void record(UploadOutcome outcome) {
 int runSync(const Request& r) {
     UploadOutcome outcome;
     outcome.origin = QStringLiteral("sync");
+    outcome.id = UploadRecord::newId();
     int code = kOk;
+    // From the opening line of the record to its closing line a stop signal
+    // waits; it ends the program once this function has said everything.
+    std::optional<SignalHold> hold;
     try {
         const ClockSchedule schedule = scheduleToSend(r);
         // A value the clock could not take stops here, before the port is touched.
@@ -93,13 +105,22 @@ int runSync(const Request& r) {
 
         const Target target = nextTarget();
         outcome.frame = frameAt(schedule, target.second.time());
-        SleepPause::sleepUntilDeadline(target.start);
+        hold.emplace();
+        record(outcome, true);
+        if (!hold->sleepUntil(target.start))
+            throw Failure(QStringLiteral("llegó la señal %1 antes del primer carácter: no se ha "
+                                         "enviado nada al reloj")
+                              .arg(SignalHold::name(hold->caught())));
         SleepPause pause;
         sendPaced(outcome.frame, static_cast<int>(outcome.frame.size()), port, pause);
         outcome.sent = static_cast<int>(outcome.frame.size());
         say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
                 .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
                 .arg(outcome.sent));
+        if (hold->caught() != 0)
+            complain(QStringLiteral("la señal %1 llegó durante el envío: la trama salió entera "
+                                    "y el programa termina ahora")
+                         .arg(SignalHold::name(hold->caught())));
     } catch (const FrameCut& cut) {
         outcome.reason = cut.description();
         outcome.sent = cut.sent();

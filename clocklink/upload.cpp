@@ -3,6 +3,7 @@
 #include "clocklink/frame.h"
 #include "clocklink/puerto.h"
 #include "clocklink/sender.h"
+#include "clocklink/signal_hold.h"
 #include "schedule/failure.h"
 
 #include <algorithm>
@@ -61,13 +62,12 @@ void UploadCommand::Actualizar_Click() {
             // Read what the window shows only now: the clock display has just
             // had its chance to refresh the time of day.
             PrepararDatos(m_, shown_());
-            status_.setPanelText(1, QStringLiteral("Transmitiendo datos al RELOJ ..."));
-            saco_RS232();
-            unrecorded = record(nullptr);
         } catch (const Failure& failure) {
-            unrecorded = record(&failure);
+            unrecorded = record(UploadRecord::newId(), false, &failure);
             throw;
         }
+        status_.setPanelText(1, QStringLiteral("Transmitiendo datos al RELOJ ..."));
+        sendRecorded(unrecorded);
         pause_.Tiempo(1);
         status_.setPanelText(1, QStringLiteral("--- Debe responder el reloj con un beep ---"));
         pause_.Tiempo(2);
@@ -83,7 +83,24 @@ void UploadCommand::Actualizar_Click() {
         1, failed ? QStringLiteral("Error de Puerto Serie ... (%1)").arg(unrecorded) : unrecorded);
 }
 
-QString UploadCommand::record(const Failure* failure) const {
+void UploadCommand::sendRecorded(QString& unrecorded) {
+    // A logout or a stop during the frame waits for the last character and
+    // the closing line, then ends the program as it asked.
+    const SignalHold hold;
+    const QString id = UploadRecord::newId();
+    unrecorded = record(id, true, nullptr);
+    try {
+        saco_RS232();
+    } catch (const Failure& failure) {
+        const QString why = record(id, false, &failure);
+        unrecorded = unrecorded.isEmpty() ? why : unrecorded;
+        throw;
+    }
+    const QString why = record(id, false, nullptr);
+    unrecorded = unrecorded.isEmpty() ? why : unrecorded;
+}
+
+QString UploadCommand::record(const QString& id, bool opening, const Failure* failure) const {
     if (!record_)
         return {};
     UploadOutcome outcome;
@@ -91,6 +108,8 @@ QString UploadCommand::record(const Failure* failure) const {
     outcome.port = port_.CommPort();
     outcome.device = port_.deviceFor(outcome.port);
     outcome.frame = m_.DatosTx;
+    outcome.id = id;
+    outcome.opening = opening;
     if (failure != nullptr) {
         outcome.reason = failure->description();
         const auto* cut = dynamic_cast<const FrameCut*>(failure);

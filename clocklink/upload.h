@@ -25,9 +25,10 @@ public:
     // The whole upload. A press while an upload runs is ignored, so two frames
     // never interleave on the line. A frame that cannot be built, a closed port
     // or a failed write is reported through ErrorPuerto and ends the command.
-    // Each frame sent or refused is handed to the recorder as soon as the
-    // line is done with it; when the recorder fails, panel 1 says so once the
-    // command's own texts are over.
+    // The recorder gets an opening line just before the first character and
+    // the outcome as soon as the line is done with the frame (a frame that
+    // cannot be built gets the outcome alone); when the recorder fails, panel
+    // 1 says so once the command's own texts are over.
     void Actualizar_Click();
 
     // Sends DatosTx one byte at a time with a 0.01 s pause after each; other
@@ -39,8 +40,11 @@ public:
     FrameGate& gate() { return gate_; }
 
 private:
+    // saco_RS232 between the record's opening and closing lines; the first
+    // reason a line was not kept goes to `unrecorded`.
+    void sendRecorded(QString& unrecorded);
     // Hands the outcome to the recorder; returns why it was not kept, if so.
-    QString record(const Failure* failure) const;
+    QString record(const QString& id, bool opening, const Failure* failure) const;
 
     Module1& m_;
     MSComm1& port_;

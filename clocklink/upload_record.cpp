@@ -1,16 +1,37 @@
 #include "clocklink/upload_record.h"
 
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/xdg.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace horvex {
 
 namespace {
+
+using State = RecordedUpload::State;
+
+constexpr qint64 kBlock = 64 * 1024;
+// Far above any line of ours; a longer one is not ours and is not held whole.
+constexpr qsizetype kLineCap = 16 * 1024;
+
+QLatin1StringView sendingText() {
+    return QLatin1StringView("enviando");
+}
+
+QLatin1StringView sentText() {
+    return QLatin1StringView("enviado");
+}
 
 QString oldFile(const QString& file) {
     return file + QStringLiteral(".1");
@@ -20,42 +41,153 @@ QString cannotWrite(const QString& file, const QString& why) {
     return QStringLiteral("no se pudo anotar el envío en %1: %2").arg(file, why);
 }
 
-// The last n whole lines of a file, read backwards a block at a time.
-QStringList tail(const QString& file, int n) {
-    QFile f(file);
-    if (n <= 0 || !f.exists())
-        return {};
-    if (!f.open(QIODevice::ReadOnly))
-        throw Failure(
-            QStringLiteral("no se puede leer el registro %1: %2").arg(file, f.errorString()));
-    constexpr qint64 kBlock = 64 * 1024;
-    qint64 start = f.size();
-    QByteArray text;
-    while (start > 0 && text.count('\n') <= n) {
-        const qint64 from = std::max<qint64>(0, start - kBlock);
-        f.seek(from);
-        text.prepend(f.read(start - from));
-        start = from;
+// For its life, writing past the file size limit fails with EFBIG instead of
+// ending the program halfway through a line.
+class FileSizeSignalIgnored {
+public:
+    FileSizeSignalIgnored() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &former_);
     }
-    QList<QByteArray> lines = text.split('\n');
-    if (lines.last().isEmpty())
-        lines.removeLast();
-    QStringList out;
-    for (qsizetype i = std::max<qsizetype>(start > 0 ? 1 : 0, lines.size() - n); i < lines.size();
-         ++i)
-        out << QString::fromUtf8(lines.at(i));
-    return out;
+    ~FileSizeSignalIgnored() { ::sigaction(SIGXFSZ, &former_, nullptr); }
+    FileSizeSignalIgnored(const FileSizeSignalIgnored&) = delete;
+    FileSizeSignalIgnored& operator=(const FileSizeSignalIgnored&) = delete;
+
+private:
+    struct sigaction former_ {};
+};
+
+// One write(2): on an O_APPEND descriptor it lands whole after whatever
+// another program appended. A line that does not fit whole (a full disk, a
+// file size limit) is taken back, so no half line is left to glue the next
+// one onto.
+void appendWhole(int fd, const QByteArray& bytes, const QString& file) {
+    const FileSizeSignalIgnored noSignal;
+    struct stat st {};
+    const off_t before = ::fstat(fd, &st) == 0 ? st.st_size : -1;
+    ssize_t n = -1;
+    do
+        n = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+    while (n < 0 && errno == EINTR);
+    if (n == bytes.size())
+        return;
+    if (n < 0)
+        throw Failure(cannotWrite(file, systemReason()));
+    // Where our part began; another program may have appended since fstat.
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    const off_t start = end >= n ? end - n : before;
+    // The rest once more, to learn the system's reason; should it fit now and
+    // follow on directly, the line is whole after all.
+    const ssize_t more = ::write(fd, bytes.constData() + n, static_cast<size_t>(bytes.size() - n));
+    if (more == bytes.size() - n && ::lseek(fd, 0, SEEK_CUR) == start + bytes.size())
+        return;
+    const QString why = more < 0 ? systemReason() : QStringLiteral("escritura incompleta");
+    if (start >= 0 && ::ftruncate(fd, start) != 0)
+        throw Failure(cannotWrite(file, why + QStringLiteral("; queda media línea al final")));
+    throw Failure(cannotWrite(file, why));
 }
 
-// A new file once this line would take the record past its limit.
-void rotateFor(const QString& file, qint64 lineSize) {
-    const QFileInfo info(file);
-    if (!info.exists() || info.size() == 0 || info.size() + lineSize <= UploadRecord::kLimit)
-        return;
-    QFile::remove(oldFile(file));
-    if (!QFile::rename(file, oldFile(file)))
-        throw Failure(
-            cannotWrite(file, QStringLiteral("no se puede renombrar a %1").arg(oldFile(file))));
+// A file's lines from its end backwards, a block at a time. Of a line longer
+// than kLineCap only the beginning is kept; `length` says how long it was.
+class BackwardLines {
+public:
+    BackwardLines(QString file, int fd)
+        : file_(std::move(file))
+        , fd_(fd) {
+        struct stat st {};
+        blockStart_ = ::fstat(fd, &st) == 0 ? st.st_size : 0;
+    }
+
+    bool previous(QByteArray& line, qint64& length) {
+        line.clear();
+        length = 0;
+        bool any = false;
+        for (;;) {
+            if (cursor_ == 0) {
+                if (blockStart_ == 0)
+                    return any;
+                readBlock();
+            }
+            const qsizetype newline = block_.lastIndexOf('\n', cursor_ - 1);
+            const qsizetype begin = newline + 1;
+            const qsizetype piece = std::min(cursor_ - begin, kLineCap);
+            line = QByteArray(block_.constData() + begin, piece) + line.left(kLineCap - piece);
+            length += cursor_ - begin;
+            any = true;
+            cursor_ = std::max<qsizetype>(newline, 0);
+            if (newline >= 0)
+                return true;
+        }
+    }
+
+private:
+    void readBlock() {
+        const qint64 from = std::max<qint64>(0, blockStart_ - kBlock);
+        block_.resize(blockStart_ - from);
+        qint64 done = 0;
+        while (done < block_.size()) {
+            const ssize_t n = ::pread(fd_, block_.data() + done,
+                                      static_cast<size_t>(block_.size() - done), from + done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw Failure(QStringLiteral("no se puede leer el registro %1: %2")
+                                  .arg(file_, n < 0 ? systemReason()
+                                                    : QStringLiteral("se acortó al leerlo")));
+            done += n;
+        }
+        blockStart_ = from;
+        cursor_ = block_.size();
+    }
+
+    QString file_;
+    int fd_;
+    qint64 blockStart_ = 0; // where the block in hand begins in the file
+    QByteArray block_;
+    qsizetype cursor_ = 0; // the block's bytes before this are still to be read
+};
+
+// An opening line whose program is still running, and started lately.
+bool stillSending(const UploadOutcome& o) {
+    bool ok = false;
+    const pid_t pid = o.id.section(QLatin1Char('-'), 0, 0).toInt(&ok);
+    const qint64 age = o.at.secsTo(QDateTime::currentDateTime());
+    return ok && pid > 0 && age >= -5 && age < 120 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
+
+QString printable(const QByteArray& text, qint64 length) {
+    QString shown = QString::fromUtf8(text.left(60));
+    for (QChar& c : shown)
+        if (!c.isPrint() || c == QChar::ReplacementCharacter)
+            c = QLatin1Char('?');
+    return QStringLiteral("«%1%2» (%3)")
+        .arg(shown, length > 60 ? QStringLiteral("…") : QString(), sizeText(length));
+}
+
+// The upload a line tells, read from the end: a closing line closes its id
+// for the opening line found before it, which then tells nothing new.
+std::optional<RecordedUpload> uploadOf(const QByteArray& text, qint64 length,
+                                       QSet<QString>& closed) {
+    RecordedUpload u;
+    const std::optional<UploadOutcome> o =
+        length <= kLineCap ? UploadRecord::parse(text) : std::nullopt;
+    if (!o) {
+        u.text = printable(text, length);
+        return u;
+    }
+    u.outcome = *o;
+    if (!o->opening) {
+        if (!o->id.isEmpty())
+            closed.insert(o->id);
+        u.state = o->reason.isEmpty() ? State::Sent : o->sent > 0 ? State::Cut : State::NotSent;
+        return u;
+    }
+    if (closed.contains(o->id))
+        return std::nullopt;
+    u.state = stillSending(*o) ? State::Sending : State::Interrupted;
+    return u;
 }
 
 } // namespace
@@ -66,6 +198,12 @@ UploadRecord::UploadRecord()
 UploadRecord::UploadRecord(QString file)
     : file_(std::move(file)) {}
 
+QString UploadRecord::newId() {
+    return QStringLiteral("%1-%2")
+        .arg(::getpid())
+        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
 QString UploadRecord::line(const UploadOutcome& o) {
     const auto field = [](QString text) {
         text.replace(QLatin1Char('\t'), QLatin1Char(' '))
@@ -75,14 +213,46 @@ QString UploadRecord::line(const UploadOutcome& o) {
     };
     // With the offset, so that a line stays right across a daylight-saving change.
     const QDateTime at = o.at.toOffsetFromUtc(o.at.offsetFromUtc());
-    return QStringList{at.toString(Qt::ISODateWithMs),
+    QStringList fields{at.toString(Qt::ISODateWithMs),
                        field(o.origin),
                        o.port > 0 ? QStringLiteral("COM%1").arg(o.port) : QStringLiteral("-"),
                        field(o.device),
-                       o.reason.isEmpty() ? QStringLiteral("enviado") : field(o.reason),
-                       QString::number(o.sent),
-                       field(QString::fromLatin1(o.frame.toHex().toUpper()))}
-        .join(QLatin1Char('\t'));
+                       o.opening            ? QString(sendingText())
+                       : o.reason.isEmpty() ? QString(sentText())
+                                            : field(o.reason),
+                       o.opening || o.sent < 0 ? QStringLiteral("-") : QString::number(o.sent),
+                       field(QString::fromLatin1(o.frame.toHex().toUpper())),
+                       field(o.id)};
+    if (!o.rules.isEmpty())
+        fields << field(o.rules);
+    return fields.join(QLatin1Char('\t'));
+}
+
+std::optional<UploadOutcome> UploadRecord::parse(const QByteArray& line) {
+    // Seven fields before uploads had ids; an eighth, the id; a ninth, the rules.
+    const QStringList f = QString::fromUtf8(line).split(QLatin1Char('\t'));
+    if (f.size() < 7 || f.size() > 9)
+        return std::nullopt;
+    const auto text = [](const QString& s) { return s == QLatin1String("-") ? QString() : s; };
+    UploadOutcome o;
+    o.at = QDateTime::fromString(f[0], Qt::ISODateWithMs);
+    bool portOk = f[2] == QLatin1String("-");
+    if (f[2].startsWith(QLatin1String("COM")))
+        o.port = f[2].mid(3).toInt(&portOk);
+    bool sentOk = f[5] == QLatin1String("-");
+    o.sent = sentOk ? -1 : f[5].toInt(&sentOk);
+    o.frame = QByteArray::fromHex(text(f[6]).toLatin1());
+    const bool frameOk = QString::fromLatin1(o.frame.toHex().toUpper()) == text(f[6]);
+    if (!o.at.isValid() || !portOk || !sentOk || !frameOk)
+        return std::nullopt;
+    o.origin = f[1];
+    o.device = text(f[3]);
+    o.opening = f[4] == sendingText();
+    if (!o.opening && f[4] != sentText())
+        o.reason = f[4];
+    o.id = text(f.value(7));
+    o.rules = text(f.value(8));
+    return o;
 }
 
 void UploadRecord::append(const UploadOutcome& outcome) const {
@@ -91,20 +261,51 @@ void UploadRecord::append(const UploadOutcome& outcome) const {
     if (!QDir().mkpath(folder))
         throw Failure(
             cannotWrite(file_, QStringLiteral("no se puede crear la carpeta %1").arg(folder)));
-    rotateFor(file_, bytes.size());
-    // One unbuffered write in append mode: lines of two programs never mix.
-    QFile f(file_);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        throw Failure(cannotWrite(file_, f.errorString()));
-    if (f.write(bytes) != bytes.size())
-        throw Failure(cannotWrite(file_, f.errorString()));
+    const auto open = [this] {
+        try {
+            return std::move(*openGuarded(file_, FileAccess::Append));
+        } catch (const Failure& failure) {
+            throw Failure(QStringLiteral("no se pudo anotar el envío: ") + failure.description());
+        }
+    };
+    UniqueFd fd = open();
+    // A new file once this line would take the record past its limit. The
+    // older file goes first: a rename does not replace it.
+    QString notMoved;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0 && st.st_size + bytes.size() > kLimit) {
+        QFile::remove(oldFile(file_));
+        QFile full(file_);
+        if (full.rename(oldFile(file_)))
+            fd = open();
+        else
+            notMoved = QStringLiteral("el envío se anotó en %1, que pasa de %2: no se pudo "
+                                      "renombrar a %3 (%4)")
+                           .arg(file_, sizeText(kLimit), oldFile(file_), full.errorString());
+    }
+    appendWhole(fd.get(), bytes, file_);
+    if (!notMoved.isEmpty())
+        throw Failure(notMoved);
 }
 
-QStringList UploadRecord::last(int n) const {
-    QStringList lines = tail(file_, n);
-    if (lines.size() < n)
-        lines = tail(oldFile(file_), n - static_cast<int>(lines.size())) + lines;
-    return lines;
+QList<RecordedUpload> UploadRecord::recent(int n) const {
+    QList<RecordedUpload> found; // newest first
+    QSet<QString> closed;
+    for (const QString& file : {file_, oldFile(file_)}) {
+        const std::optional<UniqueFd> fd =
+            found.size() < n ? openGuarded(file, FileAccess::Read) : std::nullopt;
+        if (!fd)
+            continue;
+        BackwardLines lines(file, fd->get());
+        QByteArray text;
+        qint64 length = 0;
+        while (found.size() < n && lines.previous(text, length))
+            if (length > 0)
+                if (std::optional<RecordedUpload> u = uploadOf(text, length, closed))
+                    found << *u;
+    }
+    std::reverse(found.begin(), found.end());
+    return found;
 }
 
 } // namespace horvex

@@ -30,13 +30,17 @@ namespace horvex::testing {
 // would pump events.
 struct RecordingPause : Pause {
     QList<double> pauses;
+    QList<Clock::time_point> since; // of each pause counted from a write's start
     std::function<void(double)> during;
     void Tiempo(double seconds) override {
         pauses << seconds;
         if (during)
             during(seconds);
     }
-    void TiempoDesde(Clock::time_point, double seconds) override { Tiempo(seconds); }
+    void TiempoDesde(Clock::time_point from, double seconds) override {
+        since << from;
+        Tiempo(seconds);
+    }
 };
 
 struct RecordingStatus : StatusLine {
@@ -172,6 +176,7 @@ struct Harness {
     RecordingPause pause;
     QTime now{9, 5, 7};
     int ended = 0;
+    QList<int> endedWhenRecorded; // for each record line, whether the program had ended
     std::unique_ptr<FrmMain> window;
 
     explicit Harness(bool portMapped = true) {
@@ -181,7 +186,8 @@ struct Harness {
     FrmMain& start() {
         store = std::make_unique<RegStore>();
         window = std::make_unique<FrmMain>(
-            FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; }});
+            FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; },
+                              [this](const UploadOutcome&) { endedWhenRecorded << ended; }});
         window->Form_Load();
         return *window;
     }

@@ -134,6 +134,7 @@ private slots:
         QVERIFY(!ranAfter.isEmpty());
         QCOMPARE(ranAfter.first(), 82);
         QCOMPARE(h.ended, command == "salir" || command == "close box" ? 1 : 0);
+        QCOMPARE(h.endedWhenRecorded, QList<int>({0, 0})); // opened and closed first
     }
 
     // The pause pumps events, so the clock keeps running during a command.

@@ -4,8 +4,10 @@
 #include "clocklink/upload.h"
 #include "fakes.h"
 
+#include <csignal>
 #include <sched.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 
 using namespace horvex;
 using namespace horvex::testing;
@@ -23,6 +25,7 @@ struct Rig {
     ClockSchedule shown = unsetSchedule();
     qsizetype pausesBeforeBuild = -1;
     QList<UploadOutcome> recorded;
+    std::optional<UploadRecord> file; // where the lines go as well, if set
     bool recordFails = false;
     UploadCommand cmd{m,
                       port,
@@ -35,6 +38,8 @@ struct Rig {
                       },
                       [this](const UploadOutcome& o) {
                           recorded << o;
+                          if (file)
+                              file->append(o);
                           if (recordFails)
                               throw Failure(QStringLiteral("no se pudo anotar el envío en x: y"));
                       }};
@@ -74,6 +79,7 @@ private slots:
 
         QCOMPARE(r.pty.drain().toHex(' '), r.frame().toHex(' ')); // raw line: 0x80 and up intact
         QCOMPARE(r.pause.pauses, Rig::expectedPauses(kFrameLength, true));
+        QCOMPARE(r.pause.since.size(), kFrameLength); // each counted from its write
         QCOMPARE(r.pausesBeforeBuild, 2);
         QCOMPARE(r.status.panel[1],
                  QStringList({"Conecte el Reloj y verifique que se encuentra encendido",
@@ -81,10 +87,13 @@ private slots:
                               "--- Debe responder el reloj con un beep ---", ""}));
         QVERIFY(r.box.prompts.isEmpty());
         QVERIFY(!r.cmd.running());
-        QCOMPARE(r.recorded.size(), 1);
-        QCOMPARE(std::tuple(r.recorded[0].origin, r.recorded[0].reason, r.recorded[0].sent),
+        QCOMPARE(r.recorded.size(), 2); // opened before the first character, closed after
+        const UploadOutcome &opened = r.recorded[0], &closed = r.recorded[1];
+        QCOMPARE(std::tuple(opened.opening, closed.opening, closed.id),
+                 std::tuple(true, false, opened.id));
+        QCOMPARE(std::tuple(closed.origin, closed.reason, closed.sent),
                  std::tuple(QStringLiteral("ventana"), QString(), kFrameLength));
-        QCOMPARE(r.recorded[0].frame, r.frame());
+        QCOMPARE(closed.frame, r.frame());
 
         // A record that cannot be kept is said once the command's own texts are over.
         r.recordFails = true;
@@ -139,9 +148,37 @@ private slots:
             QCOMPARE(policyDuring, ::geteuid() == 0 ? SCHED_FIFO : SCHED_OTHER);
         QCOMPARE(std::pair(::sched_getscheduler(0), ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)),
                  std::pair(SCHED_OTHER, slackBefore));
-        QCOMPARE(r.recorded.size(), 1);
-        QCOMPARE(r.recorded[0].sent, sent);
-        QVERIFY(r.box.prompts[0].contains(r.recorded[0].reason));
+        QCOMPARE(r.recorded.size(), scenario == "empty" ? 1 : 2); // no frame, no opening line
+        QCOMPARE(r.recorded.last().sent, sent);
+        QVERIFY(r.box.prompts[0].contains(r.recorded.last().reason));
+    }
+
+    // A stop signal (a logout) outside the frame ends the program at once;
+    // during the frame it waits for the last character and the closing line.
+    void stopSignalWaitsForTheFrame() {
+        for (const auto& [at, sent] : {std::pair(1, 0), std::pair(20, kFrameLength)}) {
+            QTemporaryDir dir;
+            Rig r;
+            r.file.emplace(dir.filePath(QStringLiteral("envios.log")));
+            r.port.setPortOpen(true);
+            r.pause.during = [&, at = at](double) {
+                if (r.pause.pauses.size() == at)
+                    ::raise(SIGTERM);
+            };
+            const pid_t child = ::fork();
+            if (child == 0) {
+                std::signal(SIGTERM, SIG_DFL); // as in the program, not the test's crash report
+                r.cmd.Actualizar_Click();
+                ::_exit(0);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+            QCOMPARE(r.pty.drain().size(), sent);
+            const QList<RecordedUpload> recorded = r.file->recent(2);
+            QCOMPARE(recorded.size(), sent > 0 ? 1 : 0);
+            QVERIFY(sent == 0 || recorded[0].state == RecordedUpload::State::Sent);
+        }
     }
 
     // A character's pause counts from the start of its write: the time spent
@@ -168,9 +205,11 @@ private slots:
         const Clock::time_point before = Clock::now();
         pause.Tiempo(0.5);
         QCOMPARE(order, QStringList({"event", "sleep", "sleep", "event"}));
-        QCOMPARE(deadlines[0] + SleepPause::kAwake,
-                 since + std::chrono::milliseconds(10) + SleepPause::kMargin);
-        QVERIFY(afterFirst >= deadlines[0] + SleepPause::kAwake); // never ends early
+        // Asleep until just short of 10 ms, the rest awake: never under 10 ms,
+        // and not 2 ms over.
+        using std::chrono::milliseconds;
+        QVERIFY(deadlines[0] > since + milliseconds(9) && deadlines[0] < since + milliseconds(10));
+        QVERIFY(afterFirst >= since + milliseconds(10) && afterFirst < since + milliseconds(12));
         QVERIFY(deadlines[1] >= before + std::chrono::milliseconds(500));
 
         const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(2);
