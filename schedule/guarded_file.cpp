@@ -2,11 +2,14 @@
 
 #include "schedule/failure.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +102,51 @@ QByteArray readGuarded(const QString& file, qint64 limit) {
         if (bytes.size() > limit)
             throw tooLarge(bytes.size());
     }
+}
+
+std::optional<UniqueFd> lockGuarded(const QString& file, int waitMs) {
+    std::optional<UniqueFd> fd = openGuarded(file, FileAccess::Append);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (::flock(fd->get(), LOCK_EX | LOCK_NB) == 0)
+            return fd;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            throw Failure(QStringLiteral("no se puede bloquear %1: %2").arg(file, systemReason()));
+        if (waited.elapsed() >= waitMs)
+            return std::nullopt;
+        QThread::msleep(20);
+    }
+}
+
+bool writeAll(int fd, QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const ssize_t n = ::write(fd, bytes.data(), static_cast<std::size_t>(bytes.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // A write that takes nothing and says nothing: the disk is full.
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        bytes = bytes.sliced(n);
+    }
+    return true;
+}
+
+void makeFolders(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return;
+    if (info.exists() || info.isSymLink())
+        throw Failure(QStringLiteral("%1 existe y no es una carpeta").arg(folder));
+    makeFolders(info.absolutePath());
+    if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno != EEXIST)
+        throw Failure(
+            QStringLiteral("no se puede crear la carpeta %1: %2").arg(folder, systemReason()));
 }
 
 } // namespace horvex

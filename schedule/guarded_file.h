@@ -40,6 +40,21 @@ std::optional<UniqueFd> openGuarded(const QString& file, FileAccess access);
 // than `limit` bytes is refused before any of it is read.
 QByteArray readGuarded(const QString& file, qint64 limit);
 
+// Takes an exclusive advisory lock on `file`, opened as for appending (so
+// created if need be), trying for up to `waitMs`. The system drops the lock
+// when the descriptor closes or the process ends, however it ends: a lock is
+// never left behind. Nothing when another holds it all that time; throws
+// Failure saying why the file cannot be opened or locked.
+std::optional<UniqueFd> lockGuarded(const QString& file, int waitMs);
+
+// Writes all of `bytes`, resuming after short writes; false with errno set
+// when the system refuses the rest.
+bool writeAll(int fd, QByteArrayView bytes);
+
+// Creates `folder` and the folders above it. Throws Failure naming the one
+// that cannot be made and why ("/home/ana existe y no es una carpeta").
+void makeFolders(const QString& folder);
+
 // The system's reason for the last failed call ("No space left on device").
 QString systemReason();
 

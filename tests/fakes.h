@@ -172,6 +172,7 @@ struct Harness {
     RecordingPause pause;
     QTime now{9, 5, 7};
     int ended = 0;
+    QString refusal; // saves refused from the start, as without the window lock
     std::unique_ptr<FrmMain> window;
 
     explicit Harness(bool portMapped = true) {
@@ -180,6 +181,8 @@ struct Harness {
     }
     FrmMain& start() {
         store = std::make_unique<RegStore>();
+        if (!refusal.isEmpty())
+            store->refuseSaves(refusal);
         window = std::make_unique<FrmMain>(
             FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; }});
         window->Form_Load();

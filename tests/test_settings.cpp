@@ -3,6 +3,7 @@
 #include "schedule/reg_sett.h"
 #include "schedule/window_lock.h"
 
+#include <QSysInfo>
 #include <QTest>
 #include <csignal>
 #include <memory>
@@ -32,7 +33,17 @@ class TestSettings : public QObject {
 private slots:
     void init() { box_.emplace(); }
 
+    // The store is reached through a link and has a mode of its own; a save
+    // killed earlier left its temporary file. A save keeps the link and the
+    // mode, and removes that file, nothing else.
     void saveWritesTheTableOnce() {
+        const QString real = box_->folder() + "/real.conf";
+        updateStoreFile(real, [](IniDocument&) {}); // made, though nothing changed
+        QVERIFY(QFileInfo::exists(real));
+        QCOMPARE(::chmod(QFile::encodeName(real).constData(), 0604), 0);
+        QVERIFY(QFile::link(real, box_->file()));
+        for (const char* other : {".tmp-Ab12Cd", ".backup", ".tmp-keep"})
+            writeFile(real + other, "[HH]\n");
         Module1 m;
         {
             RegStore store;
@@ -46,6 +57,13 @@ private slots:
         for (const char* key : {"TAla/Corto", "TAla/Largo", "COMM/cboport", "ALA/chkAla35"})
             QVERIFY2(keys.contains(QLatin1String(key)), key);
         const QByteArray first = box_->read();
+        QVERIFY(QFileInfo(box_->file()).isSymLink());
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(real).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0604u);
+        QCOMPARE(QDir(box_->folder()).entryList(QDir::Files),
+                 QStringList({"Horvex.conf", "Horvex.conf.lock", "real.conf", "real.conf.backup",
+                              "real.conf.lock", "real.conf.tmp-keep"}));
 
         RegStore store;
         Module1 back;
@@ -101,6 +119,9 @@ private slots:
             << QByteArray("[comm]\ncboPort=3\n[hh]\ncbohh0=12\nCBOHH0=12\n");
         QTest::newRow("damaged") << QByteArrayLiteral(
             "[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH\nx=1\n[HH]\ncboHH0=12\n");
+        QTest::newRow("Latin-1") << QByteArray(
+            "[TAla]\nLargo=05\nCorto=Jos\xe9\n[COMM]\ncboport=3\n"
+            "[HH]\ncboHH0=12\n");
         QTest::newRow("byte-order mark") << QByteArrayLiteral(
             "\xEF\xBB\xBF[COMM]\r\ncboport=3\r\n; comment\r\n[HH]\r\ncboHH0=12\r\n");
         QByteArray garbage;
@@ -124,8 +145,11 @@ private slots:
         const QByteArray saved = box_->read().toLower();
         const qsizetype at = conf.toLower().indexOf("cbohh0=");
         QCOMPARE(saved.left(at), conf.toLower().left(at));
-        QCOMPARE(saved.count("cbohh0=13"), 1); // one value per name
+        QCOMPARE(saved.count("cbohh0="), 1); // one value per name
+        QVERIFY(saved.contains("cbohh0=13"));
         QCOMPARE(saved.count("cboport="), 1);
+        if (conf.contains("\r\n")) // new sections too
+            QCOMPARE(saved.count('\n'), saved.count("\r\n"));
         QCOMPARE(RegStore().GetSetting("HH", "cboHH35", {}), "24");
     }
 
@@ -139,10 +163,15 @@ private slots:
         QTest::newRow("fifo") << "fifo" << true << "%1 no es un archivo normal";
         QTest::newRow("folder") << "folder" << true << "%1 es una carpeta";
         QTest::newRow("dangling link") << "dangling" << true << "%1 es un enlace a /nonexistent";
+        QTest::newRow("15 MB") << "huge" << true << "%1 ocupa 15.0 MB, más de lo que puede";
         QTest::newRow("file in the way")
-            << "file in the way" << false << "no se puede escribir en %1: no se puede crear";
-        QTest::newRow("full disk") << "full disk" << false << "no se puede escribir en %1: ";
-        QTest::newRow("lock is a folder") << "lock folder" << false << ".lock ocupa el lugar";
+            << "file in the way" << false << "Horvex existe y no es una carpeta";
+        QTest::newRow("full disk")
+            << "full disk" << false << "no se puede escribir en %1: File too large";
+        QTest::newRow("lock is a folder") << "lock folder" << false << ".lock es una carpeta";
+        QTest::newRow("read-only")
+            << "read-only" << false
+            << "no se puede escribir en %1: es de solo lectura (permisos 444)";
     }
     void storeFaults() {
         QFETCH(QString, fault);
@@ -170,7 +199,11 @@ private slots:
             QVERIFY(QFile(box_->folder()).open(QIODevice::WriteOnly));
         }
         if (fault == "lock folder")
-            QVERIFY(QDir().mkpath(file + ".lock"));
+            QVERIFY(QFile::remove(file + ".lock") && QDir().mkpath(file + ".lock"));
+        if (fault == "huge")
+            QVERIFY(QFile(file).resize(qint64(15) << 20));
+        if (fault == "read-only")
+            QCOMPARE(::chmod(conf.constData(), 0444), 0);
         const QByteArray setUp = atLoad ? QByteArray() : box_->read(); // a FIFO would block
         // Root reads any file: the unreadable one is read as nobody.
         const bool asNobody = fault == "unreadable" && ::geteuid() == 0;
@@ -194,13 +227,14 @@ private slots:
             QCOMPARE(::seteuid(0), 0);
         QCOMPARE(!loadFailure.isEmpty(), atLoad);
 
-        // The operator changes one value and saves; for a full disk the file
-        // may grow to half its size.
+        // The operator changes two values and saves; for a full disk no
+        // file may grow past a few bytes.
         m.setAlaHora(0, QStringLiteral("11"));
+        m.setAlaMin(0, QStringLiteral("30"));
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        const rlimit tiny{static_cast<rlim_t>(before.size() / 2), old.rlim_max};
+        const rlimit tiny{4, old.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, fault == "full disk" ? &tiny : &old), 0);
         if (fault == "unreadable" && !asNobody)
             QCOMPARE(::chmod(conf.constData(), 0600), 0);
@@ -209,12 +243,17 @@ private slots:
 
         const QString failure = atLoad ? loadFailure : saveReason;
         QVERIFY2(failure.contains(reason.arg(file)), qPrintable(failure + " / " + saveReason));
+        QCOMPARE(QDir(box_->folder()).entryList({"*.tmp-*"}), QStringList());
         if (fault == "unreadable") {
-            // Readable again at save time: the change goes in, the rest stays.
+            // Readable again at save time: the changes go in, the rest stays.
             QCOMPARE(saveReason, QString());
-            QCOMPARE(box_->get("HH/cboHH0").toString() + box_->get("HH/cboHH4").toString(), "1106");
+            QCOMPARE(box_->get("HH/cboHH0").toString() + box_->get("MM/cboMM0").toString() +
+                         box_->get("HH/cboHH4").toString(),
+                     "113006");
         } else if (!atLoad) {
             QCOMPARE(box_->read(), setUp);
+        } else {
+            QVERIFY(!saveReason.isEmpty()); // what could not be read is not written over
         }
     }
 
@@ -229,15 +268,69 @@ private slots:
         qputenv("HOME", oldHome);
     }
 
-    // One window per store: a second is told who holds it, and takes it once
-    // the first is gone.
-    void oneWindowPerStore() {
+    // One window per store. Whatever a dead or foreign holder left in the
+    // lock, nobody holds it, so it is free; a second window is told who holds
+    // it, and takes it once the first is gone. A lock that cannot be made
+    // says why.
+    void windowLock_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("left");
+        QTest::addColumn<QString>("reason"); // empty: taken
+        QTest::newRow("empty") << "" << QByteArray() << "";
+        QTest::newRow("garbage") << "" << QByteArray("\x01\xff\n\nzz") << "";
+        QTest::newRow("dead process")
+            << ""
+            << "4194305 " + QSysInfo::machineHostName().toUtf8() + " ventana\n"
+            << "";
+        QTest::newRow("other host") << "" << QByteArray("1234 otro-equipo ventana\n") << "";
+        QTest::newRow("read-only folder") << "read-only" << QByteArray() << "Permission denied";
+        QTest::newRow("HOME is a file") << "file" << QByteArray() << "existe y no es una carpeta";
+        QTest::newRow("full disk") << "full disk" << QByteArray() << "File too large";
+    }
+    void windowLock() {
+        QFETCH(QString, fault);
+        QFETCH(QByteArray, left);
+        QFETCH(QString, reason);
+        const QString folder = box_->folder();
+        writeFile(box_->file() + ".ventana", left);
+        const bool asNobody = fault == "read-only" && ::geteuid() == 0;
+        if (fault == "read-only") {
+            QVERIFY(QFile::remove(box_->file() + ".ventana"));
+            QCOMPARE(::chmod(QFile::encodeName(folder + "/..").constData(), 0755), 0);
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+        }
+        if (fault == "file") {
+            QVERIFY(QDir(folder).removeRecursively());
+            writeFile(folder, "a file");
+        }
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const rlimit none{0, old.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, fault == "full disk" ? &none : &old), 0);
+        if (asNobody)
+            QCOMPARE(::seteuid(65534), 0);
         auto first = std::make_unique<WindowLock>(box_->file());
-        QVERIFY(first->acquire());
+        QString failure;
+        try {
+            QVERIFY(first->acquire());
+        } catch (const Failure& f) {
+            failure = f.description();
+        }
+        if (asNobody)
+            QCOMPARE(::seteuid(0), 0);
+        setrlimit(RLIMIT_FSIZE, &old);
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        QCOMPARE(failure.isEmpty(), reason.isEmpty());
+        QVERIFY2(failure.contains(reason), qPrintable(failure));
+        if (!failure.isEmpty())
+            return;
+
         WindowLock second(box_->file());
         QVERIFY(!second.acquire());
-        QCOMPARE(second.holder(),
-                 QStringLiteral("proceso %1").arg(QCoreApplication::applicationPid()));
+        const qint64 pid = QCoreApplication::applicationPid();
+        QCOMPARE(second.holder(), QStringLiteral("proceso %1").arg(pid));
+        QCOMPARE(second.windowPid(), std::optional(pid)); // to call it to the front
         first.reset();
         QVERIFY(second.acquire());
     }
