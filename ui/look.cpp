@@ -182,15 +182,17 @@ void centerOnScreen(QWidget& window) {
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
-    const QSize outer = window.size().grownBy(expectedFrame(window));
+    const QMargins frame = expectedFrame(window);
+    const QSize outer = window.size().grownBy(frame);
     int x = area.x() + (area.width() - outer.width()) / 2;
     int y = area.y() + (area.height() - outer.height()) / 2;
     // Too wide or too tall: the left edge and the bottom give way, never the
     // close box or the title bar.
     x = std::min(std::max(x, area.x()), area.x() + area.width() - outer.width());
     y = std::max(std::min(y, area.y() + area.height() - outer.height()), area.y());
-    // A top-level window's position is that of its frame.
-    window.move(x, y);
+    // The inside is placed, not the frame: move() would place the frame only
+    // while the window has no native window yet, and the inside once it has.
+    window.setGeometry(QRect(QPoint(x + frame.left(), y + frame.top()), window.size()));
 }
 
 namespace {
