@@ -168,11 +168,10 @@ private:
 struct Harness {
     Sandbox sandbox;
     Pty line;
-    std::unique_ptr<RegStore> store;
+    std::unique_ptr<RegStore> store = std::make_unique<RegStore>();
     RecordingPause pause;
     QTime now{9, 5, 7};
     int ended = 0;
-    QString refusal; // saves refused from the start, as without the window lock
     std::unique_ptr<FrmMain> window;
 
     explicit Harness(bool portMapped = true) {
@@ -180,9 +179,6 @@ struct Harness {
             sandbox.put(QStringLiteral("Puertos/COM4"), line.path());
     }
     FrmMain& start() {
-        store = std::make_unique<RegStore>();
-        if (!refusal.isEmpty())
-            store->refuseSaves(refusal);
         window = std::make_unique<FrmMain>(
             FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; }});
         window->Form_Load();

@@ -103,7 +103,8 @@ private slots:
     void failedSaveIsReportedAndExitStillEnds() {
         QFETCH(QString, refusal);
         Harness h;
-        h.refusal = refusal;
+        if (!refusal.isEmpty()) // as when the window lock could not be made
+            h.store->refuseSaves(refusal);
         FrmMain& w = h.start();
         if (refusal.isEmpty()) {
             // The store's folder replaced by a plain file: nothing can be written there.
