@@ -104,20 +104,42 @@ QByteArray readGuarded(const QString& file, qint64 limit) {
     }
 }
 
-std::optional<UniqueFd> lockGuarded(const QString& file, int waitMs) {
-    std::optional<UniqueFd> fd = openGuarded(file, FileAccess::Append);
+HeldLock::~HeldLock() {
+    // Removed while still held: whoever opened it meanwhile finds, once it
+    // has the lock, that the name is gone, and opens afresh.
+    if (fd_.valid())
+        ::unlink(QFile::encodeName(file_).constData());
+}
+
+namespace {
+
+// Whether `fd` is still the file the name `file` stands for.
+bool stillNamed(int fd, const QString& file) {
+    struct stat held {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::stat(QFile::encodeName(file).constData(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+} // namespace
+
+std::optional<HeldLock> lockGuarded(const QString& file, int waitMs) {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        if (::flock(fd->get(), LOCK_EX | LOCK_NB) == 0)
-            return fd;
-        if (errno == EINTR)
-            continue;
-        if (errno != EWOULDBLOCK)
-            throw Failure(QStringLiteral("no se puede bloquear %1: %2").arg(file, systemReason()));
-        if (waited.elapsed() >= waitMs)
-            return std::nullopt;
-        QThread::msleep(20);
+        UniqueFd fd = std::move(*openGuarded(file, FileAccess::Append));
+        while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EWOULDBLOCK)
+                throw Failure(
+                    QStringLiteral("no se puede bloquear %1: %2").arg(file, systemReason()));
+            if (waited.elapsed() >= waitMs)
+                return std::nullopt;
+            QThread::msleep(20);
+        }
+        if (stillNamed(fd.get(), file))
+            return HeldLock(file, std::move(fd));
     }
 }
 

@@ -104,13 +104,14 @@ QByteArray readStoreFile(const QString& file) {
 
 IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change) {
     const QString lockPath = file + QStringLiteral(".lock");
-    std::optional<UniqueFd> lock;
-    try {
-        makeFolders(QFileInfo(file).absolutePath());
-        lock = lockGuarded(lockPath, kLockWaitMs);
-    } catch (const Failure& f) {
-        throw cannotWrite(file, f.description());
-    }
+    const std::optional<HeldLock> lock = [&] {
+        try {
+            makeFolders(QFileInfo(file).absolutePath());
+            return lockGuarded(lockPath, kLockWaitMs);
+        } catch (const Failure& f) {
+            throw cannotWrite(file, f.description());
+        }
+    }();
     if (!lock)
         throw cannotWrite(file,
                           QStringLiteral("otro programa lo tiene bloqueado (%1)").arg(lockPath));

@@ -27,17 +27,17 @@ bool WindowLock::acquire() {
     if (held_)
         return true;
     makeFolders(QFileInfo(path_).absolutePath());
-    std::optional<UniqueFd> fd = lockGuarded(path_, 0);
-    if (!fd)
+    std::optional<HeldLock> lock = lockGuarded(path_, 0);
+    if (!lock)
         return false;
     // Written whole before anyone is told who holds it; a write that fails
     // lets the lock go, so that the reason is told instead.
     const QByteArray line = QByteArray::number(QCoreApplication::applicationPid()) + ' ' +
                             QSysInfo::machineHostName().toUtf8() + ' ' +
                             (role_ == Holder::Window ? kWindowWord : kImportWord) + '\n';
-    if (::ftruncate(fd->get(), 0) != 0 || !writeAll(fd->get(), line) || ::fsync(fd->get()) != 0)
+    if (::ftruncate(lock->fd(), 0) != 0 || !writeAll(lock->fd(), line) || ::fsync(lock->fd()) != 0)
         throw Failure(QStringLiteral("no se puede escribir en %1: %2").arg(path_, systemReason()));
-    held_ = std::move(fd);
+    held_.emplace(std::move(*lock));
     return true;
 }
 

@@ -9,9 +9,9 @@ namespace horvex {
 
 // One Horvex window per settings store: two would each save all their values
 // and undo each other's changes. The window holds this lock for its whole
-// life, and --import while it writes the store. The lock is the system's, on
-// the open file: it goes with its process however that ends, so whatever a
-// dead holder left in the file, a lock nobody holds is free.
+// life, and --import while it writes the store. The lock is the system's
+// (HeldLock): whatever a dead holder left in the file, a lock nobody holds is
+// free.
 class WindowLock {
 public:
     enum class Holder { Window, Import };
@@ -40,7 +40,7 @@ private:
 
     QString path_;
     Holder role_;
-    std::optional<UniqueFd> held_;
+    std::optional<HeldLock> held_;
 };
 
 } // namespace horvex

@@ -60,9 +60,9 @@ private slots:
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(real).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, 0604u);
-        QCOMPARE(QDir(box_->folder()).entryList(QDir::Files),
-                 QStringList({"Horvex.conf", "Horvex.conf.lock", "real.conf", "real.conf.backup",
-                              "real.conf.lock", "real.conf.tmp-keep"}));
+        QCOMPARE(
+            QDir(box_->folder()).entryList(QDir::Files),
+            QStringList({"Horvex.conf", "real.conf", "real.conf.backup", "real.conf.tmp-keep"}));
 
         RegStore store;
         Module1 back;
@@ -199,7 +199,7 @@ private slots:
             QVERIFY(QFile(box_->folder()).open(QIODevice::WriteOnly));
         }
         if (fault == "lock folder")
-            QVERIFY(QFile::remove(file + ".lock") && QDir().mkpath(file + ".lock"));
+            QVERIFY(QDir().mkpath(file + ".lock"));
         if (fault == "huge")
             QVERIFY(QFile(file).resize(qint64(15) << 20));
         if (fault == "read-only")
