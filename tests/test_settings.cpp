@@ -184,7 +184,6 @@ private slots:
             m.AlaHora[4] = QStringLiteral("06");
             SaveRegSett(m, *std::make_unique<RegStore>());
         }
-        const QByteArray before = box_->read();
         const QByteArray conf = QFile::encodeName(file);
         if (fault == "fifo" || fault == "folder" || fault == "dangling")
             QVERIFY(QFile::remove(file));
