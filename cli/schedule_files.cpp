@@ -100,7 +100,7 @@ int runImport(const Request& r) {
     try {
         const QString storeFile = RegStore().fileName();
         // Held until the store is written, so that no window opens meanwhile.
-        WindowLock lock(storeFile);
+        WindowLock lock(storeFile, WindowLock::Holder::Import);
         if (!lock.acquire())
             throw Failure(QStringLiteral("Horvex está abierto con esta configuración (%1): "
                                          "ciérrelo antes de importar, o la ventana grabaría su "

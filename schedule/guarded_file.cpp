@@ -2,11 +2,14 @@
 
 #include "schedule/failure.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,6 +102,73 @@ QByteArray readGuarded(const QString& file, qint64 limit) {
         if (bytes.size() > limit)
             throw tooLarge(bytes.size());
     }
+}
+
+HeldLock::~HeldLock() {
+    // Removed while still held: whoever opened it meanwhile finds, once it
+    // has the lock, that the name is gone, and opens afresh.
+    if (fd_.valid())
+        ::unlink(QFile::encodeName(file_).constData());
+}
+
+namespace {
+
+// Whether `fd` is still the file the name `file` stands for.
+bool stillNamed(int fd, const QString& file) {
+    struct stat held {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::stat(QFile::encodeName(file).constData(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+} // namespace
+
+std::optional<HeldLock> lockGuarded(const QString& file, int waitMs) {
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        UniqueFd fd = std::move(*openGuarded(file, FileAccess::Append));
+        while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EWOULDBLOCK)
+                throw Failure(
+                    QStringLiteral("no se puede bloquear %1: %2").arg(file, systemReason()));
+            if (waited.elapsed() >= waitMs)
+                return std::nullopt;
+            QThread::msleep(20);
+        }
+        if (stillNamed(fd.get(), file))
+            return HeldLock(file, std::move(fd));
+    }
+}
+
+bool writeAll(int fd, QByteArrayView bytes) {
+    while (!bytes.isEmpty()) {
+        const ssize_t n = ::write(fd, bytes.data(), static_cast<std::size_t>(bytes.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // A write that takes nothing and says nothing: the disk is full.
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        bytes = bytes.sliced(n);
+    }
+    return true;
+}
+
+void makeFolders(const QString& folder) {
+    const QFileInfo info(folder);
+    if (info.isDir())
+        return;
+    if (info.exists() || info.isSymLink())
+        throw Failure(QStringLiteral("%1 existe y no es una carpeta").arg(folder));
+    makeFolders(info.absolutePath());
+    if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno != EEXIST)
+        throw Failure(
+            QStringLiteral("no se puede crear la carpeta %1: %2").arg(folder, systemReason()));
 }
 
 } // namespace horvex

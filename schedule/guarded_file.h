@@ -40,6 +40,39 @@ std::optional<UniqueFd> openGuarded(const QString& file, FileAccess access);
 // than `limit` bytes is refused before any of it is read.
 QByteArray readGuarded(const QString& file, qint64 limit);
 
+// An exclusive advisory lock on a file, the system's: it goes with its
+// process however that ends, so a lock is never left behind. The file is
+// removed when the lock is let go, so that no lock file stays beside a store
+// or an exported schedule.
+class HeldLock {
+public:
+    HeldLock(QString file, UniqueFd fd)
+        : file_(std::move(file))
+        , fd_(std::move(fd)) {}
+    ~HeldLock();
+    HeldLock(HeldLock&&) noexcept = default;
+    HeldLock& operator=(HeldLock&&) = delete;
+
+    int fd() const { return fd_.get(); }
+
+private:
+    QString file_;
+    UniqueFd fd_;
+};
+
+// Takes the lock on `file`, opened as for appending (so created if need be),
+// trying for up to `waitMs`. Nothing when another holds it all that time;
+// throws Failure saying why the file cannot be opened or locked.
+std::optional<HeldLock> lockGuarded(const QString& file, int waitMs);
+
+// Writes all of `bytes`, resuming after short writes; false with errno set
+// when the system refuses the rest.
+bool writeAll(int fd, QByteArrayView bytes);
+
+// Creates `folder` and the folders above it. Throws Failure naming the one
+// that cannot be made and why ("/home/ana existe y no es una carpeta").
+void makeFolders(const QString& folder);
+
 // The system's reason for the last failed call ("No space left on device").
 QString systemReason();
 

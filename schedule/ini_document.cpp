@@ -66,6 +66,10 @@ QString IniDocument::entryName(const QString& section, const QString& key) {
     return fold(section) + QLatin1Char('\n') + fold(key);
 }
 
+QString IniDocument::valueOf(const Line& entry) {
+    return decodeValue(QByteArrayView(entry.raw).sliced(entry.raw.indexOf('=') + 1));
+}
+
 IniDocument::Line& IniDocument::at(Ref r) {
     Line& line = lines_[static_cast<std::size_t>(r.line)];
     return r.added < 0 ? line : line.added[static_cast<std::size_t>(r.added)];
@@ -164,7 +168,7 @@ std::optional<QString> IniDocument::value(const QString& section, const QString&
     for (const Ref r : *found) {
         const Line& line = at(r);
         if (!line.removed)
-            return decodeValue(QByteArrayView(line.raw).sliced(line.raw.indexOf('=') + 1));
+            return valueOf(line);
     }
     return std::nullopt;
 }
@@ -176,9 +180,12 @@ void IniDocument::setValue(const QString& section, const QString& key, const QSt
         Line& line = at(r);
         if (line.removed)
             continue;
-        if (!placed)
+        // A value that reads the same is left as written, with its spacing
+        // and any bytes that are not UTF-8 (a Latin-1 "é" would not survive
+        // being decoded and encoded again).
+        if (!placed && valueOf(line) != value)
             line.raw = entryLine(line.key, value);
-        else
+        else if (placed)
             line.removed = true; // one value per name
         placed = true;
     }

@@ -23,8 +23,9 @@ public:
     // The first value stored under section/key, whatever the case.
     std::optional<QString> value(const QString& section, const QString& key) const;
 
-    // Replaces the first value of the name in place and drops its duplicates,
-    // or adds the value at the end of its section, creating the section.
+    // Replaces the first value of the name in place (its line stays byte for
+    // byte when the value reads the same) and drops its duplicates, or adds
+    // the value at the end of its section, creating the section.
     void setValue(const QString& section, const QString& key, const QString& value);
     void remove(const QString& section, const QString& key);
 
@@ -51,6 +52,7 @@ private:
 
     static QString fold(const QString& name);
     static QString entryName(const QString& section, const QString& key);
+    static QString valueOf(const Line& entry);
     Line& at(Ref r);
     const Line& at(Ref r) const;
 

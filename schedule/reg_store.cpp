@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -33,43 +33,67 @@ QString writeTarget(const QString& file) {
     return info.isSymLink() && info.exists() ? info.canonicalFilePath() : file;
 }
 
+// Beside the file it replaces, so that the rename stays in one file system;
+// named so that nothing but our own temporaries can match.
+QByteArray temporaryTemplate(const QString& target) {
+    return QFile::encodeName(target) + ".tmp-XXXXXX";
+}
+
+// A save killed before its rename leaves its temporary file. Under the lock
+// no other save is writing one, so every temporary of ours there is stale.
+void removeStaleTemporaries(const QString& target) {
+    const QFileInfo info(target);
+    const QString prefix = info.fileName() + QStringLiteral(".tmp-");
+    const QRegularExpression ours(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(prefix) + QStringLiteral("[A-Za-z0-9]{6}")));
+    const QDir folder = info.absoluteDir();
+    for (const QString& name :
+         folder.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::CaseSensitive)) {
+        const QByteArray path = QFile::encodeName(folder.filePath(name));
+        struct stat st {};
+        if (ours.match(name).hasMatch() && ::lstat(path.constData(), &st) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlink(path.constData());
+    }
+}
+
+// An existing file must be one we may write: a store its owner made
+// read-only stays as it is, though the rename could replace it. Returns the
+// mode the new file keeps.
+mode_t checkedMode(const QString& file, const QString& target) {
+    struct stat old {};
+    const QByteArray path = QFile::encodeName(target);
+    if (::stat(path.constData(), &old) != 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return 0666 & ~mask;
+    }
+    if ((old.st_mode & 0222) == 0)
+        throw cannotWrite(file, QStringLiteral("es de solo lectura (permisos %1)")
+                                    .arg(old.st_mode & 07777, 3, 8, QLatin1Char('0')));
+    if (::access(path.constData(), W_OK) != 0)
+        throw cannotWrite(file, systemReason());
+    return old.st_mode & 07777;
+}
+
 // Qt 6.4's QSaveFile reports success after a short write (full disk, quota)
 // and leaves a truncated file, so the writing and its checks are our own:
 // a temporary file beside the target, every write checked, then a rename.
 void writeWhole(const QString& file, const QByteArray& bytes) {
     const QString target = writeTarget(file);
-    const QString folder = QFileInfo(target).absolutePath();
-    if (!QDir().mkpath(folder))
-        throw cannotWrite(file, QStringLiteral("no se puede crear la carpeta %1").arg(folder));
-    QByteArray temp = QFile::encodeName(target) + ".XXXXXX";
+    const mode_t mode = checkedMode(file, target);
+    QByteArray temp = temporaryTemplate(target);
     const UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0)
         throw cannotWrite(file, systemReason());
-    const auto fail = [&](const QString& reason) {
+    const auto fail = [&] {
+        const Failure failure = cannotWrite(file, systemReason());
         ::unlink(temp.constData());
-        return cannotWrite(file, reason);
+        return failure;
     };
-    struct stat old {};
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const mode_t mode = ::stat(QFile::encodeName(target).constData(), &old) == 0
-                            ? old.st_mode & 07777
-                            : 0666 & ~mask;
-    if (::fchmod(fd.get(), mode) != 0)
-        throw fail(systemReason());
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd.get(), bytes.constData() + done,
-                                  static_cast<std::size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw fail(systemReason());
-        done += n;
-    }
-    if (::fsync(fd.get()) != 0)
-        throw fail(systemReason());
-    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
-        throw fail(systemReason());
+    if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 ||
+        ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
+        throw fail();
 }
 
 } // namespace
@@ -88,25 +112,21 @@ IniDocument updateStoreFile(const QString& file, const std::function<void(IniDoc
                                ? QStringLiteral("%1 no es una carpeta").arg(folder.filePath())
                                : QStringLiteral("la carpeta %1 no existe").arg(folder.filePath())));
     const QString lockPath = file + QStringLiteral(".lock");
-    const QFileInfo lockInfo(lockPath);
-    if ((lockInfo.exists() || lockInfo.isSymLink()) && !lockInfo.isFile())
-        throw cannotWrite(file, QStringLiteral("%1 ocupa el lugar del archivo de bloqueo; "
-                                               "bórrelo")
-                                    .arg(lockPath));
-    QDir().mkpath(folder.filePath());
-    QLockFile lock(lockPath);
-    if (!lock.tryLock(kLockWaitMs)) {
-        const QString reason =
-            lock.error() == QLockFile::LockFailedError
-                ? QStringLiteral("otro programa lo tiene bloqueado (%1)").arg(lockPath)
-            : lock.error() == QLockFile::PermissionError
-                ? QStringLiteral("no se puede crear el bloqueo %1: permiso denegado").arg(lockPath)
-                : QStringLiteral("no se puede crear el bloqueo %1").arg(lockPath);
-        throw cannotWrite(file, reason);
-    }
+    const std::optional<HeldLock> lock = [&] {
+        try {
+            makeFolders(QFileInfo(file).absolutePath());
+            return lockGuarded(lockPath, kLockWaitMs);
+        } catch (const Failure& f) {
+            throw cannotWrite(file, f.description());
+        }
+    }();
+    if (!lock)
+        throw cannotWrite(file,
+                          QStringLiteral("otro programa lo tiene bloqueado (%1)").arg(lockPath));
     const QByteArray before = readStoreFile(file);
     IniDocument doc = IniDocument::parse(before);
     change(doc);
+    removeStaleTemporaries(writeTarget(file));
     const QByteArray after = doc.serialize();
     if (after != before || !QFileInfo::exists(file))
         writeWhole(file, after);
@@ -173,6 +193,8 @@ void RegStore::DeleteSetting(const QString& section, const QString& key) {
 
 void RegStore::flush() {
     const std::vector<Change> changes = std::exchange(pending_, {});
+    if (!refusal_.isEmpty())
+        throw Failure(refusal_);
     if (changes.empty())
         return;
     const QString file = fileName();

@@ -39,8 +39,15 @@ public:
     void DeleteSetting(const QString& section, const QString& key);
 
     // Writes what was saved. Throws Failure with the reason when the file
-    // could not be read, locked or written; the file stays as it was then.
+    // could not be read, locked or written, or saves are refused; the file
+    // stays as it was then.
     void flush();
+
+    // From now on every flush() fails with `reason` and writes nothing: the
+    // window that could not take its lock may upload, but not save.
+    void refuseSaves(const QString& reason) { refusal_ = reason; }
+    // Why saves are refused; empty while they are not.
+    const QString& saveRefusal() const { return refusal_; }
 
     // Section "Puertos": the device named for port n ("COM1=/dev/ttyUSB0").
     std::optional<QString> portDevice(int port);
@@ -63,6 +70,7 @@ private:
     IniDocument loaded_;
     bool isLoaded_ = false;
     std::vector<Change> pending_;
+    QString refusal_;
 };
 
 // No settings or schedule file is anywhere near this size; a larger one is
@@ -81,8 +89,10 @@ enum class MissingFolder { Create, Refuse };
 // Changes a settings or schedule file under its lock: reads it afresh,
 // applies `change` and, if that changed anything, writes the whole file
 // atomically, so the old file stays whole unless the new one was written
-// completely. Returns the file's contents as they now are. Throws Failure
-// with the reason when it could not read, lock or write.
+// completely; a link is kept and the file keeps its mode. A file without
+// write permission is left alone. Temporaries that a killed save left are
+// removed. Returns the file's contents as they now are. Throws Failure with
+// the reason when it could not read, lock or write.
 IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
                             MissingFolder missing = MissingFolder::Create);
 

@@ -172,7 +172,7 @@ private:
 struct Harness {
     Sandbox sandbox;
     Pty line;
-    std::unique_ptr<RegStore> store;
+    std::unique_ptr<RegStore> store = std::make_unique<RegStore>();
     RecordingPause pause;
     QTime now{9, 5, 7};
     int ended = 0;
@@ -184,7 +184,6 @@ struct Harness {
             sandbox.put(QStringLiteral("Puertos/COM4"), line.path());
     }
     FrmMain& start() {
-        store = std::make_unique<RegStore>();
         window = std::make_unique<FrmMain>(
             FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; },
                               [this](const UploadOutcome&) { endedWhenRecorded << ended; }});

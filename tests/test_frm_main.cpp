@@ -1,4 +1,5 @@
 #include "fakes.h"
+#include "ui/to_front.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -53,7 +54,8 @@ private slots:
         QVERIFY(!h.sandbox.get("TAla/Corto").isValid());
     }
 
-    // Save: text, pause, then written, then empty. Exit: text, written, pause, end.
+    // Save: text, pause, then written, then empty. Exit: text, written,
+    // pause, end. Pressed again during its pause, a command runs again.
     void saveAndExitSequences() {
         Harness h;
         FrmMain& w = h.start();
@@ -62,43 +64,82 @@ private slots:
             seen << w.panelText(1) << h.sandbox.get("HH/cboHH0").toString()
                  << QString::number(h.ended);
         };
-        h.pause.pauses.clear();
-        h.pause.during = [&](double) {
-            look();
-            w.Grabo_Click(); // pressed again while it runs: ignored
+        const auto pressAgain = [&](void (FrmMain::*command)()) {
+            h.pause.during = [&, command](double) {
+                look();
+                if (h.pause.pauses.size() == 1)
+                    (w.*command)();
+            };
         };
+        h.pause.pauses.clear();
+        pressAgain(&FrmMain::Grabo_Click);
         w.Grabo_Click();
-        QCOMPARE(h.pause.pauses, QList<double>{2});
-        QCOMPARE(seen, QStringList({"Grabando datos en memoria ...", "", "0"}));
+        QCOMPARE(h.pause.pauses, QList<double>({2, 2}));
+        QCOMPARE(seen, QStringList({"Grabando datos en memoria ...", "", "0",
+                                    "Grabando datos en memoria ...", "", "0"}));
         QCOMPARE(h.sandbox.get("HH/cboHH0").toString(), QStringLiteral("24"));
         QCOMPARE(w.panelText(1), QString());
 
         w.module().AlaHora[0] = QStringLiteral("13");
         seen.clear();
-        h.pause.during = [&](double) {
-            look();
-            w.salir_Click();
-        };
+        h.pause.pauses.clear();
+        pressAgain(&FrmMain::salir_Click);
         w.salir_Click();
-        QCOMPARE(seen, QStringList({"Saliendo y grabando datos...", "13", "0"}));
-        QCOMPARE(h.ended, 1);
+        QCOMPARE(seen, QStringList({"Saliendo y grabando datos...", "13", "0",
+                                    "Saliendo y grabando datos...", "13", "0"}));
+        QCOMPARE(h.ended, 2); // the program ends at the first
     }
 
+    // A save that fails, or saves refused from the start (the window lock
+    // could not be made), are reported in panel 1; uploading and Salir still
+    // work.
+    void failedSaveIsReportedAndExitStillEnds_data() {
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("folder is a file") << QString();
+        QTest::newRow("no window lock")
+            << "no se puede escribir en /home/operador/.config/Horvex/Horvex.conf.ventana: "
+               "Read-only file system";
+    }
     void failedSaveIsReportedAndExitStillEnds() {
+        QFETCH(QString, refusal);
         Harness h;
+        if (!refusal.isEmpty()) // as when the window lock could not be made
+            h.store->refuseSaves(refusal);
         FrmMain& w = h.start();
-        // The store's folder replaced by a plain file: nothing can be written there.
-        const QString folder = QFileInfo(h.sandbox.file()).absolutePath();
-        QDir(folder).removeRecursively();
-        QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        if (refusal.isEmpty()) {
+            // The store's folder replaced by a plain file: nothing can be written there.
+            const QString folder = QFileInfo(h.sandbox.file()).absolutePath();
+            QDir(folder).removeRecursively();
+            QVERIFY(QFile(folder).open(QIODevice::WriteOnly));
+        } else {
+            QCOMPARE(w.panelText(1), "No se podrán grabar los datos: " + refusal);
+            w.Actualizar_Click();
+            QCOMPARE(h.line.drain().size(), 82);
+        }
 
         w.Grabo_Click();
-        QVERIFY2(w.panelText(1).startsWith("No se grabaron los datos"), qPrintable(w.panelText(1)));
+        QVERIFY2(w.panelText(1).startsWith("No se grabaron los datos: " + refusal),
+                 qPrintable(w.panelText(1)));
         // Too long for its panel: shown shortened, whole as the tooltip.
         QCOMPARE(h.child<QLabel>("Panel1")->toolTip(), w.panelText(1));
         w.salir_Click();
         QVERIFY(w.panelText(1).startsWith("No se grabaron los datos"));
         QCOMPARE(h.ended, 1);
+        if (!refusal.isEmpty())
+            QCOMPARE(h.sandbox.keys(), QStringList{"Puertos/COM4"});
+    }
+
+    // A second start sends the running window SIGUSR1: it comes to the front.
+    void secondStartCallsTheWindowToFront() {
+        Harness h;
+        FrmMain& w = h.start();
+        ToFrontOnSignal toFront;
+        toFront.setWindow(&w);
+        w.showMinimized();
+        QVERIFY(w.isMinimized());
+        QVERIFY(callToFront(QCoreApplication::applicationPid()));
+        QTRY_VERIFY(!w.isMinimized());
+        QVERIFY(!callToFront(1)); // not this program
     }
 
     // From the first to the last character nothing else runs: a command or

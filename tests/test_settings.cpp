@@ -32,7 +32,17 @@ class TestSettings : public QObject {
 private slots:
     void init() { box_.emplace(); }
 
+    // The store is reached through a link and has a mode of its own; a save
+    // killed earlier left its temporary file. A save keeps the link and the
+    // mode, and removes that file, nothing else.
     void saveWritesTheTableOnce() {
+        const QString real = box_->folder() + "/real.conf";
+        updateStoreFile(real, [](IniDocument&) {}); // made, though nothing changed
+        QVERIFY(QFileInfo::exists(real));
+        QCOMPARE(::chmod(QFile::encodeName(real).constData(), 0604), 0);
+        QVERIFY(QFile::link(real, box_->file()));
+        for (const char* other : {".tmp-Ab12Cd", ".backup", ".tmp-keep"})
+            writeFile(real + other, "[HH]\n");
         Module1 m;
         {
             RegStore store;
@@ -46,6 +56,13 @@ private slots:
         for (const char* key : {"TAla/Corto", "TAla/Largo", "COMM/cboport", "ALA/chkAla35"})
             QVERIFY2(keys.contains(QLatin1String(key)), key);
         const QByteArray first = box_->read();
+        QVERIFY(QFileInfo(box_->file()).isSymLink());
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(real).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0604u);
+        QCOMPARE(
+            QDir(box_->folder()).entryList(QDir::Files),
+            QStringList({"Horvex.conf", "real.conf", "real.conf.backup", "real.conf.tmp-keep"}));
 
         RegStore store;
         Module1 back;
@@ -101,6 +118,9 @@ private slots:
             << QByteArray("[comm]\ncboPort=3\n[hh]\ncbohh0=12\nCBOHH0=12\n");
         QTest::newRow("damaged") << QByteArrayLiteral(
             "[COMM]\ncboport=3\n\x01\xfe\x00zz\n[HH\nx=1\n[HH]\ncboHH0=12\n");
+        QTest::newRow("Latin-1") << QByteArray(
+            "[TAla]\nLargo=05\nCorto=Jos\xe9\n[COMM]\ncboport=3\n"
+            "[HH]\ncboHH0=12\n");
         QTest::newRow("byte-order mark") << QByteArrayLiteral(
             "\xEF\xBB\xBF[COMM]\r\ncboport=3\r\n; comment\r\n[HH]\r\ncboHH0=12\r\n");
         QByteArray garbage;
@@ -124,13 +144,17 @@ private slots:
         const QByteArray saved = box_->read().toLower();
         const qsizetype at = conf.toLower().indexOf("cbohh0=");
         QCOMPARE(saved.left(at), conf.toLower().left(at));
-        QCOMPARE(saved.count("cbohh0=13"), 1); // one value per name
+        QCOMPARE(saved.count("cbohh0="), 1); // one value per name
+        QVERIFY(saved.contains("cbohh0=13"));
         QCOMPARE(saved.count("cboport="), 1);
+        if (conf.contains("\r\n")) // new sections too
+            QCOMPARE(saved.count('\n'), saved.count("\r\n"));
         QCOMPARE(RegStore().GetSetting("HH", "cboHH35", {}), "24");
     }
 
     // What is in the store's place, or in the way of saving: each says its
-    // own reason and nothing is written over. "%1" stands for the file.
+    // own reason and nothing is written over. "%1" stands for the file. The
+    // window lock is made, or fails for the same reason as the save.
     void storeFaults_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("atLoad");
@@ -139,10 +163,15 @@ private slots:
         QTest::newRow("fifo") << "fifo" << true << "%1 no es un archivo normal";
         QTest::newRow("folder") << "folder" << true << "%1 es una carpeta";
         QTest::newRow("dangling link") << "dangling" << true << "%1 es un enlace a /nonexistent";
+        QTest::newRow("15 MB") << "huge" << true << "%1 ocupa 15.0 MB, más de lo que puede";
         QTest::newRow("file in the way")
-            << "file in the way" << false << "no se puede escribir en %1: no se puede crear";
-        QTest::newRow("full disk") << "full disk" << false << "no se puede escribir en %1: ";
-        QTest::newRow("lock is a folder") << "lock folder" << false << ".lock ocupa el lugar";
+            << "file in the way" << false << "Horvex existe y no es una carpeta";
+        QTest::newRow("full disk")
+            << "full disk" << false << "no se puede escribir en %1: File too large";
+        QTest::newRow("lock is a folder") << "lock folder" << false << ".lock es una carpeta";
+        QTest::newRow("read-only")
+            << "read-only" << false
+            << "no se puede escribir en %1: es de solo lectura (permisos 444)";
     }
     void storeFaults() {
         QFETCH(QString, fault);
@@ -155,7 +184,6 @@ private slots:
             m.AlaHora[4] = QStringLiteral("06");
             SaveRegSett(m, *std::make_unique<RegStore>());
         }
-        const QByteArray before = box_->read();
         const QByteArray conf = QFile::encodeName(file);
         if (fault == "fifo" || fault == "folder" || fault == "dangling")
             QVERIFY(QFile::remove(file));
@@ -171,6 +199,10 @@ private slots:
         }
         if (fault == "lock folder")
             QVERIFY(QDir().mkpath(file + ".lock"));
+        if (fault == "huge")
+            QVERIFY(QFile(file).resize(qint64(15) << 20));
+        if (fault == "read-only")
+            QCOMPARE(::chmod(conf.constData(), 0444), 0);
         const QByteArray setUp = atLoad ? QByteArray() : box_->read(); // a FIFO would block
         // Root reads any file: the unreadable one is read as nobody.
         const bool asNobody = fault == "unreadable" && ::geteuid() == 0;
@@ -194,27 +226,42 @@ private slots:
             QCOMPARE(::seteuid(0), 0);
         QCOMPARE(!loadFailure.isEmpty(), atLoad);
 
-        // The operator changes one value and saves; for a full disk the file
-        // may grow to half its size.
+        // The operator changes two values and saves; for a full disk no
+        // file may grow past a few bytes.
         m.setAlaHora(0, QStringLiteral("11"));
+        m.setAlaMin(0, QStringLiteral("30"));
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        const rlimit tiny{static_cast<rlim_t>(before.size() / 2), old.rlim_max};
+        const rlimit tiny{4, old.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, fault == "full disk" ? &tiny : &old), 0);
         if (fault == "unreadable" && !asNobody)
             QCOMPARE(::chmod(conf.constData(), 0600), 0);
         const QString saveReason = saveFailure(store, m);
+        QString lockFailure;
+        try {
+            QVERIFY(WindowLock(file).acquire());
+        } catch (const Failure& f) {
+            lockFailure = f.description();
+        }
         setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(lockFailure.isEmpty(), fault != "file in the way" && fault != "full disk");
+        QVERIFY2(lockFailure.isEmpty() || lockFailure.contains(reason.section(": ", -1)),
+                 qPrintable(lockFailure));
 
         const QString failure = atLoad ? loadFailure : saveReason;
         QVERIFY2(failure.contains(reason.arg(file)), qPrintable(failure + " / " + saveReason));
+        QCOMPARE(QDir(box_->folder()).entryList({"*.tmp-*"}), QStringList());
         if (fault == "unreadable") {
-            // Readable again at save time: the change goes in, the rest stays.
+            // Readable again at save time: the changes go in, the rest stays.
             QCOMPARE(saveReason, QString());
-            QCOMPARE(box_->get("HH/cboHH0").toString() + box_->get("HH/cboHH4").toString(), "1106");
+            QCOMPARE(box_->get("HH/cboHH0").toString() + box_->get("MM/cboMM0").toString() +
+                         box_->get("HH/cboHH4").toString(),
+                     "113006");
         } else if (!atLoad) {
             QCOMPARE(box_->read(), setUp);
+        } else {
+            QVERIFY(!saveReason.isEmpty()); // what could not be read is not written over
         }
     }
 
@@ -229,15 +276,25 @@ private slots:
         qputenv("HOME", oldHome);
     }
 
-    // One window per store: a second is told who holds it, and takes it once
-    // the first is gone.
-    void oneWindowPerStore() {
+    // One window per store. Whatever a dead or foreign holder left in the
+    // lock, nobody holds it, so it is free; a second window is told who holds
+    // it, and takes it once the first is gone.
+    void windowLock_data() {
+        QTest::addColumn<QByteArray>("left");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbage") << QByteArray("\x01\xff\n\nzz");
+        QTest::newRow("other host") << QByteArray("1234 otro-equipo ventana\n");
+    }
+    void windowLock() {
+        QFETCH(QByteArray, left);
+        writeFile(box_->file() + ".ventana", left);
         auto first = std::make_unique<WindowLock>(box_->file());
         QVERIFY(first->acquire());
         WindowLock second(box_->file());
         QVERIFY(!second.acquire());
-        QCOMPARE(second.holder(),
-                 QStringLiteral("proceso %1").arg(QCoreApplication::applicationPid()));
+        const qint64 pid = QCoreApplication::applicationPid();
+        QCOMPARE(second.holder(), QStringLiteral("proceso %1").arg(pid));
+        QCOMPARE(second.windowPid(), std::optional(pid)); // to call it to the front
         first.reset();
         QVERIFY(second.acquire());
     }

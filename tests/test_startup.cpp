@@ -127,6 +127,7 @@ private slots:
         h.sandbox.put(QStringLiteral("HH/cboHH3"), QStringLiteral("7"));
         h.sandbox.put(QStringLiteral("HH/cboHH4"), QString(5000, QLatin1Char('7')));
         h.sandbox.put(QStringLiteral("ALA/chkAla5"), QStringLiteral("2"));
+        h.sandbox.put(QStringLiteral("ALA/chkAla6"), QStringLiteral("1"));
         BoxCloser closer;
         FrmMain& w = h.start();
         QCOMPARE(h.child<QComboBox>("cboHH_3")->currentIndex(), -1);
@@ -134,6 +135,7 @@ private slots:
         QCOMPARE(w.module().AlaHora[3], QStringLiteral("7"));
         // Only 1 ticks a box; other values show it clear and stay stored.
         QVERIFY(!h.child<QCheckBox>("chkAla_5")->isChecked());
+        QVERIFY(h.child<QCheckBox>("chkAla_6")->isChecked());
         QCOMPARE(w.module().AlaChk[5], 2);
 
         w.Actualizar_Click();

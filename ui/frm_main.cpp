@@ -361,6 +361,10 @@ void FrmMain::Form_Load() {
         showMirrors();
         frmIni_->hide();
         MostrarPuerto(MSComm1, *this);
+        // Uploading needs no disk; the operator learns now, not at Grabar,
+        // that the settings cannot be kept.
+        if (const QString& refusal = services_.store.saveRefusal(); !refusal.isEmpty())
+            setPanelText(1, QStringLiteral("No se podrán grabar los datos: %1").arg(refusal));
     } catch (const Failure& failure) {
         ErrorPuerto(failure.description(), *this, *this);
     } catch (const std::exception& failure) {
@@ -452,10 +456,11 @@ bool FrmMain::saveReportingFailure() {
     }
 }
 
+// A second press during the pause runs the command again, as any click
+// would; only a frame's characters hold commands back.
 void FrmMain::Grabo_Click() {
-    if (upload_.gate().holds([this] { Grabo_Click(); }) || saving_)
+    if (upload_.gate().holds([this] { Grabo_Click(); }))
         return;
-    const RunningFlag flag(saving_);
     setPanelText(1, QStringLiteral("Grabando datos en memoria ..."));
     services_.pause.Tiempo(2);
     if (saveReportingFailure())
@@ -463,9 +468,8 @@ void FrmMain::Grabo_Click() {
 }
 
 void FrmMain::salir_Click() {
-    if (upload_.gate().holds([this] { salir_Click(); }) || exiting_)
+    if (upload_.gate().holds([this] { salir_Click(); }))
         return;
-    const RunningFlag flag(exiting_);
     setPanelText(1, QStringLiteral("Saliendo y grabando datos..."));
     saveReportingFailure();
     services_.pause.Tiempo(2);

@@ -107,8 +107,6 @@ private:
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 2> panels_{};
     std::array<QString, 2> panelTexts_; // whole, as given; a panel may show less
-    bool saving_ = false;
-    bool exiting_ = false;
     QTimer* Timer1 = nullptr;
 };
 

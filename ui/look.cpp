@@ -12,6 +12,16 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <optional>
+
+#ifdef HORVEX_X11
+#include <QGuiApplication>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+#include <xcb/xcb.h>
+#endif
 
 namespace horvex {
 
@@ -63,13 +73,84 @@ QMargins frameMargins(const QWidget& window) {
     return handle != nullptr ? handle->frameMargins() : QMargins();
 }
 
+#ifdef HORVEX_X11
+template <typename T> using XcbReply = std::unique_ptr<T, decltype(&std::free)>;
+
+xcb_atom_t atomNamed(xcb_connection_t* c, const char* name) {
+    const XcbReply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The 32-bit values of a window's property.
+std::vector<quint32> property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t name,
+                              xcb_atom_t type) {
+    const XcbReply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, w, name, type, 0, 1024), nullptr),
+        &std::free);
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* values = static_cast<const quint32*>(xcb_get_property_value(reply.get()));
+    return {values, values + reply->value_len};
+}
+
+// The frame the window manager will give a window not yet mapped, asked of
+// it beforehand (_NET_REQUEST_FRAME_EXTENTS), so that the window is placed
+// once, frame included, instead of moving when the frame comes.
+std::optional<QMargins> askedFrame(QWidget& window) {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* const c = x11 != nullptr ? x11->connection() : nullptr;
+    if (c == nullptr)
+        return std::nullopt;
+    const auto win = static_cast<xcb_window_t>(window.winId());
+    const XcbReply<xcb_query_tree_reply_t> tree(
+        xcb_query_tree_reply(c, xcb_query_tree(c, win), nullptr), &std::free);
+    const xcb_atom_t request = atomNamed(c, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t extents = atomNamed(c, "_NET_FRAME_EXTENTS");
+    if (!tree || request == XCB_ATOM_NONE ||
+        std::ranges::count(property(c, tree->root, atomNamed(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM),
+                           request) == 0)
+        return std::nullopt;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = win;
+    message.type = request;
+    xcb_send_event(c, 0, tree->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 200) {
+        // Left, right, top, bottom, in the screen's pixels.
+        if (const std::vector<quint32> e = property(c, win, extents, XCB_ATOM_CARDINAL);
+            e.size() == 4) {
+            const qreal ratio = window.devicePixelRatioF();
+            return (QMarginsF(e[0], e[2], e[1], e[3]) / ratio).toMargins();
+        }
+        QThread::msleep(2);
+    }
+    return std::nullopt;
+}
+#else
+std::optional<QMargins> askedFrame(QWidget&) {
+    return std::nullopt;
+}
+#endif
+
 // The window manager tells a window's frame only once it is mapped; until
-// then a decorated window already on screen shows what the frame will be.
-QMargins expectedFrame(const QWidget& window) {
+// then it may say beforehand, or a decorated window already on screen shows
+// what the frame will be.
+QMargins expectedFrame(QWidget& window) {
     if (window.windowFlags().testFlag(Qt::FramelessWindowHint))
         return {};
     if (window.isVisible())
         return frameMargins(window);
+    if (const std::optional<QMargins> asked = askedFrame(window))
+        return *asked;
     for (const QWidget* other : QApplication::topLevelWidgets())
         if (other->isVisible() && !other->windowFlags().testFlag(Qt::FramelessWindowHint))
             return frameMargins(*other);
@@ -101,15 +182,17 @@ void centerOnScreen(QWidget& window) {
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
-    const QSize outer = window.size().grownBy(expectedFrame(window));
+    const QMargins frame = expectedFrame(window);
+    const QSize outer = window.size().grownBy(frame);
     int x = area.x() + (area.width() - outer.width()) / 2;
     int y = area.y() + (area.height() - outer.height()) / 2;
     // Too wide or too tall: the left edge and the bottom give way, never the
     // close box or the title bar.
     x = std::min(std::max(x, area.x()), area.x() + area.width() - outer.width());
     y = std::max(std::min(y, area.y() + area.height() - outer.height()), area.y());
-    // A top-level window's position is that of its frame.
-    window.move(x, y);
+    // The inside is placed, not the frame: move() would place the frame only
+    // while the window has no native window yet, and the inside once it has.
+    window.setGeometry(QRect(QPoint(x + frame.left(), y + frame.top()), window.size()));
 }
 
 namespace {

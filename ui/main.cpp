@@ -6,6 +6,7 @@
 #include "schedule/window_lock.h"
 #include "ui/frm_main.h"
 #include "ui/look.h"
+#include "ui/to_front.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -17,7 +18,8 @@
 namespace {
 
 // One window per settings store. Without a home folder there is no store to
-// share; start-up then says why.
+// share; start-up then says why. A lock that cannot be made (a read-only
+// folder, a full disk) costs only the saving: uploading needs no disk.
 std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
     QString file;
     try {
@@ -26,14 +28,23 @@ std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
         return nullptr;
     }
     auto lock = std::make_unique<horvex::WindowLock>(file);
-    if (lock->acquire())
-        return lock;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Horvex"),
-                    QStringLiteral("Horvex ya está abierto (%1) con la configuración %2.\n\n"
-                                   "Use esa ventana: dos ventanas grabarían una encima de la "
-                                   "otra.")
-                        .arg(lock->holder(), file),
-                    QMessageBox::Ok);
+    try {
+        if (lock->acquire())
+            return lock;
+    } catch (const horvex::Failure& failure) {
+        store.refuseSaves(failure.description());
+        return nullptr;
+    }
+    const std::optional<qint64> window = lock->windowPid();
+    const bool called = window && horvex::callToFront(*window);
+    QMessageBox box(
+        QMessageBox::Warning, QStringLiteral("Horvex"),
+        QStringLiteral("Horvex ya está abierto (%1) con la configuración %2.%3\n\n"
+                       "Use esa ventana: dos ventanas grabarían una encima de la "
+                       "otra.")
+            .arg(lock->holder(), file,
+                 called ? QStringLiteral(" Su ventana se ha traído al frente.") : QString()),
+        QMessageBox::Ok);
     box.exec();
     std::exit(EXIT_FAILURE);
 }
@@ -57,6 +68,8 @@ int main(int argc, char* argv[]) {
     const bool placed = given->contains(QStringLiteral("qwindowgeometry")) ||
                         given->contains(QStringLiteral("geometry"));
 
+    // Ready before the lock is taken: a second start may call at once.
+    horvex::ToFrontOnSignal toFront;
     horvex::RegStore store;
     std::unique_ptr<horvex::WindowLock> lock = claimStore(store);
     horvex::SleepPause pause;
@@ -70,12 +83,12 @@ int main(int argc, char* argv[]) {
              std::_Exit(EXIT_SUCCESS);
          },
          [](const horvex::UploadOutcome& outcome) { horvex::UploadRecord().append(outcome); }});
+    toFront.setWindow(&frmMain);
     frmMain.Form_Load();
+    // Placed once, its frame included, before it is shown, unless the command
+    // line gave a place.
     if (!placed)
         horvex::centerOnScreen(frmMain);
     horvex::showDrawn(frmMain);
-    // Framed by the window manager only now: centre the frame itself.
-    if (!placed)
-        horvex::centerOnScreen(frmMain);
     return QApplication::exec();
 }
