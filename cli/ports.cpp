@@ -66,7 +66,20 @@ void showStoredPort(const std::vector<PresentPort>& ports, RegStore& store) {
     const bool exists = QFileInfo::exists(device);
     say(QStringLiteral("Puerto guardado: %1 (%2%3)")
             .arg(portKey(n), device, exists ? QString() : QStringLiteral(", que no existe")));
-    if (!exists && !ports.empty())
+    if (exists || ports.empty())
+        return;
+    // A port that another number opens already is simpler to choose than to map.
+    const QList<int> own =
+        portsReaching(ports.front().device, [&](int k) { return store.portDevice(k); });
+    if (ports.size() == 1 && !own.isEmpty())
+        say(QStringLiteral("%1 ya es %2: elija %2 en las opciones de puerto (con --sync: --port "
+                           "%3), o para que %4 lo abra siempre: horvex --map-port %5=%6")
+                .arg(ports.front().device, portKey(own.first()))
+                .arg(own.first())
+                .arg(portKey(n))
+                .arg(n)
+                .arg(nameToMap(ports.front())));
+    else
         say(QStringLiteral("Para usar %1 como %2: horvex --map-port %3=%4")
                 .arg(ports.front().device, portKey(n))
                 .arg(n)

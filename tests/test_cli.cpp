@@ -464,6 +464,12 @@ private slots:
             {{"--map-port", "COM4="}, 0, "COM4 abre ahora /dev/ttyS3", true},
         });
         QVERIFY(readFile(user.store()).startsWith("; kept\n[COMM]\ncboport=4\n"));
+        // The one port has a number already: choosing it beats mapping another.
+        user.runSteps({{{"--map-port", "2=%P"}, 0, "COM2 abre ahora %P", true},
+                       {{"--list-ports"},
+                        0,
+                        "%P ya es COM2: elija COM2 en las opciones de puerto (con --sync: --port "
+                        "2), o para que COM4 lo abra siempre: horvex --map-port 4=%L"}});
 
         QVERIFY(QFile::remove(link)); // unplugged
         const Result none = user.run({"--list-ports"});
