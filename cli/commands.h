@@ -21,6 +21,7 @@ struct Request {
     int historyCount = 10;   // --history [N]
     QString file;            // --export / --import / --show FILE
     QString mapping;         // --map-port N=DEVICE
+    QString calendar;        // --calendar FILE; empty: the default one
 };
 
 // Standard output and standard error, in UTF-8, a line at a time; `out`
