@@ -47,6 +47,14 @@ void cutBack(IniDocument& doc, const CalendarRule& rule, QDate first, QDate last
 
 } // namespace
 
+DayValue dayValueNamed(const QString& name) {
+    if (name == QLatin1String("silencio"))
+        return {DayValue::Kind::Silencio, {}};
+    if (name == QLatin1String("guardado"))
+        return {DayValue::Kind::Guardado, {}};
+    return {DayValue::Kind::File, name};
+}
+
 void assignDates(IniDocument& doc, QDate first, QDate last, const DayValue& value) {
     const qint64 span = first.daysTo(last);
     QString key = dateKey(first, last);

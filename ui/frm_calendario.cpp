@@ -54,14 +54,6 @@ QString longDate(QDate day) {
     return spanish().toString(day, QStringLiteral("dddd d 'de' MMMM 'de' yyyy"));
 }
 
-DayValue valueNamed(const QString& name) {
-    if (name == QLatin1String("silencio"))
-        return {DayValue::Kind::Silencio, {}};
-    if (name == QLatin1String("guardado"))
-        return {DayValue::Kind::Guardado, {}};
-    return {DayValue::Kind::File, name};
-}
-
 QString escaped(const QString& text) {
     return text.toHtmlEscaped();
 }
@@ -120,6 +112,7 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
     reload();
     grid_->setToday(services_.now().date());
     grid_->goTo(services_.now().date());
+    grid_->setFocus();
     minute_ = new QTimer(this);
     connect(minute_, &QTimer::timeout, this, [this] {
         grid_->setToday(services_.now().date());
@@ -333,6 +326,7 @@ QWidget* FrmCalendario::buildProblems() {
     problemList_->setObjectName(QStringLiteral("problems"));
     nameForScreenReaders(*problemList_, QStringLiteral("Problemas del calendario"));
     problemList_->setMaximumHeight(84);
+    problemList_->setWordWrap(true);
     connect(problemList_, &QListWidget::itemActivated, this,
             [this](QListWidgetItem* item) { goToProblem(problemList_->row(item)); });
     connect(problemList_, &QListWidget::itemClicked, this,
@@ -351,6 +345,7 @@ QWidget* FrmCalendario::buildButtons() {
     QPushButton* send =
         button(QStringLiteral("Enviar ahora"),
                QStringLiteral("Enviar ahora al reloj lo que dice el calendario"), box);
+    send->setObjectName(QStringLiteral("send"));
     QPushButton* saveButton =
         button(QStringLiteral("Guardar"), QStringLiteral("Guardar el calendario"), box);
     saveButton->setObjectName(QStringLiteral("save"));
@@ -454,7 +449,7 @@ std::optional<DayValue> FrmCalendario::chosen(const QComboBox& list) const {
     const QString name = list.currentData().toString();
     if (name.isEmpty())
         return std::nullopt;
-    return valueNamed(name);
+    return dayValueNamed(name);
 }
 
 void FrmCalendario::showWeek() {
@@ -527,11 +522,11 @@ void FrmCalendario::showLegend() {
                      .arg(fill.name(), textOn(fill).name(), escaped(v.name()));
     }
     const QString badge = QStringLiteral("<span style=\"background-color:%1; color:#ffffff\">"
-                                         "&nbsp;<b>%2</b>&nbsp;</span> %3")
+                                         "&nbsp;<b>%2</b>&nbsp;</span>&nbsp;%3")
                               .arg(kBad.name());
     items << badge.arg(QStringLiteral("!"), QStringLiteral("conflicto"))
-          << badge.arg(QStringLiteral("?"), QStringLiteral("horario con errores"))
-          << QStringLiteral("<b>recuadro grueso</b>: hoy");
+          << badge.arg(QStringLiteral("?"), QStringLiteral("horario&nbsp;con&nbsp;errores"))
+          << QStringLiteral("<b>recuadro&nbsp;grueso</b>:&nbsp;hoy");
     legend_->setText(items.join(QStringLiteral(" &nbsp; ")));
 }
 

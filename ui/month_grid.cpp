@@ -103,11 +103,8 @@ void MonthGrid::moveCursor(QDate to, bool extend) {
 }
 
 QString MonthGrid::describe(QDate day) const {
-    const qint64 index = firstShown().daysTo(day);
     QString said = spanish().toString(day, QStringLiteral("dddd d 'de' MMMM 'de' yyyy"));
-    if (index < 0 || index >= static_cast<qint64>(shown_.size()))
-        return said;
-    const DayLook& look = shown_[static_cast<std::size_t>(index)];
+    const DayLook look = looks_(day);
     said += QStringLiteral(": ") + look.name;
     if (day == today_)
         said += QStringLiteral(", hoy");
