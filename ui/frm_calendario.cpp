@@ -399,7 +399,6 @@ void FrmCalendario::edit(const std::function<void(IniDocument&)>& change) {
     change(doc_);
     unsaved_ = true;
     recalculate();
-    setWindowTitle(kTitle + QStringLiteral(" *"));
 }
 
 void FrmCalendario::recalculate() {
