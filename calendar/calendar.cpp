@@ -48,22 +48,27 @@ ClockSchedule silentSchedule(const ClockSchedule& stored) {
 }
 
 Calendar Calendar::load(const QString& file, const ClockSchedule& stored, bool mustExist) {
+    if (isThere(file)) {
+        try {
+            return parse(file, readStoreFile(file), stored);
+        } catch (const Failure& f) {
+            Calendar c = parse(file, {}, stored);
+            c.problem(file, 0, f.description());
+            return c;
+        }
+    }
+    Calendar c = parse(file, {}, stored);
+    if (mustExist)
+        c.problem(file, 0, QStringLiteral("%1 no existe").arg(file));
+    return c;
+}
+
+Calendar Calendar::parse(const QString& file, const QByteArray& text, const ClockSchedule& stored) {
     Calendar c;
     c.file_ = file;
     c.stored_ = stored;
     c.silence_ = silentSchedule(stored);
-    if (!isThere(file)) {
-        if (mustExist)
-            c.problem(file, 0, QStringLiteral("%1 no existe").arg(file));
-        return c;
-    }
-    ParsedCalendar parsed;
-    try {
-        parsed = parseCalendarRules(readStoreFile(file));
-    } catch (const Failure& f) {
-        c.problem(file, 0, f.description());
-        return c;
-    }
+    ParsedCalendar parsed = parseCalendarRules(text);
     for (const LineProblem& p : parsed.problems)
         c.problem(file, p.line, p.text);
     c.rules_ = std::move(parsed.rules);

@@ -55,6 +55,9 @@ public:
     // keeps. A calendar file that is not there is an empty calendar (every
     // day "guardado") unless `mustExist`, when that is a problem.
     static Calendar load(const QString& file, const ClockSchedule& stored, bool mustExist);
+    // The calendar `file` as `text` has it, not as the disk has it (a text
+    // being edited); the files it names are read from the disk.
+    static Calendar parse(const QString& file, const QByteArray& text, const ClockSchedule& stored);
 
     const QString& file() const { return file_; }
     const std::vector<CalendarRule>& rules() const { return rules_; }

@@ -197,6 +197,15 @@ std::vector<Row> commandLine() {
          {},
          file,
          runShow},
+        {QStringLiteral("calendar-window"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Abre la ventana «Calendario de timbres»."),
+         {},
+         {},
+         // The window opens before the command line runs (calendarWindowFile).
+         [](const Request&) { return kUsage; }},
         {QStringLiteral("help"),
          QLatin1Char('h'),
          Takes::Nothing,
@@ -236,6 +245,14 @@ std::vector<Row> commandLine() {
          QStringLiteral("Usa el horario de ARCHIVO en vez del guardado."),
          sending,
          [](const QString& v, Request& r) { return r.schedule = v, QString(); }},
+        {QStringLiteral("calendar"),
+         {},
+         Takes::Value,
+         QStringLiteral("ARCHIVO"),
+         QStringLiteral("Usa el calendario de ARCHIVO en vez de calendario.ini de la carpeta de "
+                        "configuración."),
+         {QStringLiteral("calendar-window")},
+         [](const QString& v, Request& r) { return r.calendar = v, QString(); }},
     };
 }
 
@@ -261,6 +278,23 @@ int runCommandLine(const QStringList& args) {
 }
 
 } // namespace
+
+bool asksForCalendarWindow(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (const QByteArray arg(argv[i]);
+            arg == "--calendar-window" || arg.startsWith("--calendar-window="))
+            return true;
+    return false;
+}
+
+std::variant<QString, int> calendarWindowFile(const QStringList& args) {
+    // Qt's window options are the window's, read when it opens.
+    const QStringList ours = withoutWindowOptions(args);
+    const Parsed parsed = parse(ours, commandLine());
+    if (parsed.command == nullptr || parsed.command->name != QLatin1String("calendar-window"))
+        return runCommandLine(ours); // help, version or a usage error, said as always
+    return parsed.request.calendar;
+}
 
 std::optional<QSet<QString>> windowOptions(int argc, char* argv[]) {
     QStringList args;

@@ -2,7 +2,9 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <optional>
+#include <variant>
 
 namespace horvex::cli {
 
@@ -13,5 +15,13 @@ int run(int argc, char* argv[]);
 // Qt's own window options given to `horvex` (-style fusion, -reverse), when
 // the arguments hold nothing else: the window then opens with them.
 std::optional<QSet<QString>> windowOptions(int argc, char* argv[]);
+
+// Whether the arguments hold --calendar-window.
+bool asksForCalendarWindow(int argc, char* argv[]);
+
+// The calendar file that `--calendar-window [--calendar FILE]` names (empty:
+// the default one); or, when the arguments ask for help or are wrong, the
+// exit code once that has been said.
+std::variant<QString, int> calendarWindowFile(const QStringList& args);
 
 } // namespace horvex::cli

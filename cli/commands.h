@@ -22,6 +22,7 @@ struct Request {
     bool frames = false;     // --frames, with --history
     QString file;            // --export / --import / --show FILE
     QString mapping;         // --map-port N=DEVICE
+    QString calendar;        // --calendar FILE; empty: the default one
 };
 
 // Standard output and standard error, in UTF-8, a line at a time; `out`

@@ -207,6 +207,22 @@ Parsed parse(const QStringList& args, const std::vector<Row>& rows) {
     return p;
 }
 
+QStringList withoutWindowOptions(const QStringList& args) {
+    QStringList kept;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const QString body = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+        const WindowOption* option = arg.startsWith(QLatin1Char('-'))
+                                         ? windowOption(body.section(QLatin1Char('='), 0, 0))
+                                         : nullptr;
+        if (option == nullptr)
+            kept << arg;
+        else if (option->takesValue && !body.contains(QLatin1Char('=')))
+            ++i;
+    }
+    return kept;
+}
+
 std::optional<QSet<QString>> windowOptions(const QStringList& args) {
     QSet<QString> names;
     for (qsizetype i = 0; i < args.size(); ++i) {

@@ -51,4 +51,7 @@ Parsed parse(const QStringList& args, const std::vector<Row>& rows);
 // when that is all they hold; nothing when they hold anything else.
 std::optional<QSet<QString>> windowOptions(const QStringList& args);
 
+// `args` without Qt's window options and their values.
+QStringList withoutWindowOptions(const QStringList& args);
+
 } // namespace horvex::cli

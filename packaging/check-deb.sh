@@ -35,8 +35,10 @@ if [ -n "$missing" ]; then
 fi
 
 step "validating the desktop entry and the AppStream metadata"
-out=$(desktop-file-validate "packaging/$app_id.desktop" 2>&1) || fail "desktop-file-validate: $out"
-[ -z "$out" ] || fail "desktop-file-validate: $out"
+for entry in "$app_id" "$app_id.Calendario"; do
+    out=$(desktop-file-validate "packaging/$entry.desktop" 2>&1) || fail "desktop-file-validate: $out"
+    [ -z "$out" ] || fail "desktop-file-validate: $out"
+done
 # --strict fails on warnings too; only pedantic notes pass (the id's capital
 # letters, which the reverse-DNS id keeps on purpose).
 appstreamcli validate --no-net --strict "packaging/$app_id.metainfo.xml"
@@ -91,18 +93,26 @@ while read -r path; do
 done <"$work/contents"
 
 [ "$(command -v horvex)" = /usr/bin/horvex ] || fail "horvex is not on the PATH as /usr/bin/horvex"
-desktop=/usr/share/applications/$app_id.desktop
-[ -f "$desktop" ] || fail "$desktop missing"
-desktop-file-validate "$desktop"
-grep -qx "Exec=horvex" "$desktop" || fail "$desktop does not start horvex"
-grep -qx "Icon=$app_id" "$desktop" || fail "$desktop does not name the icon $app_id"
+# Each menu entry: the program, and the calendar window.
+while read -r entry cmdline; do
+    desktop=/usr/share/applications/$entry.desktop
+    [ -f "$desktop" ] || fail "$desktop missing"
+    desktop-file-validate "$desktop"
+    grep -qx "Exec=$cmdline" "$desktop" || fail "$desktop does not start $cmdline"
+    grep -qx "Icon=$entry" "$desktop" || fail "$desktop does not name the icon $entry"
+done <<EOF2
+$app_id horvex
+$app_id.Calendario horvex --calendar-window
+EOF2
 [ -f /usr/share/metainfo/$app_id.metainfo.xml ] || fail "metainfo missing"
 icons=/usr/share/icons/hicolor
-[ -f $icons/scalable/apps/$app_id.svg ] || fail "scalable icon missing"
-for n in $sizes; do
-    png=$icons/${n}x${n}/apps/$app_id.png
-    [ -f "$png" ] || fail "$png missing"
-    file "$png" | grep -q "PNG image data, $n x $n," || fail "$png is not a $n x $n PNG: $(file -b "$png")"
+for icon in "$app_id" "$app_id.Calendario"; do
+    [ -f "$icons/scalable/apps/$icon.svg" ] || fail "scalable icon $icon missing"
+    for n in $sizes; do
+        png=$icons/${n}x${n}/apps/$icon.png
+        [ -f "$png" ] || fail "$png missing"
+        file "$png" | grep -q "PNG image data, $n x $n," || fail "$png is not a $n x $n PNG: $(file -b "$png")"
+    done
 done
 
 for bin in /usr/bin/horvex /usr/bin/horvex-reloj; do
@@ -127,7 +137,10 @@ step "horvex-reloj --help, horvex --version and the manual pages: ok"
 rc=0
 HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/horvex >/dev/null 2>&1 || rc=$?
 [ "$rc" -eq 124 ] || fail "horvex did not keep running (exit $rc)"
-step "horvex starts: ok"
+rc=0
+HOME=$work XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/horvex --calendar-window >/dev/null 2>&1 || rc=$?
+[ "$rc" -eq 124 ] || fail "horvex --calendar-window did not keep running (exit $rc)"
+step "horvex and its calendar window start: ok"
 
 step "removing the package"
 DEBIAN_FRONTEND=noninteractive apt-get remove -y horvex

@@ -5,6 +5,7 @@
 // Usage: horvex-bench-plan [runs] (default 5).
 #include "calendar/calendar.h"
 #include "calendar/plan.h"
+#include "tools/bench_school_year.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,43 +16,9 @@
 #include <vector>
 
 using namespace horvex;
+using namespace horvex::bench;
 
 namespace {
-
-constexpr int kEvents = 2000;
-constexpr int kYear = 2027;
-
-QByteArray date(QDate d) {
-    return d.toString(QStringLiteral("yyyyMMdd")).toLatin1();
-}
-
-// Events spread over the year, one to three days long; every tenth repeats
-// weekly, every 50th is cancelled, every 100th has an occurrence moved.
-QByteArray holidays() {
-    QByteArray ics = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//horvex//bench//ES\r\n";
-    for (int i = 0; i < kEvents; ++i) {
-        const QDate start = QDate(kYear, 1, 1).addDays((i * 7919) % 365);
-        const QByteArray uid = "ev" + QByteArray::number(i);
-        ics += "BEGIN:VEVENT\r\nUID:" + uid + "\r\nSUMMARY:Festivo " + QByteArray::number(i) +
-               "\r\nDTSTART;VALUE=DATE:" + date(start) +
-               "\r\nDTEND;VALUE=DATE:" + date(start.addDays(1 + i % 3)) + "\r\n";
-        if (i % 10 == 0)
-            ics += "RRULE:FREQ=WEEKLY;COUNT=8\r\n";
-        if (i % 50 == 0)
-            ics += "STATUS:CANCELLED\r\n";
-        ics += "END:VEVENT\r\n";
-        if (i % 100 == 10)
-            ics += "BEGIN:VEVENT\r\nUID:" + uid +
-                   "\r\nRECURRENCE-ID;VALUE=DATE:" + date(start.addDays(7)) +
-                   "\r\nDTSTART;VALUE=DATE:" + date(start.addDays(8)) + "\r\nEND:VEVENT\r\n";
-    }
-    return ics + "END:VCALENDAR\r\n";
-}
-
-bool write(const QString& file, const QByteArray& bytes) {
-    QFile f(file);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // Median and worst of `runs` timings of `step`, in milliseconds.
 void measure(const char* what, int runs, const std::function<void()>& step) {
@@ -72,12 +39,7 @@ int main(int argc, char* argv[]) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     QTemporaryDir dir;
     const QString calendarFile = dir.filePath(QStringLiteral("calendario.ini"));
-    if (!write(calendarFile, "[Semana]\nviernes=viernes.ini\nsabado=silencio\ndomingo=silencio\n"
-                             "[Fechas]\n2027-03-17=viernes.ini\n2027-07-01..2027-08-31=silencio\n"
-                             "[Calendarios]\nfestivos.ics=silencio\n") ||
-        !write(dir.filePath(QStringLiteral("viernes.ini")),
-               "[Timbres]\ncorto=02\nlargo=05\n08:00\n13:00 largo\n") ||
-        !write(dir.filePath(QStringLiteral("festivos.ics")), holidays())) {
+    if (!writeSchoolYear(QDir(dir.path()))) {
         std::fprintf(stderr, "no se pudieron escribir los archivos en %s\n",
                      qPrintable(dir.path()));
         return 1;

@@ -34,6 +34,15 @@ inline QIcon horvexIcon() {
     return icon;
 }
 
+// The calendar window's icon, drawn at the same sizes.
+inline QIcon calendarIcon() {
+    initPictures();
+    QIcon icon;
+    for (const int size : kWindowIconSizes)
+        icon.addFile(QStringLiteral(":/icons/calendario-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 // A 24 x 24 button or dialog icon ("opciones", "grabar", "acerca", "salir",
 // "puerto"); the 48 px drawing serves high-dpi screens.
 inline QIcon buttonIcon(const char* name) {

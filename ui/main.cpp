@@ -1,14 +1,18 @@
+#include "calendar/calendar.h"
 #include "cli/cli.h"
 #include "clocklink/tiempo.h"
 #include "clocklink/upload_record.h"
 #include "schedule/failure.h"
 #include "schedule/reg_store.h"
 #include "schedule/window_lock.h"
+#include "ui/calendar_services.h"
+#include "ui/frm_calendario.h"
 #include "ui/frm_main.h"
 #include "ui/look.h"
 #include "ui/to_front.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -49,9 +53,42 @@ std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
     std::exit(EXIT_FAILURE);
 }
 
+// "Calendario de timbres", a window of its own: the calendar file is its
+// only store, so it needs no lock on the settings.
+int calendarWindow(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const std::variant<QString, int> given = horvex::cli::calendarWindowFile(args);
+    if (const int* code = std::get_if<int>(&given))
+        return *code;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Horvex"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.horvex.Horvex.Calendario"));
+    if (std::none_of(args.cbegin(), args.cend(), [](const QString& a) {
+            return a.startsWith(QLatin1String("-style")) || a.startsWith(QLatin1String("--style"));
+        }))
+        QApplication::setStyle(QStringLiteral("Fusion"));
+    QString file = std::get<QString>(given);
+    const horvex::MissingFolder missing =
+        file.isEmpty() ? horvex::MissingFolder::Create : horvex::MissingFolder::Refuse;
+    try {
+        file = file.isEmpty() ? horvex::defaultCalendarFile() : QFileInfo(file).absoluteFilePath();
+    } catch (const horvex::Failure& f) {
+        QMessageBox::critical(nullptr, QStringLiteral("Calendario de timbres"), f.description());
+        return EXIT_FAILURE;
+    }
+    horvex::FrmCalendario window(file, missing, horvex::calendarServices());
+    horvex::centerOnScreen(window);
+    window.show();
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (horvex::cli::asksForCalendarWindow(argc, argv))
+        return calendarWindow(argc, argv);
     // With a command Horvex is a command-line tool: no window, no display.
     // Qt's own window options alone open the window, as in any Qt program.
     const std::optional<QSet<QString>> given = horvex::cli::windowOptions(argc, argv);

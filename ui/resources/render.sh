@@ -16,6 +16,12 @@ for size in 24 32 48 64 128 256; do
     render horvex.svg "$size" "icons/horvex-$size.png"
 done
 
+# The calendar window has its own menu entry and icon; small sizes stay
+# legible enough from the one drawing.
+for size in 16 24 32 48 64 128 256; do
+    render calendario.svg "$size" "icons/calendario-$size.png"
+done
+
 for name in opciones grabar acerca salir puerto; do
     render "$name.svg" 24 "icons/$name-24.png"
     render "$name.svg" 48 "icons/$name-48.png"

@@ -1,0 +1,158 @@
+#include "calendar/calendar_edit.h"
+
+#include "schedule/readable_schedule.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <unistd.h>
+
+namespace horvex {
+
+namespace {
+
+const QString kFechas = QStringLiteral("Fechas");
+
+QString dateKey(QDate first, QDate last) {
+    const QString from = first.toString(Qt::ISODate);
+    return first == last ? from : from + QStringLiteral("..") + last.toString(Qt::ISODate);
+}
+
+// The [Fechas] rules as the calendar reads them: their keys as the text
+// spells them, and their values without comments or quotes.
+std::vector<CalendarRule> datedRules(const IniDocument& doc) {
+    std::vector<CalendarRule> dated;
+    for (CalendarRule& rule : parseCalendarRules(doc.serialize()).rules)
+        if (rule.kind == CalendarRule::Kind::Date || rule.kind == CalendarRule::Kind::Range)
+            dated.push_back(std::move(rule));
+    return dated;
+}
+
+bool overlaps(const CalendarRule& rule, QDate first, QDate last) {
+    return rule.first <= last && rule.last >= first;
+}
+
+bool inside(const CalendarRule& rule, QDate first, QDate last) {
+    return rule.first >= first && rule.last <= last;
+}
+
+// The rule keeps only its days outside first..last.
+void cutBack(IniDocument& doc, const CalendarRule& rule, QDate first, QDate last) {
+    doc.remove(kFechas, rule.key);
+    if (rule.first < first)
+        doc.setValue(kFechas, dateKey(rule.first, first.addDays(-1)), rule.value.name());
+    if (rule.last > last)
+        doc.setValue(kFechas, dateKey(last.addDays(1), rule.last), rule.value.name());
+}
+
+} // namespace
+
+DayValue dayValueNamed(const QString& name) {
+    if (name == QLatin1String("silencio"))
+        return {DayValue::Kind::Silencio, {}};
+    if (name == QLatin1String("guardado"))
+        return {DayValue::Kind::Guardado, {}};
+    return {DayValue::Kind::File, name};
+}
+
+void assignDates(IniDocument& doc, QDate first, QDate last, const DayValue& value) {
+    const qint64 span = first.daysTo(last);
+    QString key = dateKey(first, last);
+    bool keyFound = false;
+    for (const CalendarRule& rule : datedRules(doc)) {
+        if (!overlaps(rule, first, last))
+            continue;
+        // The same days spelled as the file spells them keep their line.
+        const bool same = rule.first == first && rule.last == last &&
+                          (rule.kind == CalendarRule::Kind::Date) == (first == last);
+        if (same && !keyFound) {
+            key = rule.key;
+            keyFound = true;
+        } else if (inside(rule, first, last)) {
+            doc.remove(kFechas, rule.key);
+        } else if (rule.first.daysTo(rule.last) <= span) {
+            cutBack(doc, rule, first, last); // shorter: it would still win
+        }
+    }
+    doc.setValue(kFechas, key, value.name());
+}
+
+void removeDates(IniDocument& doc, QDate first, QDate last) {
+    for (const CalendarRule& rule : datedRules(doc))
+        if (overlaps(rule, first, last))
+            cutBack(doc, rule, first, last);
+}
+
+void setWeekdayRule(IniDocument& doc, int weekday, const std::optional<DayValue>& value) {
+    const QString section = QStringLiteral("Semana");
+    if (value)
+        doc.setValue(section, weekdayKey(weekday), value->name());
+    else
+        doc.remove(section, weekdayKey(weekday));
+}
+
+void setIcsRule(IniDocument& doc, const QString& ics, const std::optional<DayValue>& value) {
+    const QString section = QStringLiteral("Calendarios");
+    if (value)
+        doc.setValue(section, ics, value->name());
+    else
+        doc.remove(section, ics);
+}
+
+QString nameInCalendar(const QString& calendarFile, const QString& path) {
+    const QString relative = QDir(QFileInfo(calendarFile).absolutePath())
+                                 .relativeFilePath(QFileInfo(path).absoluteFilePath());
+    return relative.startsWith(QLatin1String("..")) ? QFileInfo(path).absoluteFilePath() : relative;
+}
+
+QByteArray saveCalendarText(const QString& file, const QByteArray& loaded,
+                            const IniDocument& edited, MissingFolder missing) {
+    return updateStoreFile(
+               file,
+               [&](IniDocument& doc) {
+                   // Read afresh under the lock: nobody can slip in between.
+                   if (doc.serialize() != loaded)
+                       throw ChangedOnDisk(
+                           QStringLiteral("%1 cambió en el disco desde que se abrió").arg(file));
+                   doc = edited;
+               },
+               missing)
+        .serialize();
+}
+
+void writeNewScheduleFile(const QString& file, const ScheduleTexts& texts) {
+    QFile out(file);
+    // NewOnly: a file that appears meanwhile is refused, never replaced.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw Failure(
+            out.exists() ? QStringLiteral("%1 ya existe; elija otro nombre").arg(file)
+                         : QStringLiteral("no se puede crear %1: %2").arg(file, out.errorString()));
+    const QByteArray text = readableScheduleText(texts);
+    if (out.write(text) != text.size() || !out.flush() || ::fsync(out.handle()) != 0) {
+        const QString why = out.errorString();
+        out.remove();
+        throw Failure(QStringLiteral("no se puede escribir %1: %2").arg(file, why));
+    }
+}
+
+QStringList scheduleFilesBeside(const QString& calendarFile) {
+    const QFileInfo calendar(calendarFile);
+    QStringList found;
+    for (const QFileInfo& info :
+         QDir(calendar.absolutePath())
+             .entryInfoList({QStringLiteral("*.ini")}, QDir::Files | QDir::Readable, QDir::Name)) {
+        if (info.absoluteFilePath() == calendar.absoluteFilePath())
+            continue;
+        try {
+            const QByteArray bytes = readStoreFile(info.absoluteFilePath());
+            if (isReadableSchedule(bytes) ||
+                !IniDocument::parse(bytes).keys(QStringLiteral("HH")).isEmpty())
+                found << info.fileName();
+        } catch (const Failure&) {
+            // Not one a day could use anyway; the calendar names it if it is.
+        }
+    }
+    return found;
+}
+
+} // namespace horvex

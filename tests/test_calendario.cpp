@@ -1,0 +1,206 @@
+// The calendar window driven as a person would: keys on the month, the
+// lists, the buttons; the file dialogs and questions answered by the test.
+
+#include "calendar/calendar_edit.h"
+#include "tests/fakes.h"
+#include "ui/frm_calendario.h"
+#include "ui/month_grid.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+using namespace horvex;
+using horvex::testing::readFile;
+using horvex::testing::writeFile;
+
+namespace {
+
+const QByteArray kCalendar =
+    "; Colegio\n[Semana]\nlunes=guardado\nsabado=silencio ; fin de semana\n"
+    "\n[Fechas]\n2027-07-01..2027-08-31=silencio\n"
+    "2027-04-05..2027-04-06=silencio\n2027-04-06..2027-04-07=viernes.ini\n"
+    "raro=1\n\n[Notas]\nquien=secretaria\n";
+
+QByteArray ics(const char* summary, const char* day) {
+    return QByteArray("BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:-//colegio//ES\nBEGIN:VEVENT\n"
+                      "SUMMARY:") +
+           summary + "\nDTSTART;VALUE=DATE:" + day + "\nEND:VEVENT\nEND:VCALENDAR\n";
+}
+
+// A part of the window, by name; a window without it cannot be tested.
+template <typename T> T* part(const QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (found == nullptr)
+        qFatal("the window has no %s", name);
+    return found;
+}
+
+} // namespace
+
+class TestCalendario : public QObject {
+    Q_OBJECT
+private slots:
+    void editsSavesAndReloads();
+    void datesAreGivenWithoutTouchingOtherDays_data();
+    void datesAreGivenWithoutTouchingOtherDays();
+};
+
+void TestCalendario::editsSavesAndReloads() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("calendario.ini"));
+    writeFile(file, kCalendar);
+    writeFile(dir.filePath(QStringLiteral("viernes.ini")),
+              "[Timbres]\ncorto=02\nlargo=05\n08:00\n13:00 largo\n");
+    writeFile(dir.filePath(QStringLiteral("examenes.ics")), ics("Examen", "20270510"));
+    QStringList questions;
+    bool reloadAnswer = false;
+    int sent = 0;
+    FrmCalendario::Services services;
+    services.stored = [] {
+        return parseSchedule("[Timbres]\ncorto=03\nlargo=06\n09:15 largo\n", false).texts;
+    };
+    services.clockHolds = [] { return QStringLiteral("El reloj tiene lo de ayer."); };
+    services.nextRun = [](const Calendar&) { return QStringLiteral("Temporizador apagado."); };
+    services.sendNow = [&](const Calendar&, StatusLine&) { ++sent; };
+    services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
+    services.chooseIcs = [&](QWidget*, const QString&) {
+        return dir.filePath(QStringLiteral("examenes.ics"));
+    };
+    services.chooseNewSchedule = [&](QWidget*, const QString&) {
+        return dir.filePath(QStringLiteral("nuevo.ini"));
+    };
+    services.ask = [&](QWidget*, const QString&, const QString& text) {
+        questions << text;
+        return reloadAnswer;
+    };
+    auto window = std::make_unique<FrmCalendario>(file, MissingFolder::Refuse, services);
+    window->show();
+    MonthGrid* grid = part<MonthGrid>(*window, "grid");
+    QListWidget* problems = part<QListWidget>(*window, "problems");
+    QLabel* status = part<QLabel>(*window, "status");
+    QCOMPARE(window->windowTitle(), QStringLiteral("Calendario de timbres"));
+
+    // The conflict is marked on its day, and its problem leads there.
+    QVERIFY(grid->describe(QDate(2027, 4, 6)).contains(QLatin1String("conflicto")));
+    QVERIFY(!grid->describe(QDate(2027, 4, 5)).contains(QLatin1String("conflicto")));
+    const QList<QListWidgetItem*> conflict =
+        problems->findItems(QStringLiteral("conflicto"), Qt::MatchContains);
+    QCOMPARE(conflict.size(), 1);
+    problems->setCurrentItem(conflict[0]);
+    QTest::keyClick(problems, Qt::Key_Return);
+    QCOMPARE(grid->current(), QDate(2027, 4, 6));
+
+    // A range from the keyboard, then one day out of the summer.
+    QComboBox* value = part<QComboBox>(*window, "value");
+    grid->goTo(QDate(2027, 3, 8));
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(grid, Qt::Key_Right, Qt::ShiftModifier);
+    value->setCurrentIndex(value->findData(QStringLiteral("viernes.ini")));
+    QTest::keyClick(grid, Qt::Key_Return);
+    QVERIFY(grid->describe(QDate(2027, 3, 10)).contains(QLatin1String(": viernes")));
+    grid->goTo(QDate(2027, 7, 15));
+    value->setCurrentIndex(value->findText(QStringLiteral("quitar")));
+    QTest::keyClick(grid, Qt::Key_Enter);
+    QVERIFY(grid->describe(QDate(2027, 7, 15)).contains(QLatin1String(": guardado")));
+
+    // Fridays from the week's table; the exams' .ics through the dialog.
+    QTest::keyClick(part<QComboBox>(*window, "week_5"), Qt::Key_Down);
+    QComboBox* icsValue = part<QComboBox>(*window, "icsValue");
+    icsValue->setCurrentIndex(icsValue->findData(QStringLiteral("viernes.ini")));
+    QTest::mouseClick(part<QPushButton>(*window, "addIcs"), Qt::LeftButton);
+    QVERIFY(grid->describe(QDate(2027, 5, 10)).contains(QLatin1String(": viernes")));
+    QVERIFY(window->unsaved());
+
+    // Errors refuse an upload but not a save, which says what they mean.
+    QTest::mouseClick(part<QPushButton>(*window, "save"), Qt::LeftButton);
+    QVERIFY2(status->text().contains(QStringLiteral("no enviará nada")),
+             qPrintable(status->text()));
+    QTest::mouseClick(part<QPushButton>(*window, "send"), Qt::LeftButton);
+    QCOMPARE(sent, 0);
+    const QByteArray saved =
+        "; Colegio\n[Semana]\nlunes=guardado\nsabado=silencio ; fin de "
+        "semana\nviernes=viernes.ini\n"
+        "\n[Fechas]\n2027-04-05..2027-04-06=silencio\n2027-04-06..2027-04-07=viernes.ini\nraro=1\n"
+        "2027-03-08..2027-03-10=viernes.ini\n2027-07-01..2027-07-14=silencio\n"
+        "2027-07-16..2027-08-31=silencio\n\n[Notas]\nquien=secretaria\n\n[Calendarios]\n"
+        "examenes.ics=viernes.ini\n";
+    QCOMPARE(readFile(file), saved);
+
+    // Opened again, the window shows what this one showed.
+    FrmCalendario again(file, MissingFolder::Refuse, services);
+    MonthGrid* reread = part<MonthGrid>(again, "grid");
+    for (const QDate d :
+         {QDate(2027, 3, 9), QDate(2027, 7, 15), QDate(2027, 5, 10), QDate(2027, 4, 6)}) {
+        grid->goTo(d);
+        reread->goTo(d);
+        QCOMPARE(reread->describe(d), grid->describe(d));
+    }
+
+    // Another hand changed the file: nothing is written over it until the
+    // window has read it again.
+    grid->goTo(QDate(2027, 3, 22));
+    value->setCurrentIndex(value->findData(QStringLiteral("silencio")));
+    QTest::keyClick(grid, Qt::Key_Return);
+    QVERIFY(grid->describe(QDate(2027, 3, 22)).contains(QLatin1String(": silencio")));
+    const QByteArray theirs = saved + "; revisado\n";
+    writeFile(file, theirs);
+    QTest::mouseClick(part<QPushButton>(*window, "save"), Qt::LeftButton);
+    QCOMPARE(questions.size(), 1);
+    QVERIFY(questions[0].contains(QStringLiteral("cambió")));
+    QCOMPARE(readFile(file), theirs);
+    reloadAnswer = true;
+    window->save();
+    QCOMPARE(questions.size(), 2);
+    QVERIFY(!window->unsaved());
+    QVERIFY(grid->describe(QDate(2027, 3, 22)).contains(QLatin1String(": guardado")));
+
+    // A new schedule file starts from the stored schedule.
+    window->newSchedule();
+    QVERIFY(readFile(dir.filePath(QStringLiteral("nuevo.ini"))).contains("H00=09:15 largo"));
+    QCOMPARE(value->currentData().toString(), QStringLiteral("nuevo.ini"));
+}
+
+// Fechas before, the days given and their value (empty: "quitar"), Fechas after.
+void TestCalendario::datesAreGivenWithoutTouchingOtherDays_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QDate>("first");
+    QTest::addColumn<QDate>("last");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+    const QDate d3(2027, 3, 3), d5(2027, 3, 5);
+    QTest::newRow("the same days keep their line")
+        << QByteArray("2027-03-03..2027-03-05=silencio ; puente\nx=1\n") << d3 << d5 << "guardado"
+        << QByteArray("2027-03-03..2027-03-05=guardado\nx=1\n");
+    QTest::newRow("dates inside go")
+        << QByteArray("2027-03-04=examenes.ini\n2027-03-03..2027-03-04=silencio\n") << d3 << d5
+        << "viernes.ini" << QByteArray("2027-03-03..2027-03-05=viernes.ini\n");
+    QTest::newRow("a longer range loses anyway")
+        << QByteArray("2027-03-01..2027-03-31=silencio\n") << d3 << d5 << "guardado"
+        << QByteArray("2027-03-01..2027-03-31=silencio\n2027-03-03..2027-03-05=guardado\n");
+    QTest::newRow("a shorter range reaching in is cut")
+        << QByteArray("2027-03-05..2027-03-06=silencio\n") << d3 << d5 << "guardado"
+        << QByteArray("2027-03-06=silencio\n2027-03-03..2027-03-05=guardado\n");
+    QTest::newRow("quitar splits a range")
+        << QByteArray("2027-03-01..2027-03-31=silencio\n2027-03-04=x.ini\n") << d3 << d5 << ""
+        << QByteArray("2027-03-01..2027-03-02=silencio\n2027-03-06..2027-03-31=silencio\n");
+}
+
+void TestCalendario::datesAreGivenWithoutTouchingOtherDays() {
+    QFETCH(QByteArray, before);
+    QFETCH(QDate, first);
+    QFETCH(QDate, last);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    IniDocument doc = IniDocument::parse("[Fechas]\n" + before);
+    if (value.isEmpty())
+        removeDates(doc, first, last);
+    else
+        assignDates(doc, first, last, dayValueNamed(value));
+    QCOMPARE(doc.serialize(), "[Fechas]\n" + after);
+}
+
+QTEST_MAIN(TestCalendario)
+#include "test_calendario.moc"
