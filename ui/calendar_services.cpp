@@ -16,24 +16,24 @@ namespace {
 const QString kTimer = QStringLiteral("horvex-sync.timer");
 
 QString clockHolds() {
-    QStringList lines;
+    QList<RecordedUpload> uploads;
     try {
-        lines = UploadRecord().last(50);
+        uploads = UploadRecord().recent(50);
     } catch (const Failure& f) {
         return QStringLiteral("No se sabe qué tiene el reloj: %1.").arg(f.description());
     }
     // The last upload that went out whole: nothing is read back from the clock.
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        const QStringList field = line->split(QLatin1Char('\t'));
-        if (field.size() < 5 || field[4] != QLatin1String("enviado"))
+    for (auto u = uploads.crbegin(); u != uploads.crend(); ++u) {
+        if (u->state != RecordedUpload::State::Sent)
             continue;
-        const QDateTime at = QDateTime::fromString(field[0], Qt::ISODateWithMs).toLocalTime();
-        const QString how = field[1] == QLatin1String("ventana")
+        const QDateTime at = u->outcome.at.toLocalTime();
+        const QString how = u->outcome.origin == QLatin1String("ventana")
                                 ? QStringLiteral("desde la ventana")
-                                : QStringLiteral("por «horvex --%1»").arg(field[1]);
-        return QStringLiteral("El reloj tiene lo enviado %1 el %2 a las %3 (%4).")
+                                : QStringLiteral("por «horvex --%1»").arg(u->outcome.origin);
+        return QStringLiteral("El reloj tiene lo enviado %1 el %2 a las %3 (COM%4).")
             .arg(how, at.toString(QStringLiteral("dd/MM/yyyy")),
-                 at.toString(QStringLiteral("HH:mm")), field[2]);
+                 at.toString(QStringLiteral("HH:mm")))
+            .arg(u->outcome.port);
     }
     return QStringLiteral("No consta ningún envío entero al reloj: no se sabe qué tiene.");
 }
