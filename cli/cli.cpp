@@ -98,10 +98,10 @@ QString helpText(const std::vector<Row>& rows) {
                 0),
         QString(),
         QStringLiteral("Códigos de salida:"),
-        QStringLiteral("  0   hecho (con --sync: la trama salió entera, o no hacía falta con "
-                       "--if-needed)"),
-        QStringLiteral("  1   no se hizo nada; el motivo está en la salida de errores (con "
-                       "--check: hay errores)"),
+        QStringLiteral("  0   hecho (--sync: la trama salió entera; con --if-needed, o no hacía "
+                       "falta)"),
+        QStringLiteral("  1   no se hizo nada; el motivo está en la salida de errores"),
+        QStringLiteral("      (--check: se hallaron errores)"),
         QStringLiteral("  2   --sync: la trama se cortó a medias"),
         QStringLiteral("  64  opciones mal dadas"),
         QString(),

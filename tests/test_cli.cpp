@@ -69,6 +69,10 @@ public:
         if (!fakeTime.isEmpty()) {
             env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Madrid"));
             env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+            // libfaketime is preloaded before a sanitizer's runtime.
+            const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       asan + (asan.isEmpty() ? "" : ":") + "verify_asan_link_order=0");
         }
         p->setProcessEnvironment(env);
         if (fakeTime.isEmpty())
