@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <iterator>
 #include <set>
 
 namespace horvex {
@@ -314,6 +315,13 @@ void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) con
 std::vector<CalendarProblem> Calendar::check(QDate today) const {
     std::vector<CalendarProblem> out = problems_;
     findConflicts(out, today);
+    return out;
+}
+
+std::vector<CalendarProblem> Calendar::errors() const {
+    std::vector<CalendarProblem> out;
+    std::copy_if(problems_.begin(), problems_.end(), std::back_inserter(out),
+                 [](const CalendarProblem& p) { return !p.warning; });
     return out;
 }
 

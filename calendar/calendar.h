@@ -69,6 +69,10 @@ public:
     // a year.
     std::vector<CalendarProblem> check(QDate today) const;
 
+    // The errors of the files as read, without the search for conflicts:
+    // what stops an upload (a conflict does not: the rule written last wins).
+    std::vector<CalendarProblem> errors() const;
+
     // "guardado", "silencio", then the schedule files in the order written.
     std::vector<DayValue> values() const;
 

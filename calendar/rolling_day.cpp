@@ -59,6 +59,27 @@ std::vector<Bell> bellsOf(const ClockSchedule& schedule) {
     return bells;
 }
 
+QString leftOutText(const RollingDay& r) {
+    QStringList bells;
+    for (const Bell& b : r.left)
+        bells << QStringLiteral("%1 del %2").arg(b.toString(), b.day.toString(Qt::ISODate));
+    return bells.join(QStringLiteral(", "));
+}
+
+QString rulesText(const RollingDay& r) {
+    QStringList parts;
+    for (const DayChoice* day : {&r.today, &r.tomorrow}) {
+        parts << QStringLiteral("%1 %2 %3: %4")
+                     .arg(day == &r.today ? QStringLiteral("hoy") : QStringLiteral("mañana"),
+                          day->date.toString(Qt::ISODate), day->value.name(), day->rule);
+        for (const QString& other : day->overruled)
+            parts << QStringLiteral("conflicto: también %1; gana la escrita después").arg(other);
+    }
+    if (!r.left.empty())
+        parts << QStringLiteral("sin sitio: %1").arg(leftOutText(r));
+    return parts.join(QStringLiteral("; "));
+}
+
 RollingDay rollingDay(const DayChoice& today, const DayChoice& tomorrow, const QDateTime& at) {
     RollingDay r{at, today, tomorrow, unsetSchedule(), {}, {}, {}};
     const int now = minuteOf(at.time());

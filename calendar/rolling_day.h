@@ -43,6 +43,15 @@ struct RollingDay {
     QString ringsFrom;       // the schedule whose ring lengths are sent: the next bell's
 };
 
+// The bells beyond the 36 slots, "06:00 corto del 2027-03-18, …"; empty when
+// every bell has its slot.
+QString leftOutText(const RollingDay& r);
+
+// What made the upload, in one line for the record of uploads: each day's
+// schedule and the rule that chose it, the rules it overruled, the bells
+// left out.
+QString rulesText(const RollingDay& r);
+
 // Throws Failure when a day's schedule file has problems.
 RollingDay rollingDay(const DayChoice& today, const DayChoice& tomorrow, const QDateTime& at);
 RollingDay rollingDay(const Calendar& calendar, const QDateTime& at);

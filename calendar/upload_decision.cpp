@@ -39,7 +39,8 @@ std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {
 }
 
 // The first way the two would ring differently in a day, if any.
-std::optional<QString> difference(const ClockSchedule& held, const ClockSchedule& wanted) {
+std::optional<QString> difference(const ClockSchedule& held, const ClockSchedule& wanted,
+                                  const QString& source) {
     const auto key = [](const Bell& b) { return std::pair(b.time, b.longRing); };
     const auto sorted = [&](const ClockSchedule& s) {
         std::vector<Bell> bells = bellsOf(s);
@@ -57,17 +58,17 @@ std::optional<QString> difference(const ClockSchedule& held, const ClockSchedule
         return std::nullopt;
     };
     if (const auto extra = firstMissing(has, wants))
-        return QStringLiteral("el reloj tiene %1 y el calendario no").arg(extra->toString());
+        return QStringLiteral("el reloj tiene %1 y %2 no").arg(extra->toString(), source);
     if (const auto missing = firstMissing(wants, has))
-        return QStringLiteral("el calendario tiene %1 y el reloj no").arg(missing->toString());
+        return QStringLiteral("%1 tiene %2 y el reloj no").arg(source, missing->toString());
     for (const bool isLong : {false, true}) {
         const QString& a = isLong ? held.longRing : held.shortRing;
         const QString& b = isLong ? wanted.longRing : wanted.shortRing;
         const bool rings = std::any_of(wants.begin(), wants.end(),
                                        [&](const Bell& x) { return x.longRing == isLong; });
         if (rings && a != b)
-            return QStringLiteral("timbre %1 %2 en el reloj y %3 en el calendario")
-                .arg(isLong ? QStringLiteral("largo") : QStringLiteral("corto"), a, b);
+            return QStringLiteral("timbre %1 %2 en el reloj y %3 en %4")
+                .arg(isLong ? QStringLiteral("largo") : QStringLiteral("corto"), a, b, source);
     }
     return std::nullopt;
 }
@@ -76,11 +77,24 @@ int minuteOf(QTime t) {
     return t.hour() * 60 + t.minute();
 }
 
+// "del calendario", "del horario guardado".
+QString of(const QString& source) {
+    return source.startsWith(QLatin1String("el ")) ? QStringLiteral("del ") + source.mid(3)
+                                                   : QStringLiteral("de ") + source;
+}
+
+QString sender(const HeldUpload& held) {
+    return held.fromWindow ? QStringLiteral("desde la ventana")
+                           : QStringLiteral("por horvex --sync");
+}
+
 // Whether an upload is due and why, before any bell is looked at.
 UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
-                   const ClockSchedule& wouldSend) {
+                   const ClockSchedule& wouldSend, const QString& source) {
     if (!held)
         return {Verdict::Upload, QStringLiteral("no consta ningún envío completo al reloj")};
+    if (!held->doubt.isEmpty())
+        return {Verdict::Upload, held->doubt};
     const QDateTime heldHere = held->at.toOffsetFromUtc(now.offsetFromUtc());
     if (heldHere.date() != now.date())
         return {Verdict::Upload,
@@ -102,26 +116,24 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
                                    "de hoy, a las %2: no se envía nada.")
                         .arg(when(heldHere), last->toString(QStringLiteral("HH:mm")))};
     }
-    if (const auto differs = difference(held->schedule, wouldSend))
+    if (const auto differs = difference(held->schedule, wouldSend, source))
         return {Verdict::Upload,
-                QStringLiteral("lo que tiene el reloj sonaría distinto del calendario en las "
-                               "próximas 24 horas: %1")
-                    .arg(*differs)};
+                QStringLiteral("lo que tiene el reloj sonaría distinto %1 en las próximas 24 "
+                               "horas: %2")
+                    .arg(of(source), *differs)};
     return {Verdict::Keep,
-            QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como el calendario en las "
-                           "próximas 24 horas: no se envía nada.")
-                .arg(held->fromWindow ? QStringLiteral("desde la ventana")
-                                      : QStringLiteral("por horvex --sync"),
-                     when(heldHere))};
+            QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como %3 en las próximas 24 "
+                           "horas: no se envía nada.")
+                .arg(sender(*held), when(heldHere), source)};
 }
 
 } // namespace
 
 UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload>& held,
-                            const ClockSchedule& wouldSend) {
+                            const ClockSchedule& wouldSend, const QString& source) {
     UploadDecision decision;
     try {
-        decision = due(now, held, wouldSend);
+        decision = due(now, held, wouldSend, source);
     } catch (const Failure& f) {
         decision = {Verdict::Upload,
                     QStringLiteral("no se sabe qué suena con lo que tiene el reloj (%1)")
@@ -147,6 +159,37 @@ UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload
                                "un minuto: se enviará en la próxima pasada.")
                     .arg(decision.reason, near->time.toString(QStringLiteral("HH:mm")))};
     return decision;
+}
+
+QString heldText(const std::optional<HeldUpload>& held) {
+    if (!held)
+        return QStringLiteral("No consta que el reloj haya recibido entera ninguna trama.");
+    QString bells;
+    try {
+        const std::vector<Bell> b = bellsOf(held->schedule);
+        const auto at = [](const Bell& bell) {
+            return bell.time.toString(QStringLiteral("HH:mm"));
+        };
+        bells = b.empty()       ? QStringLiteral("ningún timbre")
+                : b.size() == 1 ? QStringLiteral("un timbre, a las %1").arg(at(b.front()))
+                                : QStringLiteral("%1 timbres, de las %2 a las %3")
+                                      .arg(b.size())
+                                      .arg(at(b.front()), at(b.back()));
+    } catch (const Failure&) {
+        bells = QStringLiteral("timbres que no se pueden leer");
+    }
+    QString text = QStringLiteral("El reloj tiene desde el %1 lo enviado %2: %3.")
+                       .arg(when(held->at.toLocalTime()), sender(*held), bells);
+    if (!held->doubt.isEmpty())
+        text += QStringLiteral(" Pero %1.").arg(held->doubt);
+    return text;
+}
+
+QDateTime nextTimedRun(const QDateTime& now) {
+    constexpr int kQuarter = 15 * 60;
+    const QTime t = now.time();
+    const int into = (t.minute() * 60 + t.second()) % kQuarter;
+    return now.addMSecs(-t.msec()).addSecs(kQuarter - into);
 }
 
 } // namespace horvex

@@ -14,6 +14,9 @@ struct HeldUpload {
     QDateTime at; // when the frame went out, with the UTC offset of then
     ClockSchedule schedule;
     bool fromWindow = false; // sent from the window, not by a timed run
+    // Why what the clock holds is in doubt (a later upload went out in
+    // part): an upload is then due. Empty when the record is clear.
+    QString doubt;
 };
 
 struct UploadDecision {
@@ -35,7 +38,16 @@ struct UploadDecision {
 //  3. the clock would ring otherwise than the calendar in the next 24 hours,
 // but never within a minute of a bell of either, and an upload from the
 // window holds (rule 3 aside) until the last of its bells that day.
+// `source` names what `wouldSend` comes from, for the reason: "el calendario",
+// "el horario guardado".
 UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload>& held,
-                            const ClockSchedule& wouldSend);
+                            const ClockSchedule& wouldSend,
+                            const QString& source = QStringLiteral("el calendario"));
+
+// What the clock holds and since when, in a sentence or two.
+QString heldText(const std::optional<HeldUpload>& held);
+
+// When the timer runs next after `now`: every quarter of an hour.
+QDateTime nextTimedRun(const QDateTime& now);
 
 } // namespace horvex

@@ -5,6 +5,7 @@
 #include "schedule/failure.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -97,8 +98,10 @@ QString helpText(const std::vector<Row>& rows) {
                 0),
         QString(),
         QStringLiteral("Códigos de salida:"),
-        QStringLiteral("  0   hecho (con --sync: la trama salió entera)"),
+        QStringLiteral("  0   hecho (--sync: la trama salió entera; con --if-needed, o no hacía "
+                       "falta)"),
         QStringLiteral("  1   no se hizo nada; el motivo está en la salida de errores"),
+        QStringLiteral("      (--check: se hallaron errores)"),
         QStringLiteral("  2   --sync: la trama se cortó a medias"),
         QStringLiteral("  64  opciones mal dadas"),
         QString(),
@@ -106,6 +109,7 @@ QString helpText(const std::vector<Row>& rows) {
         QStringLiteral("  horvex --sync                     envía la hora y el horario guardado"),
         QStringLiteral("  horvex --map-port 4=/dev/ttyUSB0  COM4 abre el adaptador USB"),
         QStringLiteral("  horvex --export horario.ini       guarda el horario en un archivo"),
+        QStringLiteral("  horvex --plan 2027-03             el mes con el horario de cada día"),
         QString(),
         QStringLiteral("Más información: man horvex")}
         .join(QLatin1Char('\n'));
@@ -127,6 +131,22 @@ QString portNumber(const QString& value, std::optional<int>& port) {
     return {};
 }
 
+QString dayValue(const QString& value, QDate& day) {
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d$"));
+    day = QDate::fromString(value, Qt::ISODate);
+    return form.match(value).hasMatch() && day.isValid()
+               ? QString()
+               : QStringLiteral("--day: «%1» no es una fecha AAAA-MM-DD que exista").arg(value);
+}
+
+QString monthValue(const QString& value, QDate& month) {
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d\\d$"));
+    month = QDate::fromString(value + QStringLiteral("-01"), Qt::ISODate);
+    return form.match(value).hasMatch() && month.isValid()
+               ? QString()
+               : QStringLiteral("--plan: «%1» no es un mes AAAA-MM").arg(value);
+}
+
 // Every command and option. A command runs; an option names the commands
 // it goes with.
 std::vector<Row> commandLine() {
@@ -137,7 +157,8 @@ std::vector<Row> commandLine() {
          {},
          Takes::Nothing,
          {},
-         QStringLiteral("Envía al reloj la hora del PC y el horario guardado."),
+         QStringLiteral("Envía al reloj la hora del PC y el horario guardado, o lo que toca "
+                        "según el calendario."),
          {},
          {},
          runSync},
@@ -197,6 +218,33 @@ std::vector<Row> commandLine() {
          {},
          file,
          runShow},
+        {QStringLiteral("day"),
+         {},
+         Takes::Value,
+         QStringLiteral("AAAA-MM-DD"),
+         QStringLiteral("Muestra qué horario usa ese día, la regla del calendario que lo elige y "
+                        "sus timbres."),
+         {},
+         [](const QString& v, Request& r) { return dayValue(v, r.day); },
+         runDay},
+        {QStringLiteral("plan"),
+         {},
+         Takes::OptionalValue,
+         QStringLiteral("AAAA-MM"),
+         QStringLiteral("Dibuja el mes (este si no se indica) con el horario de cada día, y los "
+                        "próximos 7 días."),
+         {},
+         [](const QString& v, Request& r) { return monthValue(v, r.month); },
+         runPlan},
+        {QStringLiteral("check"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Revisa el calendario, sus horarios y sus .ics: cada error con su archivo "
+                        "y línea."),
+         {},
+         {},
+         runCheck},
         {QStringLiteral("calendar-window"),
          {},
          Takes::Nothing,
@@ -249,10 +297,18 @@ std::vector<Row> commandLine() {
          {},
          Takes::Value,
          QStringLiteral("ARCHIVO"),
-         QStringLiteral("Usa el calendario de ARCHIVO en vez de calendario.ini de la carpeta de "
-                        "configuración."),
-         {QStringLiteral("calendar-window")},
+         QStringLiteral("Usa este calendario en vez de calendario.ini junto a Horvex.conf."),
+         {QStringLiteral("sync"), QStringLiteral("print-frame"), QStringLiteral("day"),
+          QStringLiteral("plan"), QStringLiteral("check"), QStringLiteral("calendar-window")},
          [](const QString& v, Request& r) { return r.calendar = v, QString(); }},
+        {QStringLiteral("if-needed"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Envía solo si hace falta: lo primero del día, tras un cambio de hora o si "
+                        "el reloj sonaría distinto; nunca a menos de un minuto de un timbre."),
+         {QStringLiteral("sync")},
+         [](const QString&, Request& r) { return r.ifNeeded = true, QString(); }},
     };
 }
 

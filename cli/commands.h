@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -22,7 +23,10 @@ struct Request {
     bool frames = false;     // --frames, with --history
     QString file;            // --export / --import / --show FILE
     QString mapping;         // --map-port N=DEVICE
-    QString calendar;        // --calendar FILE; empty: the default one
+    QString calendar;        // --calendar FILE; empty: calendario.ini beside the store
+    bool ifNeeded = false;   // --if-needed, with --sync
+    QDate day;               // --day DATE
+    QDate month;             // --plan [YYYY-MM]: its first day; null: this month
 };
 
 // Standard output and standard error, in UTF-8, a line at a time; `out`
@@ -42,5 +46,8 @@ int runMapPort(const Request& r);
 int runExport(const Request& r);
 int runImport(const Request& r);
 int runShow(const Request& r);
+int runDay(const Request& r);
+int runPlan(const Request& r);
+int runCheck(const Request& r);
 
 } // namespace horvex::cli

@@ -66,6 +66,8 @@ int runHistory(const Request& r) {
         for (std::size_t c = 0; c < width.size(); ++c)
             line += rows[i][c].leftJustified(width[c] + 2);
         say(line + rows[i][4]);
+        if (u != nullptr && !u->outcome.rules.isEmpty())
+            say(QStringLiteral("  detalle: ") + u->outcome.rules);
         if (r.frames && u != nullptr && !u->outcome.frame.isEmpty())
             say(QStringLiteral("  trama: ") +
                 QString::fromLatin1(u->outcome.frame.toHex(' ').toUpper()));

@@ -1,17 +1,42 @@
 #include "cli/schedule_source.h"
 
+#include "calendar/rolling_day.h"
+#include "clocklink/frame.h"
 #include "schedule/failure.h"
 #include "schedule/lists.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
 
+#include <QFileInfo>
+
 namespace horvex::cli {
 
 namespace {
 
+// The record is read back this far for the last whole upload; older lines
+// only matter after as many failed runs, which upload anyway.
+constexpr int kLookBack = 500;
+// Errors named in a refusal; --check names them all.
+constexpr std::size_t kErrorsNamed = 10;
+
 QString shownText(const ListRange& list, const QString& stored) {
     return list.offers(stored) ? stored : QString();
+}
+
+QString errorsText(const QString& file, const std::vector<CalendarProblem>& errors) {
+    QStringList lines{QStringLiteral("%1 tiene errores: no se envía nada y el reloj sigue con lo "
+                                     "que tiene (horvex --check los muestra)")
+                          .arg(file)};
+    for (std::size_t i = 0; i < std::min(errors.size(), kErrorsNamed); ++i)
+        lines << QStringLiteral("  ") + errors[i].toString();
+    if (errors.size() > kErrorsNamed)
+        lines << QStringLiteral("  y %1 más").arg(errors.size() - kErrorsNamed);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString when(const QDateTime& t) {
+    return t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
 }
 
 } // namespace
@@ -26,13 +51,65 @@ ClockSchedule asShown(const Module1& m) {
     return shown;
 }
 
-ClockSchedule scheduleToSend(const Request& r) {
-    if (!r.schedule.isEmpty())
-        return readScheduleFile(r.schedule);
+ClockSchedule storedSchedule() {
     RegStore store;
     Module1 m;
     LoadRegSett(m, store);
     return asShown(m);
+}
+
+std::optional<Calendar> loadCalendar(const QString& file, const ClockSchedule& stored) {
+    const QString path = file.isEmpty() ? defaultCalendarFile() : file;
+    const QFileInfo info(path);
+    if (file.isEmpty() && !info.exists() && !info.isSymLink())
+        return std::nullopt;
+    return Calendar::load(path, stored, true);
+}
+
+SyncSource::SyncSource(const ClockSchedule& stored, const QString& calendarFile,
+                       const QString& scheduleFile)
+    : fixed_(stored)
+    , name_(QStringLiteral("el horario guardado")) {
+    if (!scheduleFile.isEmpty()) {
+        fixed_ = readScheduleFile(scheduleFile);
+        name_ = QStringLiteral("el horario de %1").arg(scheduleFile);
+        rules_ = QStringLiteral("--schedule %1").arg(scheduleFile);
+        return;
+    }
+    calendar_ = loadCalendar(calendarFile, stored);
+    if (!calendar_)
+        return;
+    name_ = QStringLiteral("el calendario");
+    if (const std::vector<CalendarProblem> errors = calendar_->errors(); !errors.empty())
+        throw Failure(errorsText(calendar_->file(), errors));
+}
+
+Sending SyncSource::at(const QDateTime& t) const {
+    if (!calendar_)
+        return {fixed_, rules_, {}};
+    const RollingDay day = rollingDay(*calendar_, t);
+    return {day.schedule, rulesText(day), leftOutText(day)};
+}
+
+std::optional<HeldUpload> heldUpload(const UploadRecord& record) {
+    using State = RecordedUpload::State;
+    const QList<RecordedUpload> uploads = record.recent(kLookBack);
+    QString doubt;
+    for (auto u = uploads.crbegin(); u != uploads.crend(); ++u) {
+        const UploadOutcome& o = u->outcome;
+        if ((u->state == State::Cut || u->state == State::Interrupted) && doubt.isEmpty())
+            doubt = QStringLiteral("el envío del %1 salió a medias: no se sabe qué tiene el reloj")
+                        .arg(when(o.at));
+        if (u->state != State::Sent)
+            continue;
+        const std::optional<ClockSchedule> schedule = scheduleOfFrame(o.frame);
+        if (!schedule && doubt.isEmpty())
+            doubt = QStringLiteral("el registro no dice qué trama llevó el envío del %1")
+                        .arg(when(o.at));
+        return HeldUpload{o.at, schedule.value_or(unsetSchedule()),
+                          o.origin == QLatin1String("ventana"), doubt};
+    }
+    return std::nullopt;
 }
 
 } // namespace horvex::cli

@@ -1,17 +1,65 @@
 #pragma once
 
-#include "cli/commands.h"
+// What --sync sends and what the clock holds: the stored schedule, the
+// calendar and the record of uploads brought together. No widgets, so the
+// window can send and show the same.
+
+#include "calendar/calendar.h"
+#include "calendar/upload_decision.h"
+#include "clocklink/upload_record.h"
 #include "schedule/module1.h"
 
-namespace horvex::cli {
+#include <QDateTime>
+#include <optional>
 
-// The schedule that --sync and --print-frame send: the stored one (read
-// only), or that of the --schedule file. Throws Failure when it cannot be
-// read or a value is not one its list offers.
-ClockSchedule scheduleToSend(const Request& r);
+namespace horvex::cli {
 
 // The schedule as the window shows the mirrors: a text its list does not
 // offer shows as nothing selected, and only a check value of 1 rings long.
 ClockSchedule asShown(const Module1& m);
+
+// The stored schedule as the window would show it, read only.
+ClockSchedule storedSchedule();
+
+// The calendar `file` names, which must then exist; with no file,
+// calendario.ini beside the store, and nothing when that is not there.
+std::optional<Calendar> loadCalendar(const QString& file, const ClockSchedule& stored);
+
+// What goes out at one moment.
+struct Sending {
+    ClockSchedule schedule;
+    QString rules;   // what chose it, for the record; empty for the stored schedule
+    QString leftOut; // the calendar's bells that found no slot, in words
+};
+
+// Where --sync takes its schedule from: a schedule file, sent as it is; else
+// the calendar's rolling day; else, with no calendar, the stored schedule as
+// it stands, slot for slot.
+class SyncSource {
+public:
+    // Throws Failure when the schedule file cannot be read or the calendar
+    // has errors (every one named): nothing is to be sent then.
+    SyncSource(const ClockSchedule& stored, const QString& calendarFile,
+               const QString& scheduleFile = {});
+
+    // What to send when the frame completes at `t`. Throws Failure when a
+    // day's schedule cannot be sent.
+    Sending at(const QDateTime& t) const;
+
+    // "el calendario", "el horario guardado", "el horario de FILE".
+    const QString& name() const { return name_; }
+    const std::optional<Calendar>& calendar() const { return calendar_; }
+
+private:
+    std::optional<Calendar> calendar_;
+    ClockSchedule fixed_;
+    QString name_;
+    QString rules_;
+};
+
+// What the clock holds, as the record tells it: the last upload that went
+// out whole, in doubt when a later one went out in part. Nothing when no
+// upload went out whole. Throws Failure when the record cannot be read.
+std::optional<HeldUpload> heldUpload(const UploadRecord& record);
 
 } // namespace horvex::cli

@@ -1,9 +1,10 @@
 // --sync and --print-frame: the window's frame, built from the stored
-// schedule, sent or shown without a window.
+// schedule, a schedule file or the calendar, sent or shown without a window.
 #include "cli/commands.h"
 #include "cli/schedule_source.h"
 #include "clocklink/frame.h"
 #include "clocklink/mscomm.h"
+#include "clocklink/pc_clock.h"
 #include "clocklink/puerto.h"
 #include "clocklink/sender.h"
 #include "clocklink/signal_hold.h"
@@ -77,9 +78,85 @@ void record(UploadOutcome outcome, bool opening = false) {
     }
 }
 
+// --schedule sends its file as it is, so a calendar named beside it would
+// be ignored without a word.
+bool clash(const Request& r) {
+    if (r.schedule.isEmpty() || r.calendar.isEmpty())
+        return false;
+    complain(QStringLiteral("--schedule envía su archivo tal cual, sin calendario: no va con "
+                            "--calendar"));
+    return true;
+}
+
+SyncSource sourceOf(const Request& r) {
+    return SyncSource(r.schedule.isEmpty() ? storedSchedule() : ClockSchedule{}, r.calendar,
+                      r.schedule);
+}
+
+// --if-needed: whether to upload now, said either way.
+bool uploadNeeded(const SyncSource& source, const ClockSchedule& wouldSend, const QDateTime& now) {
+    const std::optional<HeldUpload> held = heldUpload(UploadRecord());
+    const UploadDecision decision = decideUpload(now, held, wouldSend, source.name());
+    if (decision.upload()) {
+        say(QStringLiteral("Hace falta enviar: %1.").arg(decision.reason));
+        return true;
+    }
+    say(heldText(held));
+    say(decision.reason);
+    return false;
+}
+
+// Opens the port and sends the frame for the moment its last character is
+// complete; the record holds it from just before the first character.
+void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcome,
+               std::optional<SignalHold>& hold) {
+    RegStore store;
+    // The port the window opens at start-up, unless the run names another.
+    const QString portText = r.port ? QString::number(*r.port) : storedPort(store);
+    MSComm1 port([&store](int n) { return store.portDevice(n); });
+    if (!r.port)
+        if (const std::optional<AdoptedAdapter> adapter = adoptLoneAdapter(port, portText))
+            complain(QStringLiteral("aviso: %1; %2").arg(adapter->opens, adapter->keep));
+    outcome.port = portNumberFromText(portText);
+    outcome.device = port.deviceFor(outcome.port);
+    AbrirPuerto(port, portText);
+
+    const Target target = nextTarget();
+    const Sending sending = source.at(target.second);
+    outcome.rules = sending.rules;
+    if (const std::optional<QString> unsynced = unsynchronisedPcClock()) {
+        complain(QStringLiteral("aviso: ") + *unsynced);
+        outcome.rules += (outcome.rules.isEmpty() ? QString() : QStringLiteral("; ")) +
+                         QStringLiteral("hora del PC sin sincronizar");
+    }
+    outcome.frame = frameAt(sending.schedule, target.second.time());
+    hold.emplace();
+    record(outcome, true);
+    if (!hold->sleepUntil(target.start))
+        throw Failure(QStringLiteral("llegó la señal %1 antes del primer carácter: no se ha "
+                                     "enviado nada al reloj")
+                          .arg(SignalHold::name(hold->caught())));
+    SleepPause pause;
+    sendPaced(outcome.frame, static_cast<int>(outcome.frame.size()), port, pause);
+    outcome.sent = static_cast<int>(outcome.frame.size());
+    say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
+            .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
+            .arg(outcome.sent));
+    if (!sending.leftOut.isEmpty())
+        complain(QStringLiteral("aviso: no caben en las %1 ranuras y no se han enviado: %2")
+                     .arg(kSlots)
+                     .arg(sending.leftOut));
+    if (hold->caught() != 0)
+        complain(QStringLiteral("la señal %1 llegó durante el envío: la trama salió entera "
+                                "y el programa termina ahora")
+                     .arg(SignalHold::name(hold->caught())));
+}
+
 } // namespace
 
 int runSync(const Request& r) {
+    if (clash(r))
+        return kUsage;
     UploadOutcome outcome;
     outcome.origin = QStringLiteral("sync");
     outcome.id = UploadRecord::newId();
@@ -88,39 +165,18 @@ int runSync(const Request& r) {
     // waits; it ends the program once this function has said everything.
     std::optional<SignalHold> hold;
     try {
-        const ClockSchedule schedule = scheduleToSend(r);
+        const SyncSource source = sourceOf(r);
+        const QDateTime now = QDateTime::currentDateTime();
+        const ClockSchedule schedule = source.at(now).schedule;
         // A value the clock could not take stops here, before the port is touched.
-        frameAt(schedule, QTime::currentTime());
-
-        RegStore store;
-        // The port the window opens at start-up, unless the run names another.
-        const QString portText = r.port ? QString::number(*r.port) : storedPort(store);
-        MSComm1 port([&store](int n) { return store.portDevice(n); });
-        if (!r.port)
-            if (const std::optional<AdoptedAdapter> adapter = adoptLoneAdapter(port, portText))
-                complain(QStringLiteral("aviso: %1; %2").arg(adapter->opens, adapter->keep));
-        outcome.port = portNumberFromText(portText);
-        outcome.device = port.deviceFor(outcome.port);
-        AbrirPuerto(port, portText);
-
-        const Target target = nextTarget();
-        outcome.frame = frameAt(schedule, target.second.time());
-        hold.emplace();
-        record(outcome, true);
-        if (!hold->sleepUntil(target.start))
-            throw Failure(QStringLiteral("llegó la señal %1 antes del primer carácter: no se ha "
-                                         "enviado nada al reloj")
-                              .arg(SignalHold::name(hold->caught())));
-        SleepPause pause;
-        sendPaced(outcome.frame, static_cast<int>(outcome.frame.size()), port, pause);
-        outcome.sent = static_cast<int>(outcome.frame.size());
-        say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
-                .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
-                .arg(outcome.sent));
-        if (hold->caught() != 0)
-            complain(QStringLiteral("la señal %1 llegó durante el envío: la trama salió entera "
-                                    "y el programa termina ahora")
-                         .arg(SignalHold::name(hold->caught())));
+        frameAt(schedule, now.time());
+        if (r.ifNeeded && !uploadNeeded(source, schedule, now))
+            return kOk;
+        // The days of .ics events are worked out a year at a time: the year
+        // the frame may complete in is ready before the timing starts.
+        if (source.calendar())
+            source.calendar()->day(now.date().addDays(2));
+        sendTimed(r, source, outcome, hold);
     } catch (const FrameCut& cut) {
         outcome.reason = cut.description();
         outcome.sent = cut.sent();
@@ -136,8 +192,12 @@ int runSync(const Request& r) {
 }
 
 int runPrintFrame(const Request& r) {
-    const ClockSchedule schedule = scheduleToSend(r);
-    const QTime now = QTime::currentTime();
+    if (clash(r))
+        return kUsage;
+    const QDateTime at = QDateTime::currentDateTime();
+    const Sending sending = sourceOf(r).at(at);
+    const ClockSchedule& schedule = sending.schedule;
+    const QTime now = at.time();
     const QByteArray frame = frameAt(schedule, now);
     const auto hex = [&](qsizetype at, qsizetype count) {
         return QString::fromLatin1(frame.mid(at, count).toHex(' ').toUpper());
@@ -157,6 +217,8 @@ int runPrintFrame(const Request& r) {
     }
     say(QStringLiteral("Timbre corto %1, largo %2   %3")
             .arg(schedule.shortRing, schedule.longRing, hex(76, 2)));
+    if (!sending.rules.isEmpty())
+        say(QStringLiteral("Elegido por: ") + sending.rules);
     return kOk;
 }
 

@@ -57,6 +57,14 @@ QString slotField(const char* what, char prefix, int i) {
         .arg(i, 2, 10, QLatin1Char('0'));
 }
 
+// The two digits a value byte was made from: 0x59 + 0x30 gives "59".
+std::optional<QString> digitsOf(int byte) {
+    const int packed = byte - kDigitBase;
+    if (packed < 0 || packed / 16 > 9 || packed % 16 > 9)
+        return std::nullopt;
+    return QStringLiteral("%1%2").arg(packed / 16).arg(packed % 16);
+}
+
 } // namespace
 
 QByteArray buildFrame(const ClockSchedule& shown, const QString& horaAct, const QString& minAct,
@@ -77,6 +85,28 @@ QByteArray buildFrame(const ClockSchedule& shown, const QString& horaAct, const 
     frame.append(encodeListText(shown.longRing, QStringLiteral("Tiempo Alarma Largo")));
     frame.append("KT\r\n");
     return frame;
+}
+
+std::optional<ClockSchedule> scheduleOfFrame(const QByteArray& frame) {
+    if (frame.size() != kFrameLength || frame.front() != kStx || !frame.endsWith("KT\r\n"))
+        return std::nullopt;
+    const auto byte = [&](int at) { return static_cast<unsigned char>(frame[at]); };
+    ClockSchedule s;
+    for (int i = 0; i < kSlots; ++i) {
+        const int hour = byte(4 + 2 * i);
+        const auto h = digitsOf(hour & ~kLongRing);
+        const auto m = digitsOf(byte(5 + 2 * i));
+        if (!h || !m)
+            return std::nullopt;
+        s.alarms[static_cast<std::size_t>(i)] = {*h, *m, (hour & kLongRing) != 0 ? 1 : 0};
+    }
+    const auto shortRing = digitsOf(byte(76));
+    const auto longRing = digitsOf(byte(77));
+    if (!shortRing || !longRing)
+        return std::nullopt;
+    s.shortRing = *shortRing;
+    s.longRing = *longRing;
+    return s;
 }
 
 void PrepararDatos(Module1& m, const ClockSchedule& shown) {

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace horvex {
 
@@ -20,6 +21,10 @@ inline constexpr int kFrameLength = 82;
 // zero: "7" gives 0x37, the same byte as "07".
 QByteArray buildFrame(const ClockSchedule& shown, const QString& horaAct, const QString& minAct,
                       const QString& segAct);
+
+// The schedule a frame of ours carries, read back from its bytes: what the
+// clock took from it. Nothing when the bytes are not such a frame.
+std::optional<ClockSchedule> scheduleOfFrame(const QByteArray& frame);
 
 // The building step of the upload: DatosTx = the frame for what the window
 // shows and the current time-of-day texts. On failure DatosTx is left empty,

@@ -16,6 +16,11 @@ extern "C" void note(int signal) {
         held = signal;
 }
 
+timespec timespecOf(std::chrono::nanoseconds ns) {
+    return {static_cast<time_t>(ns.count() / 1'000'000'000),
+            static_cast<long>(ns.count() % 1'000'000'000)};
+}
+
 } // namespace
 
 SignalHold::SignalHold() {
@@ -35,14 +40,21 @@ int SignalHold::caught() const {
 }
 
 bool SignalHold::sleepUntil(std::chrono::steady_clock::time_point deadline) const {
-    const auto ns =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch());
-    timespec at{};
-    at.tv_sec = static_cast<time_t>(ns.count() / 1'000'000'000);
-    at.tv_nsec = static_cast<long>(ns.count() % 1'000'000'000);
-    while (caught() == 0)
-        if (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) != EINTR)
+    using std::chrono::nanoseconds;
+    const timespec at =
+        timespecOf(std::chrono::duration_cast<nanoseconds>(deadline.time_since_epoch()));
+    while (caught() == 0) {
+        const int failed = ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (failed != EINTR && (failed == 0 || left.count() <= 0))
             break;
+        // A library that fakes the time of day (libfaketime) can refuse an
+        // absolute deadline: the rest is slept as a length.
+        if (failed != EINTR) {
+            const timespec rest = timespecOf(std::chrono::duration_cast<nanoseconds>(left));
+            ::clock_nanosleep(CLOCK_MONOTONIC, 0, &rest, nullptr);
+        }
+    }
     return caught() == 0;
 }
 

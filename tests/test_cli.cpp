@@ -10,10 +10,12 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <csignal>
 #include <future>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/timex.h>
 
 using namespace horvex;
 using namespace horvex::testing;
@@ -29,6 +31,7 @@ struct Result {
 class User {
 public:
     Pty line;
+    QString fakeTime; // the wall clock's time in Madrid when the program starts
 
     User() { QDir().mkpath(byId()); }
     QString path(const QString& name = {}) const { return dir_.filePath(name); }
@@ -39,9 +42,11 @@ public:
     void setStore(const QByteArray& text) const {
         writeFile(store(), "[Puertos]\nCOM4=" + line.path().toLocal8Bit() + "\n" + text);
     }
-    // %H the home folder, %P the line, %L the line's stable name once linked.
+    // %H the home folder, %P the line, %L the line's stable name once linked,
+    // %D the sample calendar's folder.
     QString expand(QString text) const {
         return text.replace("%H", path())
+            .replace("%D", QStringLiteral(HORVEX_DEMO))
             .replace("%P", line.path())
             .replace("%L", byId() + "/usb-FTDI_FT232R_A12345-if00-port0");
     }
@@ -61,9 +66,28 @@ public:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
         env.insert(QStringLiteral("HORVEX_SERIAL_BY_ID"), byId());
+        if (!fakeTime.isEmpty()) {
+            env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Madrid"));
+            env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+            // libfaketime is preloaded before a sanitizer's runtime.
+            const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       asan + (asan.isEmpty() ? "" : ":") + "verify_asan_link_order=0");
+        }
         p->setProcessEnvironment(env);
-        p->start(QStringLiteral(HORVEX), args);
+        if (fakeTime.isEmpty())
+            p->start(QStringLiteral(HORVEX), args);
+        else
+            p->start(QStringLiteral("faketime"), QStringList{fakeTime, HORVEX} + args);
         return p;
+    }
+    // The sample school year as this user's calendar, its weekday timetable
+    // stored; `calendar` false keeps the timetable alone.
+    void useSample(bool calendar = true) const {
+        for (const QString& f : QDir(HORVEX_DEMO).entryList(QDir::Files))
+            if (calendar || f == QLatin1String("horario.ini"))
+                QVERIFY(QFile::copy(expand("%D/") + f, path("config/Horvex/") + f));
+        QCOMPARE(run({"--import", path("config/Horvex/horario.ini")}).exit, 0);
     }
     // The exit code, or minus the signal that ended the program.
     static Result finish(QProcess& p) {
@@ -179,6 +203,10 @@ private slots:
             << sync << slot0 << "record-limit" << 0
             << "no se pudo anotar el envío en %H/state/Horvex/envios.log: File too large" << 82
             << "2020-01-01 00:00:00 ventana COM4 (/dev/ttyS3) 82 enviado";
+        QTest::newRow("calendar with errors")
+            << QStringList{"--sync", "--calendar", "%D/viernes.ini"} << slot0 << "" << 1
+            << "%D/viernes.ini:2: sección [Timbres] desconocida" << 0
+            << "sync - 0 %D/viernes.ini tiene errores: no se envía nada";
         QTest::newRow("usage") << QStringList{"--sync", "--port", "0"} << slot0 << "" << 64
                                << "horvex: --port: «0» no es un número de puerto de 1 a 255" << 0
                                << "";
@@ -215,6 +243,8 @@ private slots:
             };
         }
 
+        for (QString& a : args)
+            a = user.expand(a);
         const std::unique_ptr<QProcess> p = user.start(args, limit);
         QByteArray bytes;
         if (setup.endsWith(
@@ -251,10 +281,11 @@ private slots:
         // The file: opened before the first character, closed after the last, with one id.
         const QString at =
             R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(?:Z|[+-]\d\d:\d\d)\tsync\tCOM4\t%P\t)";
-        const QString hex = bytes.toHex().toUpper(), id = R"(\t(\d+-[0-9a-f]{8})\n)";
+        const QString hex = bytes.toHex().toUpper(), rules = R"((?:\t[^\t\n]+)?\n)";
         if (setup.isEmpty() && exit == 0)
-            QVERIFY(QRegularExpression(user.expand("^" + at + "enviando\t-\t" + hex + id + at +
-                                                   "enviado\t82\t" + hex + R"(\t\1\n$)"))
+            QVERIFY(QRegularExpression(user.expand("^" + at + "enviando\t-\t" + hex +
+                                                   R"(\t(\d+-[0-9a-f]{8}))" + rules + at +
+                                                   "enviado\t82\t" + hex + R"(\t\1)" + rules + "$"))
                         .match(QString::fromUtf8(readFile(user.record())))
                         .hasMatch());
 
@@ -269,7 +300,7 @@ private slots:
             shown.value(history.exit == 0 ? 1 : 0).simplified().contains(user.expand(recorded)),
             qPrintable(history.all()));
         if (recorded.endsWith(QLatin1String("82 de 82 enviado")))
-            QCOMPARE(shown.value(2), "  trama: " + QString::fromLatin1(bytes.toHex(' ').toUpper()));
+            QVERIFY(shown.contains("  trama: " + QString::fromLatin1(bytes.toHex(' ').toUpper())));
     }
 
     // Arguments -> exit code -> what is said. ">full" sends standard output to
@@ -305,6 +336,27 @@ private slots:
         row("full disk", {"--show", ">full"}, 1,
             "no se pudo escribir en la salida estándar: No space left on device");
         row("full disk, export", {"--export", "-", ">full"}, 1, "No space left on device");
+        row("day", {"--day", "2027-03-19", "--calendar", "%D/calendario.ini"}, 0,
+            "2027-03-19 viernes: silencio\nRegla: [Calendarios] festivos.ics (línea 23 de "
+            "calendario.ini): «San José», línea 21 de festivos.ics\nSin timbres.\n");
+        row("day, no calendar", {"--day", "2027-03-19"}, 0,
+            "2027-03-19 viernes: guardado\nRegla: ninguna regla del calendario llega");
+        row("day that is not", {"--day", "2027-02-30"}, 64,
+            "--day: «2027-02-30» no es una fecha AAAA-MM-DD que exista");
+        row("plan", {"--plan", "2027-03", "--calendar", "%D/calendario.ini"}, 0,
+            "lu  ma  mi  ju  vi  sá  do\n 1.  2.  3.  4.  5V  6-  7-\n 8E  9E 10E 11E 12E 13- "
+            "14-\n15. 16. 17. 18V 19- 20- 21-\n");
+        row("check", {"--check", "--calendar", "%D/calendario.ini"}, 0,
+            "aviso: %D/festivos.ics:33: «Claustro»: evento con hora (2027-03-16 16:00), no marca "
+            "ningún día\n");
+        row("check, errors", {"--check", "--calendar", "%D/viernes.ini"}, 1,
+            "%D/viernes.ini:2: sección [Timbres] desconocida");
+        row("check, no file", {"--check", "--calendar", "%H/none.ini"}, 1, "%H/none.ini no existe");
+        row("calendar goes with", {"--show", "--calendar", "x"}, 64,
+            "--calendar va con --sync, --print-frame, --day, --plan, --check o --calendar-window, "
+            "no con --show");
+        row("schedule and calendar", {"--sync", "--schedule", "a", "--calendar", "b"}, 64,
+            "--schedule envía su archivo tal cual, sin calendario");
     }
     void usage() {
         QFETCH(QStringList, args);
@@ -550,6 +602,120 @@ private slots:
         });
         QVERIFY(readFile(user.store()).startsWith(kept));
         QCOMPARE(user.run({"--export", "-"}).out.toUtf8(), readFile(user.path("next.ini")));
+    }
+
+    // The sample calendar's upload on Wednesday 2027-03-17 at noon, as the
+    // clock reads it: the rest of the day's timetable, then Thursday's short
+    // day up to noon; the record names the rules. An unsynchronised PC clock
+    // is a warning only.
+    void calendarUploadAtAChosenMoment() {
+        if (QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty())
+            QSKIP("faketime is not installed");
+        QString error;
+        const std::unique_ptr<reloj::Listener> clock = reloj::Listener::openPty(&error);
+        QVERIFY2(clock, qPrintable(error));
+        User user;
+        writeFile(user.store(), "[Puertos]\nCOM4=" + clock->path().toLocal8Bit() + "\n");
+        user.useSample();
+        user.fakeTime = QStringLiteral("2027-03-17 12:00:30");
+        auto received = std::async(std::launch::async, [&] { return clock->next(5000); });
+        const Result r = user.run({"--sync"});
+        QCOMPARE(r.exit, 0);
+        timex tx{};
+        const bool unsynced = ::adjtimex(&tx) == TIME_ERROR || (tx.status & STA_UNSYNC) != 0;
+        QCOMPARE(r.err.contains(QStringLiteral("la hora del PC no está sincronizada")), unsynced);
+        const std::optional<reloj::Chunk> chunk = received.get();
+        QVERIFY2(chunk, qPrintable(clock->error()));
+        const reloj::Decoded d = reloj::decode(*chunk);
+        QVERIFY2(d.ok(), qPrintable(d.problems.value(0).text()));
+        QCOMPARE(QTime(d.frame->hour, d.frame->minute), QTime(12, 0));
+        QStringList set;
+        for (const reloj::Slot& slot : d.frame->alarms)
+            set << QTime(slot.hour % 24, slot.minute).toString("HH:mm") +
+                       (slot.longRing ? "L" : "");
+        QCOMPARE(set.mid(0, 9).join(' '),
+                 "12:10 13:05 14:00L 08:00L 09:00 10:00 11:00L 11:30 00:00");
+        QCOMPARE(set.count("00:00"), 28);
+        QCOMPARE(std::pair(d.frame->shortRing, d.frame->longRing), std::pair(2, 5));
+        const QString history = user.run({"--history", "1"}).out;
+        QVERIFY2(history.contains("  detalle: hoy 2027-03-17 guardado: [Semana] miercoles (línea 6 "
+                                  "de calendario.ini); mañana 2027-03-18 viernes.ini: [Fechas] "
+                                  "2027-03-18 (línea 20 de calendario.ini)"),
+                 qPrintable(history));
+    }
+
+    // --sync --if-needed on Wednesday 2027-03-17 with the sample calendar
+    // (or none), the record saying the clock got the weekday timetable:
+    // what it says, and whether it sends.
+    void ifNeeded_data() {
+        QTest::addColumn<bool>("calendar");
+        QTest::addColumn<QStringList>("record"); // when, origin, "cut" when cut short
+        QTest::addColumn<QString>("now");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<bool>("sends");
+        const QStringList six{"2027-03-17T06:00 sync"};
+        QTest::newRow("nothing recorded")
+            << true << QStringList() << "06:00:10"
+            << "Hace falta enviar: no consta ningún envío completo al reloj." << true;
+        QTest::newRow("rings as the calendar")
+            << true << six << "07:00:00"
+            << "El reloj tiene desde el 2027-03-17 a las 06:00 lo enviado por horvex --sync: 8 "
+               "timbres, de las 08:00 a las 14:00.\nEl reloj tiene lo enviado por horvex --sync el "
+               "2027-03-17 a las 06:00 y suena como el calendario"
+            << false;
+        QTest::newRow("a bell within a minute")
+            << true << six << "10:44:30"
+            << "el reloj tiene 08:55 corto y el calendario no), pero hay un timbre a las 10:45, a "
+               "menos de un minuto"
+            << false;
+        QTest::newRow("the window's upload holds")
+            << true << QStringList{"2027-03-17T06:00 ventana"} << "10:44:30"
+            << "El envío desde la ventana del 2027-03-17 a las 06:00 manda hasta su último timbre "
+               "de hoy, a las 14:00"
+            << false;
+        QTest::newRow("a later upload cut short")
+            << true << QStringList{six.first(), "2027-03-17T09:00 sync cut"} << "09:30:00"
+            << "Hace falta enviar: el envío del 2027-03-17 a las 09:00 salió a medias" << true;
+        QTest::newRow("no calendar: once a day")
+            << false << QStringList{"2027-03-16T18:00 sync"} << "07:00:00"
+            << "Hace falta enviar: todavía no se ha enviado nada hoy" << true;
+        QTest::newRow("no calendar: as stored")
+            << false << six << "07:00:00"
+            << "suena como el horario guardado en las próximas 24 horas: no se envía nada."
+            << false;
+    }
+    void ifNeeded() {
+        QFETCH(bool, calendar);
+        QFETCH(QStringList, record);
+        QFETCH(QString, now);
+        QFETCH(QString, says);
+        QFETCH(bool, sends);
+        if (QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty())
+            QSKIP("faketime is not installed");
+        User user;
+        user.setStore({});
+        user.useSample(calendar);
+        const QStringList shown =
+            lines(user.run({"--print-frame", "--schedule", user.expand("%D/horario.ini")}).out);
+        QByteArray frame;
+        for (const QString& l : shown.mid(1, 6))
+            frame += QByteArray::fromHex(l.section(QLatin1Char(':'), 1).toLatin1());
+        QByteArray lines;
+        for (const QString& upload : record) {
+            const QStringList f = upload.split(' ');
+            const bool cut = f.value(2) == QLatin1String("cut");
+            lines += (f[0] + ":00.000+01:00\t" + f[1] + "\tCOM4\t/dev/ttyS3\t" +
+                      (cut ? "COM4: Input/output error\t40\t" : "enviado\t82\t"))
+                         .toUtf8() +
+                     frame.toHex().toUpper() + "\t1-0000000" + QByteArray::number(lines.size()) +
+                     "\n";
+        }
+        writeFile(user.record(), lines);
+        user.fakeTime = "2027-03-17 " + now;
+        const Result r = user.run({"--sync", "--if-needed"});
+        QCOMPARE(r.exit, 0);
+        QVERIFY2(r.out.contains(says), qPrintable(r.all()));
+        QCOMPARE(user.line.drain().size(), sends ? reloj::kFrameSize : 0);
     }
 };
 

@@ -3,6 +3,8 @@
 # its process and $device to the terminal, and writes a throw-away store in
 # CONFIG-HOME whose COM4 is that terminal.
 start_virtual_clock() {
+    # There before the clock starts, so the first look finds it under set -e.
+    : >"$2/reloj.err"
     "$1/tools/reloj/horvex-reloj" 2>"$2/reloj.err" &
     clock=$!
     device=

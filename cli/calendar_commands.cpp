@@ -1,0 +1,124 @@
+// --day, --plan and --check: the calendar as the bells will follow it.
+#include "calendar/plan.h"
+#include "cli/commands.h"
+#include "cli/schedule_source.h"
+#include "clocklink/frame.h"
+#include "clocklink/pc_clock.h"
+#include "schedule/failure.h"
+#include "schedule/reg_store.h"
+
+#include <QFileInfo>
+#include <set>
+
+namespace horvex::cli {
+
+namespace {
+
+bool isThere(const QString& file) {
+    const QFileInfo info(file);
+    return info.exists() || info.isSymLink();
+}
+
+// The calendar --day and --plan read. One that is not there has no rule:
+// every day uses the stored schedule. Errors are shown in the days they
+// touch and named by --check.
+Calendar calendarFor(const Request& r) {
+    if (!r.calendar.isEmpty() && !isThere(r.calendar))
+        throw Failure(QStringLiteral("%1 no existe").arg(r.calendar));
+    const ClockSchedule stored = storedSchedule();
+    if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored)) {
+        if (const std::size_t errors = calendar->errors().size(); errors > 0)
+            complain(QStringLiteral("aviso: %1 tiene %2 errores (horvex --check los muestra): "
+                                    "--sync no enviaría nada")
+                         .arg(calendar->file())
+                         .arg(errors));
+        return std::move(*calendar);
+    }
+    complain(QStringLiteral("aviso: no hay calendario (%1 no existe): todos los días usan el "
+                            "horario guardado")
+                 .arg(defaultCalendarFile()));
+    return Calendar::load(defaultCalendarFile(), stored, false);
+}
+
+// Whether some day can fall to the stored schedule.
+bool usesStored(const Calendar& calendar) {
+    std::set<int> weekdays;
+    for (const CalendarRule& rule : calendar.rules()) {
+        if (rule.value.kind == DayValue::Kind::Guardado)
+            return true;
+        if (rule.kind == CalendarRule::Kind::Weekday)
+            weekdays.insert(rule.weekday);
+    }
+    return weekdays.size() < 7;
+}
+
+// The stored schedule, when days use it and the clock could not take it.
+std::optional<CalendarProblem> storedProblem(const ClockSchedule& stored) {
+    try {
+        buildFrame(stored, QStringLiteral("&H00"), QStringLiteral("&H00"), QStringLiteral("&H00"));
+        return std::nullopt;
+    } catch (const Failure& f) {
+        return CalendarProblem{
+            RegStore().fileName(),
+            0,
+            QStringLiteral("el horario guardado no se puede enviar: %1").arg(f.description()),
+            false,
+            {}};
+    }
+}
+
+QString count(qsizetype n, const QString& one, const QString& many) {
+    return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? one : many);
+}
+
+} // namespace
+
+int runDay(const Request& r) {
+    out(dayText(calendarFor(r), r.day).toUtf8());
+    return kOk;
+}
+
+int runPlan(const Request& r) {
+    const QDate today = QDate::currentDate();
+    const QDate month = r.month.isNull() ? QDate(today.year(), today.month(), 1) : r.month;
+    out(planText(calendarFor(r), month.year(), month.month(), today).toUtf8());
+    return kOk;
+}
+
+int runCheck(const Request& r) {
+    const ClockSchedule stored = storedSchedule();
+    const std::optional<Calendar> calendar = loadCalendar(r.calendar, stored);
+    std::vector<CalendarProblem> problems;
+    if (calendar)
+        problems = calendar->check(QDate::currentDate());
+    else
+        say(QStringLiteral("No hay calendario (%1 no existe): todos los días usan el horario "
+                           "guardado.")
+                .arg(defaultCalendarFile()));
+    if (!calendar || usesStored(*calendar))
+        if (std::optional<CalendarProblem> p = storedProblem(stored))
+            problems.push_back(*p);
+    if (const std::optional<QString> unsynced = unsynchronisedPcClock())
+        problems.push_back({{}, 0, *unsynced, true, {}});
+
+    const qsizetype errors = std::count_if(problems.begin(), problems.end(),
+                                           [](const CalendarProblem& p) { return !p.warning; });
+    for (const CalendarProblem& p : problems)
+        say(p.toString());
+    const QString what = calendar ? calendar->file() : QStringLiteral("El horario guardado");
+    const qsizetype warnings = static_cast<qsizetype>(problems.size()) - errors;
+    const QString warned =
+        warnings == 0 ? QString()
+                      : QStringLiteral(" (%1)").arg(
+                            count(warnings, QStringLiteral("aviso"), QStringLiteral("avisos")));
+    if (errors == 0) {
+        say(QStringLiteral("%1: sin errores%2.").arg(what, warned));
+        return kOk;
+    }
+    complain(
+        QStringLiteral("%1: %2%3")
+            .arg(what, count(errors, QStringLiteral("error"), QStringLiteral("errores")), warned));
+    return kFailed;
+}
+
+} // namespace horvex::cli
