@@ -84,8 +84,10 @@ QString of(const QString& source) {
 }
 
 QString sender(const HeldUpload& held) {
-    return held.fromWindow ? QStringLiteral("desde la ventana")
-                           : QStringLiteral("por horvex --sync");
+    if (held.fromWindow)
+        return QStringLiteral("desde la ventana");
+    return held.origin == QLatin1String("calendario") ? QStringLiteral("desde el calendario")
+                                                      : QStringLiteral("por horvex --sync");
 }
 
 // Whether an upload is due and why, before any bell is looked at.

@@ -13,7 +13,8 @@ namespace horvex {
 struct HeldUpload {
     QDateTime at; // when the frame went out, with the UTC offset of then
     ClockSchedule schedule;
-    bool fromWindow = false; // sent from the window, not by a timed run
+    bool fromWindow = false; // sent from the main window, by hand
+    QString origin;          // as the record says: "ventana", "sync", "calendario"
     // Why what the clock holds is in doubt (a later upload went out in
     // part): an upload is then due. Empty when the record is clear.
     QString doubt;

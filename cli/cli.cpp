@@ -32,11 +32,26 @@ void out(const QByteArray& bytes) {
         outputError = errno != 0 ? errno : EIO;
 }
 
+namespace {
+OutputTo::Sink sink;
+} // namespace
+
+OutputTo::OutputTo(Sink to)
+    : previous_(std::exchange(sink, std::move(to))) {}
+
+OutputTo::~OutputTo() {
+    sink = std::move(previous_);
+}
+
 void say(const QString& line) {
+    if (sink)
+        return sink(line, false);
     out((line + QLatin1Char('\n')).toUtf8());
 }
 
 void complain(const QString& line) {
+    if (sink)
+        return sink(line, true);
     std::fputs((QStringLiteral("horvex: ") + line + QLatin1Char('\n')).toUtf8().constData(),
                stderr);
     std::fflush(stderr);

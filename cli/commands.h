@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace horvex::cli {
@@ -27,6 +28,9 @@ struct Request {
     bool ifNeeded = false;   // --if-needed, with --sync
     QDate day;               // --day DATE
     QDate month;             // --plan [YYYY-MM]: its first day; null: this month
+    // Where an upload comes from, for the record: the command line, or the
+    // calendar window sending the same upload.
+    QString origin = QStringLiteral("sync");
 };
 
 // Standard output and standard error, in UTF-8, a line at a time; `out`
@@ -35,6 +39,21 @@ struct Request {
 void say(const QString& line);
 void out(const QByteArray& bytes);
 void complain(const QString& line);
+
+// For its life, what say() and complain() would print goes to `sink`
+// instead, a line at a time (`problem` for complain): a window runs a
+// command and shows what it said.
+class OutputTo {
+public:
+    using Sink = std::function<void(const QString& line, bool problem)>;
+    explicit OutputTo(Sink sink);
+    ~OutputTo();
+    OutputTo(const OutputTo&) = delete;
+    OutputTo& operator=(const OutputTo&) = delete;
+
+private:
+    Sink previous_;
+};
 
 // One function per command; each returns an Exit code. A Failure that
 // escapes one is said on stderr and ends the run with kFailed.

@@ -107,7 +107,7 @@ std::optional<HeldUpload> heldUpload(const UploadRecord& record) {
             doubt = QStringLiteral("el registro no dice qué trama llevó el envío del %1")
                         .arg(when(o.at));
         return HeldUpload{o.at, schedule.value_or(unsetSchedule()),
-                          o.origin == QLatin1String("ventana"), doubt};
+                          o.origin == QLatin1String("ventana"), o.origin, doubt};
     }
     return std::nullopt;
 }

@@ -158,7 +158,7 @@ int runSync(const Request& r) {
     if (clash(r))
         return kUsage;
     UploadOutcome outcome;
-    outcome.origin = QStringLiteral("sync");
+    outcome.origin = r.origin;
     outcome.id = UploadRecord::newId();
     int code = kOk;
     // From the opening line of the record to its closing line a stop signal

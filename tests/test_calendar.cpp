@@ -431,7 +431,8 @@ private slots:
         QFETCH(QString, reason);
         std::optional<HeldUpload> last;
         if (!heldAt.isEmpty())
-            last = HeldUpload{QDateTime::fromString(heldAt, Qt::ISODate), schedule(held), window, {}};
+            last = HeldUpload{
+                QDateTime::fromString(heldAt, Qt::ISODate), schedule(held), window, {}, {}};
         const UploadDecision d = decideUpload(madrid(now), last, schedule(calendar));
         QVERIFY2(d.reason.contains(reason), qPrintable(d.reason));
         QCOMPARE(int(d.verdict), verdict);

@@ -1,6 +1,9 @@
 #include "ui/calendar_services.h"
 
 #include "calendar/rolling_day.h"
+#include "calendar/upload_decision.h"
+#include "cli/commands.h"
+#include "cli/schedule_source.h"
 #include "clocklink/upload_record.h"
 #include "schedule/failure.h"
 #include "schedule/reg_store.h"
@@ -16,75 +19,56 @@ namespace {
 const QString kTimer = QStringLiteral("horvex-sync.timer");
 
 QString clockHolds() {
-    QList<RecordedUpload> uploads;
     try {
-        uploads = UploadRecord().recent(50);
+        return heldText(cli::heldUpload(UploadRecord()));
     } catch (const Failure& f) {
         return QStringLiteral("No se sabe qué tiene el reloj: %1.").arg(f.description());
     }
-    // The last upload that went out whole: nothing is read back from the clock.
-    for (auto u = uploads.crbegin(); u != uploads.crend(); ++u) {
-        if (u->state != RecordedUpload::State::Sent)
-            continue;
-        const QDateTime at = u->outcome.at.toLocalTime();
-        const QString how = u->outcome.origin == QLatin1String("ventana")
-                                ? QStringLiteral("desde la ventana")
-                                : QStringLiteral("por «horvex --%1»").arg(u->outcome.origin);
-        return QStringLiteral("El reloj tiene lo enviado %1 el %2 a las %3 (COM%4).")
-            .arg(how, at.toString(QStringLiteral("dd/MM/yyyy")),
-                 at.toString(QStringLiteral("HH:mm")))
-            .arg(u->outcome.port);
-    }
-    return QStringLiteral("No consta ningún envío entero al reloj: no se sabe qué tiene.");
 }
 
-// The timer runs at every quarter hour.
-QDateTime nextQuarter(const QDateTime& now) {
-    const QTime t = now.time();
-    const int minutes = (t.hour() * 60 + t.minute()) / 15 * 15 + 15;
-    return QDateTime(now.date(), QTime(0, 0)).addSecs(minutes * 60);
-}
-
+// What the timer's next run decides, as --sync --if-needed would at that
+// moment with what the record says now.
 QString nextRun(const Calendar& calendar) {
     if (!syncTimerEnabled())
         return QStringLiteral("El temporizador no está activado: nada se envía solo (se activa "
                               "con «systemctl --user enable --now %1»).")
             .arg(kTimer);
-    const QDateTime at = nextQuarter(QDateTime::currentDateTime());
+    const QDateTime at = nextTimedRun(QDateTime::currentDateTime());
     const QString when = at.toString(QStringLiteral("HH:mm"));
-    for (const CalendarProblem& p : calendar.check(at.date()))
-        if (!p.warning)
-            return QStringLiteral("A las %1 el temporizador no enviará nada: el calendario "
-                                  "guardado tiene errores.")
-                .arg(when);
     try {
-        const RollingDay day = rollingDay(calendar, at);
-        return QStringLiteral("A las %1 el temporizador comprobará y, si hace falta, enviará %2 "
-                              "timbres: hoy «%3», mañana «%4».")
-            .arg(when)
-            .arg(day.bells.size())
-            .arg(day.today.value.name(), day.tomorrow.value.name());
+        const cli::SyncSource source(cli::storedSchedule(), calendar.file());
+        const UploadDecision decision = decideUpload(at, cli::heldUpload(UploadRecord()),
+                                                     source.at(at).schedule, source.name());
+        return QStringLiteral("A las %1 el temporizador %2: %3.")
+            .arg(when,
+                 decision.upload() ? QStringLiteral("enviará") : QStringLiteral("no enviará nada"),
+                 decision.reason);
     } catch (const Failure& f) {
-        return QStringLiteral("A las %1 el temporizador no podrá enviar: %2.")
+        return QStringLiteral("A las %1 el temporizador no enviará nada: %2.")
             .arg(when, f.description());
     }
 }
 
-// For now the window says what an upload would hold; the upload itself is
-// --sync's.
+// The same upload as horvex --sync with this calendar: timed to the second,
+// recorded, a stop signal held until the frame is out.
 void sendNow(const Calendar& calendar, StatusLine& status) {
-    try {
-        const RollingDay day = rollingDay(calendar, QDateTime::currentDateTime());
-        status.setPanelText(
-            1, QStringLiteral("Se enviarían %1 timbres: hoy «%2», mañana «%3»%4. "
-                              "Nada enviado: use «horvex --sync».")
-                   .arg(day.bells.size())
-                   .arg(day.today.value.name(), day.tomorrow.value.name(),
-                        day.left.empty() ? QString()
-                                         : QStringLiteral(" (%1 no caben)").arg(day.left.size())));
-    } catch (const Failure& f) {
-        status.setPanelText(1, QStringLiteral("No se puede enviar: %1").arg(f.description()));
+    status.setPanelText(1, QStringLiteral("Enviando al reloj el día que da el calendario ..."));
+    QStringList said;
+    QStringList problems;
+    int code = cli::kFailed;
+    {
+        const cli::OutputTo to(
+            [&](const QString& line, bool problem) { (problem ? problems : said) << line; });
+        cli::Request r;
+        r.calendar = calendar.file();
+        r.origin = QStringLiteral("calendario");
+        code = cli::runSync(r);
     }
+    // What --sync would print, then its warnings; or why nothing went out.
+    const QString sep = QStringLiteral("; ");
+    status.setPanelText(1, code == cli::kOk
+                               ? (said + problems).join(sep)
+                               : QStringLiteral("No se envió: ") + (said + problems).join(sep));
 }
 
 } // namespace
