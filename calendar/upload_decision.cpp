@@ -14,6 +14,10 @@ constexpr int kDaySeconds = 24 * 60 * 60;
 // No upload starts this close to a bell: the clock could miss it or ring it
 // twice while it takes the new frame.
 constexpr int kBellMargin = 60;
+// A difference this close is fixed now; one further off waits for the end of
+// the day's bells, so that the clock does not beep in class for a change it
+// will only need later. The timer runs every quarter of an hour.
+constexpr int kSoon = 20 * 60;
 
 using Verdict = UploadDecision::Verdict;
 
@@ -38,39 +42,57 @@ std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {
     return std::nullopt;
 }
 
-// The first way the two would ring differently in a day, if any.
-std::optional<QString> difference(const ClockSchedule& held, const ClockSchedule& wanted,
-                                  const QString& source) {
+int secondsOf(QTime t) {
+    return t.msecsSinceStartOfDay() / 1000;
+}
+
+// Where the clock holding `held`, which rings the same times every day,
+// first rings otherwise than `wanted`, what the next 24 hours should hold:
+// how long from `now`, and in words.
+struct Difference {
+    int in = 0;
+    QString text;
+};
+
+std::optional<Difference> firstDifference(QTime now, const ClockSchedule& held,
+                                          const ClockSchedule& wanted, const QString& source) {
     const auto key = [](const Bell& b) { return std::pair(b.time, b.longRing); };
-    const auto sorted = [&](const ClockSchedule& s) {
-        std::vector<Bell> bells = bellsOf(s);
-        std::sort(bells.begin(), bells.end(),
-                  [&](const Bell& a, const Bell& b) { return key(a) < key(b); });
-        return bells;
+    const std::vector<Bell> has = bellsOf(held);
+    const std::vector<Bell> wants = bellsOf(wanted);
+    std::optional<Difference> first;
+    const auto consider = [&](QTime t, const QString& text) {
+        const int in = (secondsOf(t) - secondsOf(now) + kDaySeconds) % kDaySeconds;
+        if (!first || in < first->in)
+            first = Difference{in, text};
     };
-    const std::vector<Bell> has = sorted(held);
-    const std::vector<Bell> wants = sorted(wanted);
-    const auto firstMissing = [&](const std::vector<Bell>& a,
-                                  const std::vector<Bell>& b) -> std::optional<Bell> {
-        for (const Bell& x : a)
-            if (std::none_of(b.begin(), b.end(), [&](const Bell& y) { return key(x) == key(y); }))
-                return x;
-        return std::nullopt;
-    };
-    if (const auto extra = firstMissing(has, wants))
-        return QStringLiteral("el reloj tiene %1 y %2 no").arg(extra->toString(), source);
-    if (const auto missing = firstMissing(wants, has))
-        return QStringLiteral("%1 tiene %2 y el reloj no").arg(source, missing->toString());
-    for (const bool isLong : {false, true}) {
-        const QString& a = isLong ? held.longRing : held.shortRing;
-        const QString& b = isLong ? wanted.longRing : wanted.shortRing;
-        const bool rings = std::any_of(wants.begin(), wants.end(),
-                                       [&](const Bell& x) { return x.longRing == isLong; });
-        if (rings && a != b)
-            return QStringLiteral("timbre %1 %2 en el reloj y %3 en %4")
-                .arg(isLong ? QStringLiteral("largo") : QStringLiteral("corto"), a, b, source);
+    for (const Bell& x : has)
+        if (std::none_of(wants.begin(), wants.end(),
+                         [&](const Bell& y) { return key(x) == key(y); }))
+            consider(x.time, QStringLiteral("el reloj tiene %1 y %2 no").arg(x.toString(), source));
+    for (const Bell& x : wants)
+        if (std::none_of(has.begin(), has.end(), [&](const Bell& y) { return key(x) == key(y); }))
+            consider(x.time, QStringLiteral("%1 tiene %2 y el reloj no").arg(source, x.toString()));
+    for (const Bell& b : wants) {
+        const QString& a = b.longRing ? held.longRing : held.shortRing;
+        const QString& w = b.longRing ? wanted.longRing : wanted.shortRing;
+        if (a != w)
+            consider(b.time,
+                     QStringLiteral("timbre %1 %2 en el reloj y %3 en %4")
+                         .arg(b.longRing ? QStringLiteral("largo") : QStringLiteral("corto"), a, w,
+                              source));
     }
-    return std::nullopt;
+    return first;
+}
+
+// The last bell either rings later today, if one does.
+std::optional<QTime> lastBellToday(QTime now, const ClockSchedule& held,
+                                   const ClockSchedule& wanted) {
+    std::optional<QTime> last;
+    for (const ClockSchedule* s : {&held, &wanted})
+        for (const Bell& b : bellsOf(*s))
+            if (secondsOf(b.time) / 60 > secondsOf(now) / 60 && (!last || b.time > *last))
+                last = b.time;
+    return last;
 }
 
 int minuteOf(QTime t) {
@@ -118,11 +140,19 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
                                    "de hoy, a las %2: no se envía nada.")
                         .arg(when(heldHere), last->toString(QStringLiteral("HH:mm")))};
     }
-    if (const auto differs = difference(held->schedule, wouldSend, source))
+    if (const auto d = firstDifference(now.time(), held->schedule, wouldSend, source)) {
+        const std::optional<QTime> last = lastBellToday(now.time(), held->schedule, wouldSend);
+        if (d->in > kSoon && last)
+            return {Verdict::Keep,
+                    QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3): se "
+                                   "enviará después del último timbre de hoy, a las %4, para "
+                                   "no interrumpir las clases.")
+                        .arg(of(source), when(now.addSecs(d->in)), d->text,
+                             last->toString(QStringLiteral("HH:mm")))};
         return {Verdict::Upload,
-                QStringLiteral("lo que tiene el reloj sonaría distinto %1 en las próximas 24 "
-                               "horas: %2")
-                    .arg(of(source), *differs)};
+                QStringLiteral("lo que tiene el reloj sonaría distinto %1 el %2: %3")
+                    .arg(of(source), when(now.addSecs(d->in)), d->text)};
+    }
     return {Verdict::Keep,
             QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como %3 en las próximas 24 "
                            "horas: no se envía nada.")

@@ -392,12 +392,18 @@ private slots:
         QTest::newRow("same bells") << "2027-03-17T06:00:00"
                                     << "2027-03-17T00:10:00+01:00" << normal << false << normal
                                     << keep << "suena como el calendario";
-        QTest::newRow("a bell more")
+        QTest::newRow("a bell more, later today")
             << "2027-03-17T06:00:00"
+            << "2027-03-17T00:10:00+01:00" << normal << false << "02/05 08:00 12:00 13:00 14:00L"
+            << keep
+            << "a las 13:00 (el calendario tiene 13:00 corto y el reloj no): se enviará "
+               "después del último timbre de hoy, a las 14:00";
+        QTest::newRow("a bell more, soon")
+            << "2027-03-17T12:45:00"
             << "2027-03-17T00:10:00+01:00" << normal << false << "02/05 08:00 12:00 13:00 14:00L"
             << upload << "el calendario tiene 13:00 corto y el reloj no";
         QTest::newRow("a ring length")
-            << "2027-03-17T06:00:00"
+            << "2027-03-17T07:45:00"
             << "2027-03-17T00:10:00+01:00" << normal << false << "03/05 08:00 12:00 14:00L"
             << upload << "timbre corto 02 en el reloj y 03";
         QTest::newRow("clocks changed") << "2027-03-28T06:00:00"
@@ -419,7 +425,7 @@ private slots:
             << "2027-03-17T14:05:00"
             << "2027-03-17T10:00:00+01:00"
             << "02/05 12:00 14:00" << true << normal << upload
-            << "el reloj tiene 14:00 corto y el calendario no";
+            << "el 2027-03-18 a las 08:00: el calendario tiene 08:00 corto y el reloj no";
     }
     void ifNeeded() {
         QFETCH(QString, now);

@@ -664,9 +664,14 @@ private slots:
                "2027-03-17 a las 06:00 y suena como el calendario"
             << false;
         QTest::newRow("a bell within a minute")
-            << true << six << "10:44:30"
-            << "el reloj tiene 08:55 corto y el calendario no), pero hay un timbre a las 10:45, a "
+            << true << QStringList{six.first(), "2027-03-17T09:00 sync cut"} << "10:44:30"
+            << "salió a medias: no se sabe qué tiene el reloj), pero hay un timbre a las 10:45, a "
                "menos de un minuto"
+            << false;
+        QTest::newRow("a change waits for the day's last bell")
+            << true << six << "10:50:00"
+            << "sonará distinto del calendario el 2027-03-18 a las 08:55 (el reloj tiene 08:55 "
+               "corto y el calendario no): se enviará después del último timbre de hoy, a las 14:00"
             << false;
         QTest::newRow("the window's upload holds")
             << true << QStringList{"2027-03-17T06:00 ventana"} << "10:44:30"
