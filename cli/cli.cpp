@@ -81,8 +81,7 @@ QString helpEntry(const Row& row) {
         name += QStringLiteral(" [%1]").arg(row.valueName);
     QString text = row.help;
     if (!row.with.isEmpty())
-        text +=
-            QStringLiteral(" Con --") + row.with.join(QStringLiteral(" o --")) + QLatin1Char('.');
+        text += QStringLiteral(" Con ") + commandList(row.with) + QLatin1Char('.');
     name = QStringLiteral("  ") + name;
     const QString gap = name.size() < kHelpColumn
                             ? QString(kHelpColumn - name.size(), QLatin1Char(' '))

@@ -112,17 +112,6 @@ const Row* rowOf(const Token& t, const std::vector<Row>& rows) {
     return nullptr;
 }
 
-// "--sync o --print-frame"
-QString commandList(const QStringList& names) {
-    QStringList dashed;
-    for (const QString& n : names)
-        dashed << QStringLiteral("--") + n;
-    if (dashed.size() < 2)
-        return dashed.join(QString());
-    return dashed.mid(0, dashed.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" o ") +
-           dashed.last();
-}
-
 struct Given {
     const Row* row;
     std::optional<QString> value;
@@ -161,6 +150,17 @@ std::optional<QString> readArguments(const QStringList& args, const std::vector<
 }
 
 } // namespace
+
+// "--sync o --print-frame"
+QString commandList(const QStringList& names) {
+    QStringList dashed;
+    for (const QString& n : names)
+        dashed << QStringLiteral("--") + n;
+    if (dashed.size() < 2)
+        return dashed.join(QString());
+    return dashed.mid(0, dashed.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" o ") +
+           dashed.last();
+}
 
 Parsed parse(const QStringList& args, const std::vector<Row>& rows) {
     Parsed p;
