@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <iterator>
 #include <set>
+#include <tuple>
 
 namespace horvex {
 
@@ -314,6 +315,12 @@ void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) con
 
 std::vector<CalendarProblem> Calendar::check(QDate today) const {
     std::vector<CalendarProblem> out = problems_;
+    // The calendar's own lines in order, then the files it names.
+    std::stable_sort(out.begin(), out.end(),
+                     [&](const CalendarProblem& a, const CalendarProblem& b) {
+                         return std::tuple(a.file != file_, a.file, a.line) <
+                                std::tuple(b.file != file_, b.file, b.line);
+                     });
     findConflicts(out, today);
     return out;
 }

@@ -38,7 +38,8 @@ QString sizeText(qint64 bytes) {
         return QStringLiteral("%1 bytes").arg(bytes);
     if (bytes < 1024 * 1024)
         return QStringLiteral("%1 KB").arg(bytes / 1024);
-    return QStringLiteral("%1 MB").arg(QString::number(double(bytes) / (1024 * 1024), 'f', 1));
+    return QStringLiteral("%1 MB").arg(QString::number(double(bytes) / (1024 * 1024), 'f', 1)
+                                           .replace(QLatin1Char('.'), QLatin1Char(',')));
 }
 
 std::optional<UniqueFd> openGuarded(const QString& file, FileAccess access) {

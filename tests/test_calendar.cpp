@@ -270,14 +270,14 @@ private slots:
                      "/calendario.ini:7: el rango 2027-04-05..2027-03-29 termina antes de empezar",
                      "/calendario.ini:8: «2027-3-1» no es una fecha AAAA-MM-DD ni un rango "
                      "AAAA-MM-DD..AAAA-MM-DD",
+                     "/calendario.ini:9: /falta.ini no existe",
                      "/calendario.ini:10: 2027-05-04: falta el horario: un archivo de horario, "
                      "silencio o guardado",
                      "/calendario.ini:11: sección [Calendario] desconocida: un calendario tiene "
                      "[Semana], [Fechas] y [Calendarios]",
-                     "/viernes.ini:4: hora «8» (la lista ofrece 00 a 24)",
-                     "/calendario.ini:9: /falta.ini no existe",
                      "aviso: /claustros.ics:2: «Claustro»: evento con hora (2027-05-10 16:00), no "
                      "marca ningún día",
+                     "/viernes.ini:4: hora «8» (la lista ofrece 00 a 24)",
                      "/calendario.ini:15: conflicto el 2027-04-26 y 6 días más: [Calendarios] "
                      "festivos.ics=silencio (línea 13): «Semana cultural», línea 9 de festivos.ics "
                      "y [Calendarios] festivos.ics=guardado (línea 15): «Semana cultural», línea 9 "

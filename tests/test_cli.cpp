@@ -409,7 +409,7 @@ private slots:
         QCOMPARE(read.size(), 3);
         QVERIFY(read.at(1).startsWith("2020-01-01 00:00:00  ventana  COM4 (/dev/tty"));
         QVERIFY2(read.at(2).startsWith("línea que no es un envío: «") && read.at(2).size() < 100 &&
-                     read.at(2).endsWith("…» (20.0 MB)"),
+                     read.at(2).endsWith("…» (20,0 MB)"),
                  qPrintable(read.at(2)));
     }
 

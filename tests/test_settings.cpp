@@ -163,7 +163,7 @@ private slots:
         QTest::newRow("fifo") << "fifo" << true << "%1 no es un archivo normal";
         QTest::newRow("folder") << "folder" << true << "%1 es una carpeta";
         QTest::newRow("dangling link") << "dangling" << true << "%1 es un enlace a /nonexistent";
-        QTest::newRow("15 MB") << "huge" << true << "%1 ocupa 15.0 MB, más de lo que puede";
+        QTest::newRow("15 MB") << "huge" << true << "%1 ocupa 15,0 MB, más de lo que puede";
         QTest::newRow("file in the way")
             << "file in the way" << false << "Horvex existe y no es una carpeta";
         QTest::newRow("full disk")
