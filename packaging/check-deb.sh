@@ -123,15 +123,26 @@ for bin in /usr/bin/horvex /usr/bin/horvex-reloj; do
 done
 /usr/bin/horvex-reloj --help >/dev/null || fail "horvex-reloj --help exited with $?"
 /usr/bin/horvex --version | grep -qx "Horvex 1.12" || fail "horvex --version does not say Horvex 1.12"
-# man-db may be missing on a bare machine; the pages are then checked as files.
-for page in horvex horvex-reloj; do
-    if command -v man >/dev/null; then
-        MANPAGER=cat man "$page" 2>/dev/null | grep -q . || fail "man $page shows nothing"
-    else
-        zcat "/usr/share/man/man1/$page.1.gz" | grep -q '^\.TH' || fail "$page.1.gz is not a manual page"
-    fi
+# Each page in English and in Spanish, found by man for its language and
+# formatted without a warning from groff. man-db may be missing on a bare
+# machine; the pages are then checked as files.
+for lang in en es; do
+    case $lang in
+    en) dir=/usr/share/man/man1 heading=NAME ;;
+    *) dir=/usr/share/man/$lang/man1 heading=NOMBRE ;;
+    esac
+    for page in horvex horvex-reloj; do
+        file=$dir/$page.1.gz
+        [ -f "$file" ] || fail "$file missing"
+        zcat "$file" | grep -q '^\.TH' || fail "$file is not a manual page"
+        command -v man >/dev/null || continue
+        shown=$(env MANPAGER=cat man -L "$lang" "$page" 2>/dev/null) || fail "man -L $lang $page failed"
+        grep -qx "$heading" <<<"$shown" || fail "man -L $lang $page does not show $file"
+        warned=$(man --warnings -E UTF-8 -l -Tutf8 -Z "$file" 2>&1 >/dev/null) || true
+        [ -z "$warned" ] || fail "groff warns about $file: $warned"
+    done
 done
-step "horvex-reloj --help, horvex --version and the manual pages: ok"
+step "horvex-reloj --help, horvex --version and the manual pages in English and Spanish: ok"
 # The window needs no display with the offscreen platform; it must still be
 # running when timeout stops it (124), not have failed on a missing library.
 rc=0
