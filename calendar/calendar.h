@@ -23,6 +23,10 @@ struct CalendarProblem {
     bool warning = false;
     QDate day; // the first day a conflict touches
 
+    // A conflict is a problem to fix, but it stops no upload: the rule
+    // written last wins and the record says so. Every other error stops them.
+    bool isConflict() const { return day.isValid(); }
+
     // "calendario.ini:9: …", with "aviso: " before a warning.
     QString toString() const;
 };

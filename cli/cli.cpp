@@ -291,7 +291,7 @@ std::vector<Row> commandLine() {
          Takes::Value,
          QStringLiteral("N"),
          QStringLiteral("Usa el puerto N (1 a 255) en vez del guardado."),
-         sending,
+         {QStringLiteral("sync")},
          [](const QString& v, Request& r) { return portNumber(v, r.port); }},
         {QStringLiteral("frames"),
          {},

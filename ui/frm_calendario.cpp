@@ -577,8 +577,10 @@ void FrmCalendario::showProblems() {
         problems_.push_back({p, !p.warning});
     problemList_->clear();
     int errors = 0;
+    int conflicts = 0;
     for (const Problem& p : problems_) {
-        errors += p.error ? 1 : 0;
+        errors += p.error && !p.problem.isConflict() ? 1 : 0;
+        conflicts += p.error && p.problem.isConflict() ? 1 : 0;
         // Files beside the calendar by their names alone: the list is narrow.
         CalendarProblem shown = p.problem;
         if (!QFileInfo(nameInCalendar(file_, shown.file)).isAbsolute())
@@ -591,13 +593,21 @@ void FrmCalendario::showProblems() {
     }
     if (problems_.empty())
         problemList_->addItem(QStringLiteral("Ningún problema."));
-    errorsBanner_->setVisible(errors > 0);
-    errorsBanner_->setText(
-        QStringLiteral("El calendario tiene %1 %2: mientras no se corrija%3, el temporizador no "
-                       "enviará nada y el reloj seguirá con lo que tiene. Se puede guardar igual.")
-            .arg(errors)
-            .arg(errors == 1 ? QStringLiteral("error") : QStringLiteral("errores"),
-                 errors == 1 ? QString() : QStringLiteral("n")));
+    errorsBanner_->setVisible(errors + conflicts > 0);
+    if (errors > 0)
+        errorsBanner_->setText(
+            QStringLiteral("El calendario tiene %1 %2: mientras no se corrija%3, el temporizador "
+                           "no enviará nada y el reloj seguirá con lo que tiene. Se puede guardar "
+                           "igual.")
+                .arg(errors)
+                .arg(errors == 1 ? QStringLiteral("error") : QStringLiteral("errores"),
+                     errors == 1 ? QString() : QStringLiteral("n")));
+    else
+        errorsBanner_->setText(
+            QStringLiteral("El calendario tiene %1 %2: esos días el temporizador envía lo que "
+                           "dice la regla escrita después. Corríjalo para que no haya dudas.")
+                .arg(conflicts)
+                .arg(conflicts == 1 ? QStringLiteral("conflicto") : QStringLiteral("conflictos")));
 }
 
 void FrmCalendario::goToProblem(int row) {
@@ -759,8 +769,9 @@ void FrmCalendario::save() {
     doc_ = IniDocument::parse(loaded_);
     setWindowTitle(kTitle);
     showTopLine();
-    const bool errors =
-        std::any_of(problems_.begin(), problems_.end(), [](const Problem& p) { return p.error; });
+    const bool errors = std::any_of(problems_.begin(), problems_.end(), [](const Problem& p) {
+        return p.error && !p.problem.isConflict();
+    });
     if (errors)
         say(QStringLiteral("Guardado %1, con errores: el temporizador no enviará nada hasta "
                            "que se corrijan.")
@@ -777,7 +788,8 @@ void FrmCalendario::sendNow() {
             true);
         return;
     }
-    if (std::any_of(problems_.begin(), problems_.end(), [](const Problem& p) { return p.error; })) {
+    if (std::any_of(problems_.begin(), problems_.end(),
+                    [](const Problem& p) { return p.error && !p.problem.isConflict(); })) {
         say(QStringLiteral("No se envía nada: el calendario tiene errores (ver Problemas). El "
                            "reloj sigue con lo que tiene."),
             true);
