@@ -323,14 +323,14 @@ private slots:
         row("empty after =", {"--import="}, 64, "--import: el valor está vacío");
         row("flag with value", {"--sync=1"}, 64, "--sync no lleva valor");
         row("goes with", {"--history", "--port", "2"}, 64,
-            "--port va con --sync o --print-frame, no con --history");
+            "--port va con --sync, no con --history");
         row("two commands", {"--show", "x", "--sync"}, 64, "--show y --sync no se pueden combinar");
         row("window option", {"--sync", "-style", "fusion"}, 64,
             "«-style» es una opción de la ventana");
         row("window", {"-platform", "offscreen", "-style", "fusion", "-reverse"}, -1, "");
         row("version", {"--version"}, 0, "Horvex 1.12\n");
         row("help", {"--help"}, 0,
-            "  --port N            Usa el puerto N (1 a 255) en vez del guardado. Con\n"
+            "  --schedule ARCHIVO  Usa el horario de ARCHIVO en vez del guardado. Con\n"
             "                          --sync o --print-frame.");
         row("no folder", {"--export", "%H/none/x.ini"}, 1, "la carpeta %H/none no existe");
         row("full disk", {"--show", ">full"}, 1,
