@@ -2,7 +2,10 @@
 // lists, the buttons; the file dialogs and questions answered by the test.
 
 #include "calendar/calendar_edit.h"
+#include "clocklink/upload_record.h"
+#include "decoder.h"
 #include "tests/fakes.h"
+#include "ui/calendar_services.h"
 #include "ui/frm_calendario.h"
 #include "ui/month_grid.h"
 
@@ -45,6 +48,7 @@ private slots:
     void editsSavesAndReloads();
     void datesAreGivenWithoutTouchingOtherDays_data();
     void datesAreGivenWithoutTouchingOtherDays();
+    void sendNowIsTheSyncUpload();
 };
 
 void TestCalendario::editsSavesAndReloads() {
@@ -203,4 +207,30 @@ void TestCalendario::datesAreGivenWithoutTouchingOtherDays() {
 }
 
 QTEST_MAIN(TestCalendario)
+// With the program's own services, "Enviar ahora" is --sync's upload: the
+// calendar's day on the line, recorded as sent from the calendar.
+void TestCalendario::sendNowIsTheSyncUpload() {
+    testing::Sandbox sandbox;
+    testing::Pty line;
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    sandbox.write("[Puertos]\nCOM4=" + line.path().toLocal8Bit() +
+                  "\n[HH]\ncboHH0=07\n[MM]\ncboMM0=45\n[ALA]\nchkAla0=1\n");
+    const QString calendar = QDir(sandbox.folder()).filePath(QStringLiteral("calendario.ini"));
+    writeFile(calendar, "[Semana]\nlunes=guardado\n");
+    FrmCalendario window(calendar, MissingFolder::Create, calendarServices());
+    part<QPushButton>(window, "send")->click();
+
+    const reloj::Decoded got = reloj::decode(line.drain());
+    QVERIFY2(got.ok(), qPrintable(got.problems.value(0).text()));
+    const reloj::Slot first = got.frame->alarms[0];
+    QCOMPARE(std::tuple(first.hour, first.minute, first.longRing), std::tuple(7, 45, true));
+    QVERIFY2(part<QLabel>(window, "status")->text().startsWith(QStringLiteral("Enviado a COM4")),
+             qPrintable(part<QLabel>(window, "status")->text()));
+    const QList<RecordedUpload> recorded = UploadRecord().recent(1);
+    QCOMPARE(recorded.size(), 1);
+    QCOMPARE(recorded[0].outcome.origin, QStringLiteral("calendario"));
+    QVERIFY(recorded[0].state == RecordedUpload::State::Sent);
+}
+
 #include "test_calendario.moc"
