@@ -74,7 +74,13 @@ void MSComm1::setPortOpen(bool open) {
     // wait for a write; without it the write itself fails with the system's
     // reason ("Input/output error").
     if (!serial_.open(QIODevice::WriteOnly)) {
-        const QString reason = layerReason();
+        QString reason = layerReason();
+        // A device file with no port behind it (most PCs have /dev/ttyS0 to
+        // ttyS3 whatever their hardware): say which ports this PC has.
+        const QSerialPort::SerialPortError error = serial_.error();
+        if (error != QSerialPort::DeviceNotFoundError && error != QSerialPort::PermissionError &&
+            !presentPortAt(device, presentPorts()))
+            reason += missingDeviceAdvice(commPort_);
         serial_.clearError();
         throw Failure(reason);
     }

@@ -163,6 +163,11 @@ private slots:
             << QStringList{"--sync", "--port", "7"} << QByteArray("COM7=/nonexistent/ttyHX\n") << ""
             << 1 << "horvex: COM7 (/nonexistent/ttyHX): No such file or directory" << 0
             << "COM7 (/nonexistent/ttyHX) 0 COM7 (/nonexistent/ttyHX): No such file";
+        QTest::newRow("a device that is no port")
+            << QStringList{"--sync", "--port", "7"} << QByteArray("COM7=/dev/null\n") << "" << 1
+            << "horvex: COM7 (/dev/null): Inappropriate ioctl for device. No hay ningún puerto "
+               "serie en este equipo"
+            << 0 << "COM7 (/dev/null) 0 COM7 (/dev/null): Inappropriate ioctl";
         QTest::newRow("bare device name")
             << QStringList{"--sync", "--port", "6"} << QByteArray("COM6=horvex-none\n") << "" << 1
             << "COM6 (/dev/horvex-none): No such file" << 0
