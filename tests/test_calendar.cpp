@@ -26,9 +26,9 @@ QByteArray allDay(const char* summary, const char* start, const char* end) {
 }
 
 // "02/05 08:00 12:00L": ring lengths, then bells (L: long) from slot 0.
-ClockSchedule schedule(const QString& spec) {
+ClockSchedule schedule(const QString& shorthand) {
     ClockSchedule s = unsetSchedule();
-    const QStringList words = spec.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList words = shorthand.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     s.shortRing = words[0].section(QLatin1Char('/'), 0, 0);
     s.longRing = words[0].section(QLatin1Char('/'), 1);
     for (qsizetype i = 1; i < words.size(); ++i)
@@ -38,7 +38,7 @@ ClockSchedule schedule(const QString& spec) {
 }
 
 // The same form back, from the slots in order.
-QString spec(const ClockSchedule& s) {
+QString shorthand(const ClockSchedule& s) {
     QString out = s.shortRing + QLatin1Char('/') + s.longRing;
     for (const AlarmSlot& a : s.alarms)
         if (a.hour != kUnsetHour)
@@ -53,11 +53,11 @@ QDateTime madrid(const QString& iso) {
     return t.timeSpec() == Qt::LocalTime ? QDateTime(t.date(), t.time(), zone) : t.toTimeZone(zone);
 }
 
-DayChoice dayOf(const QString& date, const QString& spec) {
+DayChoice dayOf(const QString& date, const QString& shorthand) {
     DayChoice d;
     d.date = QDate::fromString(date, Qt::ISODate);
     d.value = {DayValue::Kind::File, date + QStringLiteral(".ini")};
-    d.schedule = schedule(spec);
+    d.schedule = schedule(shorthand);
     return d;
 }
 
@@ -240,7 +240,7 @@ private slots:
         QCOMPARE(day.value.name(), value);
         QVERIFY2(day.rule.contains(rule), qPrintable(day.rule));
         QVERIFY(day.schedule);
-        QCOMPARE(spec(*day.schedule), bells);
+        QCOMPARE(shorthand(*day.schedule), bells);
         const bool clash =
             QTest::currentDataTag() == QLatin1String("two for one date: the last") ||
             QTest::currentDataTag() == QLatin1String("events of one length: the last");
@@ -349,7 +349,7 @@ private slots:
         const RollingDay r =
             horvex::rollingDay(dayOf(t.date().toString(Qt::ISODate), today),
                                dayOf(t.date().addDays(1).toString(Qt::ISODate), tomorrow), t);
-        QCOMPARE(spec(r.schedule), sent);
+        QCOMPARE(shorthand(r.schedule), sent);
         QCOMPARE(static_cast<int>(r.left.size()), left);
     }
 
@@ -363,7 +363,7 @@ private slots:
         const RollingDay r =
             horvex::rollingDay(dayOf("2027-03-17", today), dayOf("2027-03-18", tomorrow),
                                madrid("2027-03-17T09:30:00"));
-        QCOMPARE(spec(r.schedule).right(11), QStringLiteral("04:00 05:00"));
+        QCOMPARE(shorthand(r.schedule).right(11), QStringLiteral("04:00 05:00"));
         QCOMPARE(r.left.size(), 4u);
         QCOMPARE(r.left.front().toString(), QStringLiteral("06:00 corto"));
         QCOMPARE(r.left.front().day, QDate(2027, 3, 18));
