@@ -15,8 +15,6 @@ namespace horvex {
 
 namespace {
 
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 255;
 // One character takes about 4 ms at 2400 baud; a second means the line is stuck.
 constexpr int kWriteTimeoutMs = 1000;
 

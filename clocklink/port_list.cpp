@@ -17,8 +17,6 @@ namespace horvex {
 
 namespace {
 
-constexpr int kLastPort = 255;
-
 QString canonical(const QString& path) {
     const QString c = QFileInfo(path).canonicalFilePath();
     return c.isEmpty() ? path : c;
@@ -94,7 +92,7 @@ QList<int> portsReaching(const QString& device, const PortDeviceMap& map) {
     const MSComm1 port(map);
     const QString wanted = canonical(device);
     QList<int> numbers;
-    for (int n = 1; n <= kLastPort; ++n)
+    for (int n = MSComm1::kFirstPort; n <= MSComm1::kLastPort; ++n)
         if (canonical(port.deviceFor(n)) == wanted)
             numbers << n;
     return numbers;
@@ -118,7 +116,8 @@ QString missingDeviceAdvice(int port, const std::vector<PresentPort>& ports) {
     static const QRegularExpression builtIn(QStringLiteral("^/dev/ttyS([0-9]+)$"));
     const QRegularExpressionMatch own = builtIn.match(canonical(first.device));
     const int number = own.hasMatch() ? own.captured(1).toInt() + 1 : 0;
-    if (ports.size() == 1 && number >= 1 && number <= kLastPort && number != port)
+    if (ports.size() == 1 && number >= MSComm1::kFirstPort && number <= MSComm1::kLastPort &&
+        number != port)
         return advice + QStringLiteral(", que es COM%1: elija COM%1 en las opciones de puerto "
                                        "(con --sync: --port %1), o para que COM%2 lo abra "
                                        "siempre: horvex --map-port %2=%3")

@@ -46,7 +46,7 @@ std::optional<AdoptedAdapter> adoptLoneAdapter(MSComm1& port, const QString& por
     } catch (const Failure&) {
         return std::nullopt; // opening it says why
     }
-    if (n < 1 || n > 255 || port.mappedDevice(n))
+    if (n < MSComm1::kFirstPort || n > MSComm1::kLastPort || port.mappedDevice(n))
         return std::nullopt;
     const std::vector<PresentPort> present = presentPorts();
     if (presentPortAt(port.deviceFor(n), present))
