@@ -110,7 +110,7 @@ QString missingDeviceAdvice(int port, const std::vector<PresentPort>& ports) {
         QStringLiteral(". Puertos serie en este equipo: ") + shown.join(QStringLiteral(", "));
 #ifndef Q_OS_WIN
     const PresentPort& first = ports.front();
-    const QString mapped = first.stableName.isEmpty() ? first.device : first.stableName;
+    const QString mapped = first.nameToMap();
     // The PC's own port already has a number of its own: choosing it is simpler.
     const QList<int> own = ports.size() == 1 ? portsReaching(first.device, {}) : QList<int>();
     if (!own.isEmpty() && own.first() != port)
