@@ -7,6 +7,7 @@ namespace horvex {
 namespace {
 
 constexpr char kStx = 0x02;
+constexpr char kTrailer[] = "KT\r\n";
 constexpr int kDigitBase = 0x30;
 constexpr int kLongRing = 0x80;
 
@@ -83,25 +84,25 @@ QByteArray buildFrame(const ClockSchedule& shown, const QString& horaAct, const 
     }
     frame.append(encodeListText(shown.shortRing, QStringLiteral("Tiempo Alarma Corto")));
     frame.append(encodeListText(shown.longRing, QStringLiteral("Tiempo Alarma Largo")));
-    frame.append("KT\r\n");
+    frame.append(kTrailer);
     return frame;
 }
 
 std::optional<ClockSchedule> scheduleOfFrame(const QByteArray& frame) {
-    if (frame.size() != kFrameLength || frame.front() != kStx || !frame.endsWith("KT\r\n"))
+    if (frame.size() != kFrameLength || frame.front() != kStx || !frame.endsWith(kTrailer))
         return std::nullopt;
     const auto byte = [&](int at) { return static_cast<unsigned char>(frame[at]); };
     ClockSchedule s;
     for (int i = 0; i < kSlots; ++i) {
-        const int hour = byte(4 + 2 * i);
+        const int hour = byte(kSlotsAt + 2 * i);
         const auto h = digitsOf(hour & ~kLongRing);
-        const auto m = digitsOf(byte(5 + 2 * i));
+        const auto m = digitsOf(byte(kSlotsAt + 2 * i + 1));
         if (!h || !m)
             return std::nullopt;
         s.alarms[static_cast<std::size_t>(i)] = {*h, *m, (hour & kLongRing) != 0 ? 1 : 0};
     }
-    const auto shortRing = digitsOf(byte(76));
-    const auto longRing = digitsOf(byte(77));
+    const auto shortRing = digitsOf(byte(kRingsAt));
+    const auto longRing = digitsOf(byte(kRingsAt + 1));
     if (!shortRing || !longRing)
         return std::nullopt;
     s.shortRing = *shortRing;

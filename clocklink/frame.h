@@ -9,6 +9,11 @@
 namespace horvex {
 
 inline constexpr int kFrameLength = 82;
+// Where the fields sit: STX, the time of day (three bytes), each slot's hour
+// and minute, the short and the long ring, then "KT\r\n".
+inline constexpr int kSlotsAt = 4;
+inline constexpr int kRingsAt = kSlotsAt + 2 * kSlots;
+static_assert(kRingsAt + 2 + 4 == kFrameLength);
 
 // Builds the 82-byte upload frame from the schedule the window shows and the
 // three time-of-day texts ("&H14", "&H05", "&H09"). Every value byte is the

@@ -2,11 +2,11 @@
 
 #include "clocklink/port_list.h"
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,8 +15,6 @@ namespace horvex {
 
 namespace {
 
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 255;
 // One character takes about 4 ms at 2400 baud; a second means the line is stuck.
 constexpr int kWriteTimeoutMs = 1000;
 
@@ -78,9 +76,11 @@ void MSComm1::setPortOpen(bool open) {
         // A device file with no port behind it (most PCs have /dev/ttyS0 to
         // ttyS3 whatever their hardware): say which ports this PC has.
         const QSerialPort::SerialPortError error = serial_.error();
-        if (error != QSerialPort::DeviceNotFoundError && error != QSerialPort::PermissionError &&
-            !presentPortAt(device, presentPorts()))
-            reason += missingDeviceAdvice(commPort_);
+        if (error != QSerialPort::DeviceNotFoundError && error != QSerialPort::PermissionError) {
+            const std::vector<PresentPort> present = presentPorts();
+            if (!presentPortAt(device, present))
+                reason += missingDeviceAdvice(commPort_, present);
+        }
         serial_.clearError();
         throw Failure(reason);
     }
@@ -119,10 +119,11 @@ void MSComm1::Output(char byte) {
     }
     if (n == 1)
         return;
-    const QString reason = QStringLiteral("%1: %2").arg(
-        portLabel(), polled == 0 ? QStringLiteral("el puerto no acepta "
-                                                  "datos (bloqueado)")
-                                 : QString::fromLocal8Bit(std::strerror(errno)));
+    // The system's reason before anything else can change errno: the label
+    // may read the settings.
+    const QString why =
+        polled == 0 ? QStringLiteral("el puerto no acepta datos (bloqueado)") : systemReason();
+    const QString reason = QStringLiteral("%1: %2").arg(portLabel(), why);
 #endif
 
     // A port that failed a write (adapter unplugged, line hung up, stuck) is

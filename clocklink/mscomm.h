@@ -20,9 +20,13 @@ class MSComm1 {
 public:
     explicit MSComm1(PortDeviceMap deviceMap = {});
 
+    // The port numbers the serial layer takes.
+    static constexpr int kFirstPort = 1;
+    static constexpr int kLastPort = 255;
+
     std::int16_t CommPort() const { return commPort_; }
-    // Throws Failure for a number the serial layer refuses (below 1 or above
-    // 255); CommPort keeps its previous value then.
+    // Throws Failure for a number the serial layer refuses (below kFirstPort
+    // or above kLastPort); CommPort keeps its previous value then.
     void setCommPort(std::int16_t port);
 
     bool PortOpen() const;

@@ -1,23 +1,20 @@
 #include "clocklink/port_list.h"
 
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace horvex {
 
 namespace {
-
-constexpr int kLastPort = 255;
 
 QString canonical(const QString& path) {
     const QString c = QFileInfo(path).canonicalFilePath();
@@ -94,7 +91,7 @@ QList<int> portsReaching(const QString& device, const PortDeviceMap& map) {
     const MSComm1 port(map);
     const QString wanted = canonical(device);
     QList<int> numbers;
-    for (int n = 1; n <= kLastPort; ++n)
+    for (int n = MSComm1::kFirstPort; n <= MSComm1::kLastPort; ++n)
         if (canonical(port.deviceFor(n)) == wanted)
             numbers << n;
     return numbers;
@@ -113,16 +110,14 @@ QString missingDeviceAdvice(int port, const std::vector<PresentPort>& ports) {
         QStringLiteral(". Puertos serie en este equipo: ") + shown.join(QStringLiteral(", "));
 #ifndef Q_OS_WIN
     const PresentPort& first = ports.front();
-    const QString mapped = first.stableName.isEmpty() ? first.device : first.stableName;
+    const QString mapped = first.nameToMap();
     // The PC's own port already has a number of its own: choosing it is simpler.
-    static const QRegularExpression builtIn(QStringLiteral("^/dev/ttyS([0-9]+)$"));
-    const QRegularExpressionMatch own = builtIn.match(canonical(first.device));
-    const int number = own.hasMatch() ? own.captured(1).toInt() + 1 : 0;
-    if (ports.size() == 1 && number >= 1 && number <= kLastPort && number != port)
+    const QList<int> own = ports.size() == 1 ? portsReaching(first.device, {}) : QList<int>();
+    if (!own.isEmpty() && own.first() != port)
         return advice + QStringLiteral(", que es COM%1: elija COM%1 en las opciones de puerto "
                                        "(con --sync: --port %1), o para que COM%2 lo abra "
                                        "siempre: horvex --map-port %2=%3")
-                            .arg(number)
+                            .arg(own.first())
                             .arg(port)
                             .arg(mapped);
     advice += QStringLiteral(". Para usar%1 como COM%2: horvex --map-port %2=%3")
@@ -137,10 +132,10 @@ unsigned deviceFileType(const QString& path, int port, const QString& what) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) == 0)
         return st.st_mode;
-    const int error = errno;
+    const bool missing = errno == ENOENT;
+    const QString reason = systemReason();
     throw Failure(QStringLiteral("%1: %2%3")
-                      .arg(what, QString::fromLocal8Bit(std::strerror(error)),
-                           error == ENOENT ? missingDeviceAdvice(port) : QString()));
+                      .arg(what, reason, missing ? missingDeviceAdvice(port) : QString()));
 }
 
 } // namespace horvex

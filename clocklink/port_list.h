@@ -17,6 +17,12 @@ struct PresentPort {
     QString usbId;        // "0403:6001"
     QString serialNumber; // "A12345"
     QString stableName;   // its link in /dev/serial/by-id, if any
+
+    // A USB adapter, not a port built into the PC.
+    bool isAdapter() const { return !stableName.isEmpty() || !usbId.isEmpty(); }
+    // The name to map a port number to: the stable one when there is one,
+    // so the mapping outlives a replug.
+    QString nameToMap() const { return stableName.isEmpty() ? device : stableName; }
 };
 
 // The folder of stable names, /dev/serial/by-id. For tests the environment

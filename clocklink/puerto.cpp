@@ -46,15 +46,14 @@ std::optional<AdoptedAdapter> adoptLoneAdapter(MSComm1& port, const QString& por
     } catch (const Failure&) {
         return std::nullopt; // opening it says why
     }
-    if (n < 1 || n > 255 || port.mappedDevice(n))
+    if (n < MSComm1::kFirstPort || n > MSComm1::kLastPort || port.mappedDevice(n))
         return std::nullopt;
     const std::vector<PresentPort> present = presentPorts();
     if (presentPortAt(port.deviceFor(n), present))
         return std::nullopt;
     std::vector<PresentPort> adapters;
-    std::copy_if(
-        present.cbegin(), present.cend(), std::back_inserter(adapters),
-        [](const PresentPort& p) { return !p.stableName.isEmpty() || !p.usbId.isEmpty(); });
+    std::copy_if(present.cbegin(), present.cend(), std::back_inserter(adapters),
+                 [](const PresentPort& p) { return p.isAdapter(); });
     if (adapters.size() != 1)
         return std::nullopt;
     const PresentPort& adapter = adapters.front();
@@ -63,7 +62,7 @@ std::optional<AdoptedAdapter> adoptLoneAdapter(MSComm1& port, const QString& por
         QStringLiteral("COM%1 abre %2, el único adaptador USB").arg(n).arg(adapter.device),
         QStringLiteral("para que lo abra siempre: horvex --map-port %1=%2")
             .arg(n)
-            .arg(adapter.stableName.isEmpty() ? adapter.device : adapter.stableName)};
+            .arg(adapter.nameToMap())};
 #endif
 }
 

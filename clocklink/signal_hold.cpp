@@ -1,8 +1,8 @@
 #include "clocklink/signal_hold.h"
 
-#include <cerrno>
+#include "clocklink/tiempo.h"
+
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 namespace horvex {
@@ -14,11 +14,6 @@ volatile std::sig_atomic_t held = 0;
 extern "C" void note(int signal) {
     if (held == 0)
         held = signal;
-}
-
-timespec timespecOf(std::chrono::nanoseconds ns) {
-    return {static_cast<time_t>(ns.count() / 1'000'000'000),
-            static_cast<long>(ns.count() % 1'000'000'000)};
 }
 
 } // namespace
@@ -40,20 +35,7 @@ int SignalHold::caught() const {
 }
 
 bool SignalHold::sleepUntil(std::chrono::steady_clock::time_point deadline) const {
-    using std::chrono::nanoseconds;
-    const timespec at =
-        timespecOf(std::chrono::duration_cast<nanoseconds>(deadline.time_since_epoch()));
-    while (caught() == 0) {
-        const int failed = ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
-        const auto left = deadline - std::chrono::steady_clock::now();
-        if (failed != EINTR && (failed == 0 || left.count() <= 0))
-            break;
-        // A library that fakes the time of day (libfaketime) can refuse an
-        // absolute deadline: the rest is slept as a length.
-        if (failed != EINTR) {
-            const timespec rest = timespecOf(std::chrono::duration_cast<nanoseconds>(left));
-            ::clock_nanosleep(CLOCK_MONOTONIC, 0, &rest, nullptr);
-        }
+    while (caught() == 0 && !sleepTowards(deadline)) {
     }
     return caught() == 0;
 }

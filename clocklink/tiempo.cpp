@@ -14,6 +14,11 @@ std::chrono::milliseconds toMs(double seconds) {
     return std::chrono::milliseconds(std::lround(seconds * 1000.0));
 }
 
+timespec timespecOf(std::chrono::nanoseconds ns) {
+    return {static_cast<time_t>(ns.count() / 1'000'000'000),
+            static_cast<long>(ns.count() % 1'000'000'000)};
+}
+
 void pumpOnce() {
     if (QCoreApplication::instance() != nullptr)
         QCoreApplication::processEvents();
@@ -45,15 +50,25 @@ void SleepPause::TiempoDesde(Clock::time_point since, double seconds) {
 }
 
 void SleepPause::sleepUntilDeadline(Clock::time_point deadline) {
+    while (!sleepTowards(deadline)) {
+    }
+}
+
+bool sleepTowards(Pause::Clock::time_point deadline) {
     // steady_clock is CLOCK_MONOTONIC; an absolute deadline does not drift
     // with wake-up delays or interruptions.
-    const auto ns =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(deadline.time_since_epoch());
-    timespec at{};
-    at.tv_sec = static_cast<time_t>(ns.count() / 1'000'000'000);
-    at.tv_nsec = static_cast<long>(ns.count() % 1'000'000'000);
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-    }
+    const timespec at = timespecOf(deadline.time_since_epoch());
+    const int failed = ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
+    if (failed == EINTR)
+        return false;
+    const auto left = deadline - Pause::Clock::now();
+    if (failed == 0 || left.count() <= 0)
+        return true;
+    // A library that fakes the time of day (libfaketime) can refuse an
+    // absolute deadline: the rest is slept as a length.
+    const timespec rest = timespecOf(left);
+    ::clock_nanosleep(CLOCK_MONOTONIC, 0, &rest, nullptr);
+    return Pause::Clock::now() >= deadline;
 }
 
 } // namespace horvex

@@ -30,4 +30,8 @@ private:
     SleepUntil sleepUntil_;
 };
 
+// One sleep towards `deadline` on the monotonic clock; whether it has been
+// reached, which it has not when a signal handler cut the sleep short.
+bool sleepTowards(Pause::Clock::time_point deadline);
+
 } // namespace horvex

@@ -80,10 +80,10 @@ void appendWhole(int fd, const QByteArray& bytes, const QString& file) {
     const off_t start = end >= n ? end - n : before;
     // The rest once more, to learn the system's reason; should it fit now and
     // follow on directly, the line is whole after all.
-    const ssize_t more = ::write(fd, bytes.constData() + n, static_cast<size_t>(bytes.size() - n));
-    if (more == bytes.size() - n && ::lseek(fd, 0, SEEK_CUR) == start + bytes.size())
+    const bool rest = writeAll(fd, QByteArrayView(bytes).sliced(n));
+    if (rest && ::lseek(fd, 0, SEEK_CUR) == start + bytes.size())
         return;
-    const QString why = more < 0 ? systemReason() : QStringLiteral("escritura incompleta");
+    const QString why = rest ? QStringLiteral("escritura incompleta") : systemReason();
     if (start >= 0 && ::ftruncate(fd, start) != 0)
         throw Failure(cannotWrite(file, why + QStringLiteral("; queda media línea al final")));
     throw Failure(cannotWrite(file, why));
@@ -257,10 +257,11 @@ std::optional<UploadOutcome> UploadRecord::parse(const QByteArray& line) {
 
 void UploadRecord::append(const UploadOutcome& outcome) const {
     const QByteArray bytes = (line(outcome) + QLatin1Char('\n')).toUtf8();
-    const QString folder = QFileInfo(file_).path();
-    if (!QDir().mkpath(folder))
-        throw Failure(
-            cannotWrite(file_, QStringLiteral("no se puede crear la carpeta %1").arg(folder)));
+    try {
+        makeFolders(QFileInfo(file_).absolutePath());
+    } catch (const Failure& failure) {
+        throw Failure(cannotWrite(file_, failure.description()));
+    }
     const auto open = [this] {
         try {
             return std::move(*openGuarded(file_, FileAccess::Append));

@@ -39,7 +39,7 @@ bool report(const Chunk& c, bool json) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("horvex-reloj"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.12"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(HORVEX_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -73,7 +73,7 @@ int main(int argc, char* argv[]) {
         return kGood;
     }
     if (parser.isSet(version)) {
-        print(QStringLiteral("horvex-reloj 1.12\n"));
+        print(QStringLiteral("horvex-reloj %1\n").arg(QCoreApplication::applicationVersion()));
         return kGood;
     }
     const QStringList args = parser.positionalArguments();
