@@ -184,10 +184,10 @@ int runSync(const Request& r) {
 int runPrintFrame(const Request& r) {
     if (clash(r))
         return kUsage;
-    const QDateTime at = QDateTime::currentDateTime();
-    const Sending sending = sourceOf(r).at(at);
+    const QDateTime moment = QDateTime::currentDateTime();
+    const Sending sending = sourceOf(r).at(moment);
     const ClockSchedule& schedule = sending.schedule;
-    const QTime now = at.time();
+    const QTime now = moment.time();
     const QByteArray frame = frameAt(schedule, now);
     const auto hex = [&](qsizetype at, qsizetype count) {
         return QString::fromLatin1(frame.mid(at, count).toHex(' ').toUpper());
