@@ -2,7 +2,6 @@
 #include "calendar/plan.h"
 #include "cli/commands.h"
 #include "cli/schedule_source.h"
-#include "clocklink/frame.h"
 #include "clocklink/pc_clock.h"
 #include "schedule/failure.h"
 #include "schedule/reg_store.h"
@@ -55,7 +54,7 @@ bool usesStored(const Calendar& calendar) {
 // The stored schedule, when days use it and the clock could not take it.
 std::optional<CalendarProblem> storedProblem(const ClockSchedule& stored) {
     try {
-        buildFrame(stored, QStringLiteral("&H00"), QStringLiteral("&H00"), QStringLiteral("&H00"));
+        frameAt(stored, QTime(0, 0));
         return std::nullopt;
     } catch (const Failure& f) {
         return CalendarProblem{

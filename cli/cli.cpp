@@ -18,7 +18,7 @@ namespace {
 // a closed pipe), reported once the command is over.
 int outputError = 0;
 
-const QString kVersion = QStringLiteral("1.12");
+const QString kVersion = QStringLiteral(HORVEX_VERSION);
 constexpr int kHelpWidth = 79;
 constexpr int kHelpColumn = 26;
 

@@ -47,30 +47,38 @@ int runHistory(const Request& r) {
         say(QStringLiteral("Todavía no hay envíos anotados en %1").arg(record.file()));
         return kOk;
     }
-    QList<Row> rows{{QStringLiteral("Fecha y hora"), QStringLiteral("Origen"),
+    const Row header{QStringLiteral("Fecha y hora"), QStringLiteral("Origen"),
                      QStringLiteral("Puerto"), QStringLiteral("Caracteres"),
-                     QStringLiteral("Resultado")}};
-    for (const RecordedUpload& u : uploads)
-        rows << (u.state == State::Unreadable ? Row{} : row(u));
+                     QStringLiteral("Resultado")};
+    // Every column but the last as wide as its widest cell.
     std::array<qsizetype, 4> width{};
-    for (const Row& cells : rows)
-        for (std::size_t i = 0; i < width.size(); ++i)
-            width[i] = std::max(width[i], cells[i].size());
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const RecordedUpload* u = i > 0 ? &uploads[i - 1] : nullptr;
-        if (u != nullptr && u->state == State::Unreadable) {
-            say(QStringLiteral("línea que no es un envío: %1").arg(u->text));
+    const auto widen = [&](const Row& cells) {
+        for (std::size_t c = 0; c < width.size(); ++c)
+            width[c] = std::max(width[c], cells[c].size());
+    };
+    widen(header);
+    for (const RecordedUpload& u : uploads)
+        if (u.state != State::Unreadable)
+            widen(row(u));
+    const auto line = [&](const Row& cells) {
+        QString text;
+        for (std::size_t c = 0; c < width.size(); ++c)
+            text += cells[c].leftJustified(width[c] + 2);
+        return text + cells[4];
+    };
+
+    say(line(header));
+    for (const RecordedUpload& u : uploads) {
+        if (u.state == State::Unreadable) {
+            say(QStringLiteral("línea que no es un envío: %1").arg(u.text));
             continue;
         }
-        QString line;
-        for (std::size_t c = 0; c < width.size(); ++c)
-            line += rows[i][c].leftJustified(width[c] + 2);
-        say(line + rows[i][4]);
-        if (u != nullptr && !u->outcome.rules.isEmpty())
-            say(QStringLiteral("  detalle: ") + u->outcome.rules);
-        if (r.frames && u != nullptr && !u->outcome.frame.isEmpty())
+        say(line(row(u)));
+        if (!u.outcome.rules.isEmpty())
+            say(QStringLiteral("  detalle: ") + u.outcome.rules);
+        if (r.frames && !u.outcome.frame.isEmpty())
             say(QStringLiteral("  trama: ") +
-                QString::fromLatin1(u->outcome.frame.toHex(' ').toUpper()));
+                QString::fromLatin1(u.outcome.frame.toHex(' ').toUpper()));
     }
     return kOk;
 }

@@ -30,6 +30,23 @@ const WindowOption* windowOption(const QString& name) {
     return nullptr;
 }
 
+// The window option an argument gives ("-style", "--style=fusion"), and
+// whether its value is the next argument.
+struct GivenWindowOption {
+    const WindowOption& option;
+    bool valueFollows;
+};
+
+std::optional<GivenWindowOption> windowOptionIn(const QString& arg) {
+    if (!arg.startsWith(QLatin1Char('-')))
+        return std::nullopt;
+    const QString body = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+    const WindowOption* option = windowOption(body.section(QLatin1Char('='), 0, 0));
+    if (option == nullptr)
+        return std::nullopt;
+    return GivenWindowOption{*option, option->takesValue && !body.contains(QLatin1Char('='))};
+}
+
 // One argument as the parser sees it.
 struct Token {
     enum Kind { Long, Letter, Word, Plain } kind = Plain; // --name, -x, -word, other
@@ -210,15 +227,10 @@ Parsed parse(const QStringList& args, const std::vector<Row>& rows) {
 QStringList withoutWindowOptions(const QStringList& args) {
     QStringList kept;
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        const QString body = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
-        const WindowOption* option = arg.startsWith(QLatin1Char('-'))
-                                         ? windowOption(body.section(QLatin1Char('='), 0, 0))
-                                         : nullptr;
-        if (option == nullptr)
-            kept << arg;
-        else if (option->takesValue && !body.contains(QLatin1Char('=')))
-            ++i;
+        if (const std::optional<GivenWindowOption> given = windowOptionIn(args[i]))
+            i += given->valueFollows ? 1 : 0;
+        else
+            kept << args[i];
     }
     return kept;
 }
@@ -226,16 +238,12 @@ QStringList withoutWindowOptions(const QStringList& args) {
 std::optional<QSet<QString>> windowOptions(const QStringList& args) {
     QSet<QString> names;
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (!arg.startsWith(QLatin1Char('-')))
+        const std::optional<GivenWindowOption> given = windowOptionIn(args[i]);
+        if (!given)
             return std::nullopt;
-        const QString body = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
-        const WindowOption* option = windowOption(body.section(QLatin1Char('='), 0, 0));
-        if (option == nullptr)
-            return std::nullopt;
-        if (option->takesValue && !body.contains(QLatin1Char('=')))
-            ++i; // its value, if any: Qt ignores the option without one
-        names.insert(QLatin1String(option->name));
+        // Its value, if any: Qt ignores the option without one.
+        i += given->valueFollows ? 1 : 0;
+        names.insert(QLatin1String(given->option.name));
     }
     return names;
 }

@@ -27,10 +27,20 @@ QString portKey(int n) {
     return QStringLiteral("COM%1").arg(n);
 }
 
+// The store's [Puertos], as the port reads it.
+PortDeviceMap portMap(RegStore& store) {
+    return [&store](int n) { return store.portDevice(n); };
+}
+
+// The device port n opens now.
+QString deviceOf(int n, RegStore& store) {
+    return MSComm1(portMap(store)).deviceFor(n);
+}
+
 // "COM4 (asignado en [Puertos]), COM1"
 QString reachedBy(const QString& device, RegStore& store) {
     QStringList numbers;
-    for (const int n : portsReaching(device, [&](int k) { return store.portDevice(k); }))
+    for (const int n : portsReaching(device, portMap(store)))
         numbers << (store.portDevice(n) ? portKey(n) + QStringLiteral(" (asignado en [Puertos])")
                                         : portKey(n));
     return numbers.join(QStringLiteral(", "));
@@ -62,15 +72,14 @@ void showStoredPort(const std::vector<PresentPort>& ports, RegStore& store) {
     }
     if (n < 1 || n > 255)
         return;
-    const QString device = MSComm1([&](int k) { return store.portDevice(k); }).deviceFor(n);
+    const QString device = deviceOf(n, store);
     const bool exists = QFileInfo::exists(device);
     say(QStringLiteral("Puerto guardado: %1 (%2%3)")
             .arg(portKey(n), device, exists ? QString() : QStringLiteral(", que no existe")));
     if (exists || ports.empty())
         return;
     // A port that another number opens already is simpler to choose than to map.
-    const QList<int> own =
-        portsReaching(ports.front().device, [&](int k) { return store.portDevice(k); });
+    const QList<int> own = portsReaching(ports.front().device, portMap(store));
     if (ports.size() == 1 && !own.isEmpty())
         say(QStringLiteral("%1 ya es %2: elija %2 en las opciones de puerto (con --sync: --port "
                            "%3), o para que %4 lo abra siempre: horvex --map-port %5=%6")
@@ -182,7 +191,7 @@ int runMapPort(const Request& r) {
         else
             doc.setValue(names::kPuertos, portKey(n), device);
     });
-    const QString opens = MSComm1([&](int k) { return store.portDevice(k); }).deviceFor(n);
+    const QString opens = deviceOf(n, store);
     say(QStringLiteral("%1 abre ahora %2 (guardado en %3)").arg(portKey(n), opens, file));
     const std::optional<PresentPort> port = presentPortAt(device, presentPorts());
     if (!device.isEmpty() && port && !port->stableName.isEmpty() && port->stableName != device)

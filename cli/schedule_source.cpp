@@ -2,6 +2,7 @@
 
 #include "calendar/rolling_day.h"
 #include "clocklink/frame.h"
+#include "schedule/clock_display.h"
 #include "schedule/failure.h"
 #include "schedule/lists.h"
 #include "schedule/reg_sett.h"
@@ -49,6 +50,12 @@ ClockSchedule asShown(const Module1& m) {
     shown.shortRing = shownText(kRingList, m.TAlaCorto);
     shown.longRing = shownText(kRingList, m.TAlaLargo);
     return shown;
+}
+
+QByteArray frameAt(const ClockSchedule& schedule, const QTime& t) {
+    Module1 m;
+    MostrarHora(m, [&t] { return t; });
+    return buildFrame(schedule, m.HoraAct, m.MinAct, m.SegAct);
 }
 
 ClockSchedule storedSchedule() {

@@ -18,6 +18,10 @@ namespace horvex::cli {
 // offer shows as nothing selected, and only a check value of 1 rings long.
 ClockSchedule asShown(const Module1& m);
 
+// The frame with `t` as its time of day, the texts made as the clock display
+// makes them. Throws Failure for a value the clock could not take.
+QByteArray frameAt(const ClockSchedule& schedule, const QTime& t);
+
 // The stored schedule as the window would show it, read only.
 ClockSchedule storedSchedule();
 

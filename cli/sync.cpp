@@ -2,7 +2,6 @@
 // schedule, a schedule file or the calendar, sent or shown without a window.
 #include "cli/commands.h"
 #include "cli/schedule_source.h"
-#include "clocklink/frame.h"
 #include "clocklink/mscomm.h"
 #include "clocklink/pc_clock.h"
 #include "clocklink/puerto.h"
@@ -10,7 +9,6 @@
 #include "clocklink/signal_hold.h"
 #include "clocklink/tiempo.h"
 #include "clocklink/upload_record.h"
-#include "schedule/clock_display.h"
 #include "schedule/failure.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
@@ -37,14 +35,6 @@ constexpr auto kLeeway = std::chrono::milliseconds(30);
 
 QString two(int n) {
     return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-}
-
-// The frame with `t` as its time of day, the texts made as the clock display
-// makes them.
-QByteArray frameAt(const ClockSchedule& schedule, const QTime& t) {
-    Module1 m;
-    MostrarHora(m, [&t] { return t; });
-    return buildFrame(schedule, m.HoraAct, m.MinAct, m.SegAct);
 }
 
 // The whole second the frame carries, and the monotonic instant at which
@@ -194,10 +184,10 @@ int runSync(const Request& r) {
 int runPrintFrame(const Request& r) {
     if (clash(r))
         return kUsage;
-    const QDateTime at = QDateTime::currentDateTime();
-    const Sending sending = sourceOf(r).at(at);
+    const QDateTime moment = QDateTime::currentDateTime();
+    const Sending sending = sourceOf(r).at(moment);
     const ClockSchedule& schedule = sending.schedule;
-    const QTime now = at.time();
+    const QTime now = moment.time();
     const QByteArray frame = frameAt(schedule, now);
     const auto hex = [&](qsizetype at, qsizetype count) {
         return QString::fromLatin1(frame.mid(at, count).toHex(' ').toUpper());
