@@ -66,8 +66,8 @@ void TestCalendario::editsSavesAndReloads() {
         return parseSchedule("[Timbres]\ncorto=03\nlargo=06\n09:15 largo\n", false).texts;
     };
     services.clockHolds = [] { return QStringLiteral("El reloj tiene lo de ayer."); };
-    services.nextRun = [](const Calendar&) { return QStringLiteral("Temporizador apagado."); };
-    services.sendNow = [&](const Calendar&, StatusLine&) { ++sent; };
+    services.nextRun = [](const QString&) { return QStringLiteral("Temporizador apagado."); };
+    services.sendNow = [&](const QString&, StatusLine&) { ++sent; };
     services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
     services.chooseIcs = [&](QWidget*, const QString&) {
         return dir.filePath(QStringLiteral("examenes.ics"));

@@ -28,7 +28,7 @@ QString clockHolds() {
 
 // What the timer's next run decides, as --sync --if-needed would at that
 // moment with what the record says now.
-QString nextRun(const Calendar& calendar) {
+QString nextRun(const QString& calendarFile) {
     if (!syncTimerEnabled())
         return QStringLiteral("El temporizador no está activado: nada se envía solo (se activa "
                               "con «systemctl --user enable --now %1»).")
@@ -36,7 +36,7 @@ QString nextRun(const Calendar& calendar) {
     const QDateTime at = nextTimedRun(QDateTime::currentDateTime());
     const QString when = at.toString(QStringLiteral("HH:mm"));
     try {
-        const cli::SyncSource source(cli::storedSchedule(), calendar.file());
+        const cli::SyncSource source(cli::storedSchedule(), calendarFile);
         const UploadDecision decision = decideUpload(at, cli::heldUpload(UploadRecord()),
                                                      source.at(at).schedule, source.name());
         return QStringLiteral("A las %1 el temporizador %2: %3.")
@@ -51,7 +51,7 @@ QString nextRun(const Calendar& calendar) {
 
 // The same upload as horvex --sync with this calendar: timed to the second,
 // recorded, a stop signal held until the frame is out.
-void sendNow(const Calendar& calendar, StatusLine& status) {
+void sendNow(const QString& calendarFile, StatusLine& status) {
     status.setPanelText(1, QStringLiteral("Enviando al reloj el día que da el calendario ..."));
     QStringList said;
     QStringList problems;
@@ -60,7 +60,7 @@ void sendNow(const Calendar& calendar, StatusLine& status) {
         const cli::OutputTo to(
             [&](const QString& line, bool problem) { (problem ? problems : said) << line; });
         cli::Request r;
-        r.calendar = calendar.file();
+        r.calendar = calendarFile;
         r.origin = QStringLiteral("calendario");
         code = cli::runSync(r);
     }

@@ -650,11 +650,8 @@ void FrmCalendario::showTopLine() {
     QStringList said;
     if (services_.clockHolds)
         said << services_.clockHolds();
-    if (services_.nextRun) {
-        // The timer reads the file, not what this window has not saved.
-        const Calendar saved = unsaved_ ? Calendar::parse(file_, loaded_, stored_) : calendar_;
-        said << services_.nextRun(saved);
-    }
+    if (services_.nextRun)
+        said << services_.nextRun(file_);
     top_->setText(said.join(QLatin1Char(' ')));
 }
 
@@ -796,7 +793,7 @@ void FrmCalendario::sendNow() {
         return;
     }
     if (services_.sendNow)
-        services_.sendNow(calendar_, *this);
+        services_.sendNow(file_, *this);
     showTopLine();
 }
 

@@ -37,11 +37,12 @@ public:
         // In words: what the clock holds now and since when.
         std::function<QString()> clockHolds;
         // In words: what the timer's next run would send and when, or that
-        // the timer is not enabled.
-        std::function<QString(const Calendar&)> nextRun;
-        // Sends the calendar's rolling day now, telling its progress and
-        // result on the status line.
-        std::function<void(const Calendar&, StatusLine&)> sendNow;
+        // the timer is not enabled. The timer reads the calendar file as it
+        // is saved, not what this window holds.
+        std::function<QString(const QString& calendarFile)> nextRun;
+        // Sends the rolling day of the saved calendar now, telling its
+        // progress and result on the status line.
+        std::function<void(const QString& calendarFile, StatusLine&)> sendNow;
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
         // An .ics file to add, or nothing; a file name for a new schedule
         // file, or nothing.
