@@ -2,6 +2,7 @@
 
 #include "calendar/calendar_edit.h"
 #include "calendar/rolling_day.h"
+#include "ui/calendar_look.h"
 #include "ui/icons.h"
 #include "ui/look.h"
 #include "ui/month_grid.h"
@@ -15,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
@@ -38,21 +38,6 @@ const std::array<QColor, 8> kFileColours{QColor(0x9f, 0xc5, 0xe8), QColor(0xff, 
                                          QColor(0xd5, 0xa6, 0xbd), QColor(0xf9, 0xcb, 0x9c),
                                          QColor(0xa2, 0xd4, 0xd9), QColor(0xb4, 0xa7, 0xd6),
                                          QColor(0xe6, 0xb8, 0xaf), QColor(0xdd, 0xe0, 0x8a)};
-const QColor kBad(0xc4, 0x00, 0x00);
-
-const QLocale& spanish() {
-    static const QLocale locale(QLocale::Spanish, QLocale::Spain);
-    return locale;
-}
-
-// The red of a warning text, readable on the window's own background.
-QColor badText(const QWidget& on) {
-    return on.palette().color(QPalette::Window).lightness() < 128 ? QColor(0xff, 0x8a, 0x80) : kBad;
-}
-
-QString longDate(QDate day) {
-    return spanish().toString(day, QStringLiteral("dddd d 'de' MMMM 'de' yyyy"));
-}
 
 QString escaped(const QString& text) {
     return text.toHtmlEscaped();
@@ -315,7 +300,7 @@ QWidget* FrmCalendario::buildProblems() {
     errorsBanner_->setWordWrap(true);
     QPalette red = errorsBanner_->palette();
     red.setColor(QPalette::WindowText, QColor(0xff, 0xff, 0xff));
-    red.setColor(QPalette::Window, kBad);
+    red.setColor(QPalette::Window, kAlarmRed);
     errorsBanner_->setPalette(red);
     errorsBanner_->setAutoFillBackground(true);
     errorsBanner_->setMargin(4);
@@ -522,7 +507,7 @@ void FrmCalendario::showLegend() {
     }
     const QString badge = QStringLiteral("<span style=\"background-color:%1; color:#ffffff\">"
                                          "&nbsp;<b>%2</b>&nbsp;</span>&nbsp;%3")
-                              .arg(kBad.name());
+                              .arg(kAlarmRed.name());
     items << badge.arg(QStringLiteral("!"), QStringLiteral("conflicto"))
           << badge.arg(QStringLiteral("?"), QStringLiteral("horario&nbsp;con&nbsp;errores"))
           << QStringLiteral("<b>recuadro&nbsp;grueso</b>:&nbsp;hoy");
