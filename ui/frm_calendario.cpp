@@ -564,7 +564,7 @@ void FrmCalendario::showProblems() {
     int errors = 0;
     int conflicts = 0;
     for (const Problem& p : problems_) {
-        errors += p.error && !p.problem.isConflict() ? 1 : 0;
+        errors += p.stopsTimer() ? 1 : 0;
         conflicts += p.error && p.problem.isConflict() ? 1 : 0;
         // Files beside the calendar by their names alone: the list is narrow.
         CalendarProblem shown = p.problem;
@@ -593,6 +593,11 @@ void FrmCalendario::showProblems() {
                            "dice la regla escrita después. Corríjalo para que no haya dudas.")
                 .arg(conflicts)
                 .arg(conflicts == 1 ? QStringLiteral("conflicto") : QStringLiteral("conflictos")));
+}
+
+bool FrmCalendario::hasErrors() const {
+    return std::any_of(problems_.begin(), problems_.end(),
+                       [](const Problem& p) { return p.stopsTimer(); });
 }
 
 void FrmCalendario::goToProblem(int row) {
@@ -751,10 +756,7 @@ void FrmCalendario::save() {
     doc_ = IniDocument::parse(loaded_);
     setWindowTitle(kTitle);
     showTopLine();
-    const bool errors = std::any_of(problems_.begin(), problems_.end(), [](const Problem& p) {
-        return p.error && !p.problem.isConflict();
-    });
-    if (errors)
+    if (hasErrors())
         say(QStringLiteral("Guardado %1, con errores: el temporizador no enviará nada hasta "
                            "que se corrijan.")
                 .arg(file_),
@@ -770,8 +772,7 @@ void FrmCalendario::sendNow() {
             true);
         return;
     }
-    if (std::any_of(problems_.begin(), problems_.end(),
-                    [](const Problem& p) { return p.error && !p.problem.isConflict(); })) {
+    if (hasErrors()) {
         say(QStringLiteral("No se envía nada: el calendario tiene errores (ver Problemas). El "
                            "reloj sigue con lo que tiene."),
             true);

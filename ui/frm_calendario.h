@@ -81,6 +81,9 @@ private:
     struct Problem {
         CalendarProblem problem;
         bool error = false;
+        // An error stops the timer; a conflict it settles by the rule
+        // written later.
+        bool stopsTimer() const { return error && !problem.isConflict(); }
     };
 
     void build();
@@ -103,6 +106,7 @@ private:
     void showLegend();
     void showMonthTitle();
     void goToProblem(int row);
+    bool hasErrors() const;
     void say(const QString& text, bool bad = false);
     bool ask(const QString& title, const QString& text);
     DayLook lookOf(QDate day) const;
