@@ -206,7 +206,6 @@ void TestCalendario::datesAreGivenWithoutTouchingOtherDays() {
     QCOMPARE(doc.serialize(), "[Fechas]\n" + after);
 }
 
-QTEST_MAIN(TestCalendario)
 // With the program's own services, "Enviar ahora" is --sync's upload: the
 // calendar's day on the line, recorded as sent from the calendar.
 void TestCalendario::sendNowIsTheSyncUpload() {
@@ -233,4 +232,5 @@ void TestCalendario::sendNowIsTheSyncUpload() {
     QVERIFY(recorded[0].state == RecordedUpload::State::Sent);
 }
 
+QTEST_MAIN(TestCalendario)
 #include "test_calendario.moc"
