@@ -18,6 +18,24 @@ namespace {
 
 const QString kTimer = QStringLiteral("horvex-sync.timer");
 
+// Whether the user's timer is enabled: its link in the user's or in every
+// user's timers.target.wants.
+bool syncTimerEnabled() {
+    QStringList folders{QStringLiteral("/etc/systemd/user")};
+    try {
+        folders.prepend(QDir(configHome()).filePath(QStringLiteral("systemd/user")));
+    } catch (const Failure&) {
+        // No home: only the system-wide link can say.
+    }
+    for (const QString& folder : folders) {
+        const QFileInfo link(
+            QDir(folder).filePath(QStringLiteral("timers.target.wants/") + kTimer));
+        if (link.exists() || link.isSymLink())
+            return true;
+    }
+    return false;
+}
+
 QString clockHolds() {
     try {
         return heldText(cli::heldUpload(UploadRecord()));
@@ -72,22 +90,6 @@ void sendNow(const QString& calendarFile, StatusLine& status) {
 }
 
 } // namespace
-
-bool syncTimerEnabled() {
-    QStringList folders{QStringLiteral("/etc/systemd/user")};
-    try {
-        folders.prepend(QDir(configHome()).filePath(QStringLiteral("systemd/user")));
-    } catch (const Failure&) {
-        // No home: only the system-wide link can say.
-    }
-    for (const QString& folder : folders) {
-        const QFileInfo link(
-            QDir(folder).filePath(QStringLiteral("timers.target.wants/") + kTimer));
-        if (link.exists() || link.isSymLink())
-            return true;
-    }
-    return false;
-}
 
 FrmCalendario::Services calendarServices() {
     FrmCalendario::Services s;
