@@ -66,8 +66,8 @@ void TestCalendario::editsSavesAndReloads() {
         return parseSchedule("[Timbres]\ncorto=03\nlargo=06\n09:15 largo\n", false).texts;
     };
     services.clockHolds = [] { return QStringLiteral("El reloj tiene lo de ayer."); };
-    services.nextRun = [](const Calendar&) { return QStringLiteral("Temporizador apagado."); };
-    services.sendNow = [&](const Calendar&, StatusLine&) { ++sent; };
+    services.nextRun = [](const QString&) { return QStringLiteral("Temporizador apagado."); };
+    services.sendNow = [&](const QString&, StatusLine&) { ++sent; };
     services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
     services.chooseIcs = [&](QWidget*, const QString&) {
         return dir.filePath(QStringLiteral("examenes.ics"));
@@ -206,7 +206,6 @@ void TestCalendario::datesAreGivenWithoutTouchingOtherDays() {
     QCOMPARE(doc.serialize(), "[Fechas]\n" + after);
 }
 
-QTEST_MAIN(TestCalendario)
 // With the program's own services, "Enviar ahora" is --sync's upload: the
 // calendar's day on the line, recorded as sent from the calendar.
 void TestCalendario::sendNowIsTheSyncUpload() {
@@ -233,4 +232,5 @@ void TestCalendario::sendNowIsTheSyncUpload() {
     QVERIFY(recorded[0].state == RecordedUpload::State::Sent);
 }
 
+QTEST_MAIN(TestCalendario)
 #include "test_calendario.moc"

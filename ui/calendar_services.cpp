@@ -18,61 +18,8 @@ namespace {
 
 const QString kTimer = QStringLiteral("horvex-sync.timer");
 
-QString clockHolds() {
-    try {
-        return heldText(cli::heldUpload(UploadRecord()));
-    } catch (const Failure& f) {
-        return QStringLiteral("No se sabe qué tiene el reloj: %1.").arg(f.description());
-    }
-}
-
-// What the timer's next run decides, as --sync --if-needed would at that
-// moment with what the record says now.
-QString nextRun(const Calendar& calendar) {
-    if (!syncTimerEnabled())
-        return QStringLiteral("El temporizador no está activado: nada se envía solo (se activa "
-                              "con «systemctl --user enable --now %1»).")
-            .arg(kTimer);
-    const QDateTime at = nextTimedRun(QDateTime::currentDateTime());
-    const QString when = at.toString(QStringLiteral("HH:mm"));
-    try {
-        const cli::SyncSource source(cli::storedSchedule(), calendar.file());
-        const UploadDecision decision = decideUpload(at, cli::heldUpload(UploadRecord()),
-                                                     source.at(at).schedule, source.name());
-        return QStringLiteral("A las %1 el temporizador %2: %3.")
-            .arg(when,
-                 decision.upload() ? QStringLiteral("enviará") : QStringLiteral("no enviará nada"),
-                 decision.reason);
-    } catch (const Failure& f) {
-        return QStringLiteral("A las %1 el temporizador no enviará nada: %2.")
-            .arg(when, f.description());
-    }
-}
-
-// The same upload as horvex --sync with this calendar: timed to the second,
-// recorded, a stop signal held until the frame is out.
-void sendNow(const Calendar& calendar, StatusLine& status) {
-    status.setPanelText(1, QStringLiteral("Enviando al reloj el día que da el calendario ..."));
-    QStringList said;
-    QStringList problems;
-    int code = cli::kFailed;
-    {
-        const cli::OutputTo to(
-            [&](const QString& line, bool problem) { (problem ? problems : said) << line; });
-        cli::Request r;
-        r.calendar = calendar.file();
-        r.origin = QStringLiteral("calendario");
-        code = cli::runSync(r);
-    }
-    // What --sync would print, then its warnings; or why nothing went out.
-    const QString sep = QStringLiteral("; ");
-    status.setPanelText(1, code == cli::kOk
-                               ? (said + problems).join(sep)
-                               : QStringLiteral("No se envió: ") + (said + problems).join(sep));
-}
-
-} // namespace
-
+// Whether the user's timer is enabled: its link in the user's or in every
+// user's timers.target.wants.
 bool syncTimerEnabled() {
     QStringList folders{QStringLiteral("/etc/systemd/user")};
     try {
@@ -88,6 +35,61 @@ bool syncTimerEnabled() {
     }
     return false;
 }
+
+QString clockHolds() {
+    try {
+        return heldText(cli::heldUpload(UploadRecord()));
+    } catch (const Failure& f) {
+        return QStringLiteral("No se sabe qué tiene el reloj: %1.").arg(f.description());
+    }
+}
+
+// What the timer's next run decides, as --sync --if-needed would at that
+// moment with what the record says now.
+QString nextRun(const QString& calendarFile) {
+    if (!syncTimerEnabled())
+        return QStringLiteral("El temporizador no está activado: nada se envía solo (se activa "
+                              "con «systemctl --user enable --now %1»).")
+            .arg(kTimer);
+    const QDateTime at = nextTimedRun(QDateTime::currentDateTime());
+    const QString when = at.toString(QStringLiteral("HH:mm"));
+    try {
+        const cli::SyncSource source(cli::storedSchedule(), calendarFile);
+        const UploadDecision decision = decideUpload(at, cli::heldUpload(UploadRecord()),
+                                                     source.at(at).schedule, source.name());
+        return QStringLiteral("A las %1 el temporizador %2: %3.")
+            .arg(when,
+                 decision.upload() ? QStringLiteral("enviará") : QStringLiteral("no enviará nada"),
+                 decision.reason);
+    } catch (const Failure& f) {
+        return QStringLiteral("A las %1 el temporizador no enviará nada: %2.")
+            .arg(when, f.description());
+    }
+}
+
+// The same upload as horvex --sync with this calendar: timed to the second,
+// recorded, a stop signal held until the frame is out.
+void sendNow(const QString& calendarFile, StatusLine& status) {
+    status.setPanelText(1, QStringLiteral("Enviando al reloj el día que da el calendario ..."));
+    QStringList said;
+    QStringList problems;
+    int code = cli::kFailed;
+    {
+        const cli::OutputTo to(
+            [&](const QString& line, bool problem) { (problem ? problems : said) << line; });
+        cli::Request r;
+        r.calendar = calendarFile;
+        r.origin = QStringLiteral("calendario");
+        code = cli::runSync(r);
+    }
+    // What --sync would print, then its warnings; or why nothing went out.
+    const QString sep = QStringLiteral("; ");
+    status.setPanelText(1, code == cli::kOk
+                               ? (said + problems).join(sep)
+                               : QStringLiteral("No se envió: ") + (said + problems).join(sep));
+}
+
+} // namespace
 
 FrmCalendario::Services calendarServices() {
     FrmCalendario::Services s;

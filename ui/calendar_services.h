@@ -9,8 +9,4 @@ namespace horvex {
 // uploads, the timer as systemd has it. The dialogs are the window's own.
 FrmCalendario::Services calendarServices();
 
-// Whether the user's horvex-sync.timer is enabled: its link in the user's
-// or in every user's timers.target.wants.
-bool syncTimerEnabled();
-
 } // namespace horvex

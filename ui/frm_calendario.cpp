@@ -1,27 +1,21 @@
 #include "ui/frm_calendario.h"
 
 #include "calendar/calendar_edit.h"
-#include "calendar/rolling_day.h"
 #include "ui/icons.h"
 #include "ui/look.h"
-#include "ui/month_grid.h"
+#include "ui/month_panel.h"
+#include "ui/problems_panel.h"
+#include "ui/rule_panels.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
-#include <QStyle>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace horvex {
@@ -31,65 +25,14 @@ namespace {
 const QString kTitle = QStringLiteral("Calendario de timbres");
 const QString kQuitar = QStringLiteral("quitar");
 
-// Light fills, so the text on them is black under any palette.
-const QColor kGuardadoColour(0xb6, 0xd7, 0xa8);
-const QColor kSilencioColour(0xc8, 0xc8, 0xc8);
-const std::array<QColor, 8> kFileColours{QColor(0x9f, 0xc5, 0xe8), QColor(0xff, 0xd9, 0x66),
-                                         QColor(0xd5, 0xa6, 0xbd), QColor(0xf9, 0xcb, 0x9c),
-                                         QColor(0xa2, 0xd4, 0xd9), QColor(0xb4, 0xa7, 0xd6),
-                                         QColor(0xe6, 0xb8, 0xaf), QColor(0xdd, 0xe0, 0x8a)};
-const QColor kBad(0xc4, 0x00, 0x00);
-
-const QLocale& spanish() {
-    static const QLocale locale(QLocale::Spanish, QLocale::Spain);
-    return locale;
-}
-
-// The red of a warning text, readable on the window's own background.
-QColor badText(const QWidget& on) {
-    return on.palette().color(QPalette::Window).lightness() < 128 ? QColor(0xff, 0x8a, 0x80) : kBad;
-}
-
-QString longDate(QDate day) {
-    return spanish().toString(day, QStringLiteral("dddd d 'de' MMMM 'de' yyyy"));
-}
-
-QString escaped(const QString& text) {
-    return text.toHtmlEscaped();
-}
-
-QPushButton* button(const QString& text, const QString& spoken, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    nameForScreenReaders(*b, spoken);
-    return b;
-}
-
-QToolButton* arrow(const QString& text, const QString& tip, QWidget* parent) {
-    auto* b = new QToolButton(parent);
-    b->setText(text);
-    b->setToolTip(tip);
-    b->setAutoRaise(true);
-    b->setMinimumWidth(30);
-    nameForScreenReaders(*b, tip);
-    return b;
-}
-
-QComboBox* list(const QString& spoken, QWidget* parent) {
-    auto* c = new QComboBox(parent);
-    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    c->setMinimumContentsLength(12);
-    nameForScreenReaders(*c, spoken);
-    return c;
-}
-
 } // namespace
 
 FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services services,
                              QWidget* parent)
     : QWidget(parent)
     , file_(std::move(file))
-    , missing_(missing)
-    , services_(std::move(services)) {
+    , services_(std::move(services))
+    , draft_(file_, missing) {
     setWindowTitle(kTitle);
     setWindowIcon(calendarIcon());
     if (!services_.ask)
@@ -129,12 +72,35 @@ void FrmCalendario::build() {
     top_->setTextFormat(Qt::PlainText);
     top_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    month_ = new MonthPanel([this](QDate d) { return lookOf(d); },
+                            [this] { return services_.now().date(); }, this);
+    grid_ = &month_->grid();
+    connect(grid_, &MonthGrid::selectionChanged, this, &FrmCalendario::showDay);
+    connect(grid_, &MonthGrid::assignRequested, this, &FrmCalendario::assign);
+    day_ = new DayPanel(this);
+    connect(day_, &DayPanel::assignRequested, this, &FrmCalendario::assign);
+    connect(day_, &DayPanel::newScheduleRequested, this, &FrmCalendario::newSchedule);
+    week_ = new WeekTable(this);
+    connect(week_, &WeekTable::ruleChosen, this, [this](int d) {
+        const std::optional<DayValue> v = week_->chosen(d);
+        edit([&](IniDocument& doc) { setWeekdayRule(doc, d, v); });
+    });
+    ics_ = new IcsPanel(this);
+    connect(ics_, &IcsPanel::addRequested, this, &FrmCalendario::addIcs);
+    connect(ics_, &IcsPanel::removeRequested, this, &FrmCalendario::removeIcs);
+    connect(ics_, &IcsPanel::valueChosen, this, [this](const QString& key) {
+        const std::optional<DayValue> v = ics_->value().chosen();
+        edit([&](IniDocument& doc) { setIcsRule(doc, key, v); });
+    });
+    problems_ = new ProblemsPanel(this);
+    connect(problems_, &ProblemsPanel::chosen, this, &FrmCalendario::goToProblem);
+
     auto* middle = new QHBoxLayout;
-    middle->addWidget(buildMonth(), 3);
+    middle->addWidget(month_, 3);
     auto* right = new QVBoxLayout;
-    right->addWidget(buildDay(), 1);
-    right->addWidget(buildWeek());
-    right->addWidget(buildIcs());
+    right->addWidget(day_, 1);
+    right->addWidget(week_);
+    right->addWidget(ics_);
     middle->addLayout(right, 2);
 
     auto* all = new QVBoxLayout(this);
@@ -142,199 +108,10 @@ void FrmCalendario::build() {
     all->setSpacing(6);
     all->addWidget(top_);
     all->addLayout(middle, 1);
-    all->addWidget(buildProblems());
+    all->addWidget(problems_);
     all->addWidget(buildButtons());
     pressButtonsOnEnter(*this);
     resize(980, 690);
-}
-
-QWidget* FrmCalendario::buildMonth() {
-    auto* box = new QWidget(this);
-    auto* nav = new QHBoxLayout;
-    QToolButton* backYear = arrow(QStringLiteral("«"), QStringLiteral("Año anterior"), box);
-    QToolButton* back = arrow(QStringLiteral("‹"), QStringLiteral("Mes anterior"), box);
-    QToolButton* next = arrow(QStringLiteral("›"), QStringLiteral("Mes siguiente"), box);
-    QToolButton* nextYear = arrow(QStringLiteral("»"), QStringLiteral("Año siguiente"), box);
-    QPushButton* today = button(QStringLiteral("hoy"), QStringLiteral("Ir a hoy"), box);
-    monthTitle_ = new QLabel(box);
-    monthTitle_->setAlignment(Qt::AlignCenter);
-    QFont bold = monthTitle_->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.2);
-    monthTitle_->setFont(bold);
-    for (QWidget* w : std::initializer_list<QWidget*>{backYear, back})
-        nav->addWidget(w);
-    nav->addWidget(monthTitle_, 1);
-    for (QWidget* w : std::initializer_list<QWidget*>{next, nextYear, today})
-        nav->addWidget(w);
-
-    grid_ = new MonthGrid([this](QDate d) { return lookOf(d); }, box);
-    grid_->setObjectName(QStringLiteral("grid"));
-    nameForScreenReaders(*grid_, QStringLiteral("Días del mes"));
-    legend_ = new QLabel(box);
-    legend_->setWordWrap(true);
-
-    const auto moveBy = [this](int months) {
-        const QDate day = grid_->current().addMonths(months);
-        grid_->goTo(day);
-    };
-    connect(backYear, &QToolButton::clicked, this, [moveBy] { moveBy(-12); });
-    connect(back, &QToolButton::clicked, this, [moveBy] { moveBy(-1); });
-    connect(next, &QToolButton::clicked, this, [moveBy] { moveBy(1); });
-    connect(nextYear, &QToolButton::clicked, this, [moveBy] { moveBy(12); });
-    connect(today, &QPushButton::clicked, this, [this] {
-        grid_->goTo(services_.now().date());
-        grid_->setFocus();
-    });
-    connect(grid_, &MonthGrid::selectionChanged, this, [this] {
-        showDay();
-        showMonthTitle();
-    });
-    connect(grid_, &MonthGrid::assignRequested, this, &FrmCalendario::assign);
-
-    auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(nav);
-    layout->addWidget(grid_, 1);
-    layout->addWidget(legend_);
-    return box;
-}
-
-QWidget* FrmCalendario::buildDay() {
-    auto* box = new QGroupBox(QStringLiteral("Día"), this);
-    dayTitle_ = new QLabel(box);
-    QFont bold = dayTitle_->font();
-    bold.setBold(true);
-    dayTitle_->setFont(bold);
-    dayRule_ = new QLabel(box);
-    dayRule_->setWordWrap(true);
-    dayRule_->setTextFormat(Qt::RichText);
-    bells_ = new QListWidget(box);
-    bells_->setObjectName(QStringLiteral("bells"));
-    nameForScreenReaders(*bells_, QStringLiteral("Timbres del día"));
-    bells_->setFlow(QListView::LeftToRight);
-    bells_->setWrapping(true);
-    bells_->setResizeMode(QListView::Adjust);
-    bells_->setSpacing(2);
-    bells_->setMinimumHeight(60);
-
-    value_ = list(QStringLiteral("Horario para los días elegidos"), box);
-    value_->setObjectName(QStringLiteral("value"));
-    QPushButton* assignButton = button(
-        QStringLiteral("Asignar"), QStringLiteral("Asignar el horario a los días elegidos"), box);
-    assignButton->setObjectName(QStringLiteral("assign"));
-    QPushButton* fresh = button(QStringLiteral("Nuevo horario…"),
-                                QStringLiteral("Nuevo archivo de horario desde el guardado"), box);
-    fresh->setToolTip(QStringLiteral("Crea un archivo de horario con el horario guardado, para "
-                                     "editarlo después"));
-    connect(assignButton, &QPushButton::clicked, this, &FrmCalendario::assign);
-    connect(fresh, &QPushButton::clicked, this, &FrmCalendario::newSchedule);
-
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Horario:"), box));
-    row->addWidget(value_, 1);
-    row->addWidget(assignButton);
-    row->addWidget(fresh);
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(dayTitle_);
-    layout->addWidget(dayRule_);
-    layout->addWidget(bells_, 1);
-    layout->addLayout(row);
-    return box;
-}
-
-QWidget* FrmCalendario::buildWeek() {
-    auto* box = new QGroupBox(QStringLiteral("Semana"), this);
-    auto* layout = new QGridLayout(box);
-    layout->setVerticalSpacing(3);
-    for (int d = 1; d <= 7; ++d) {
-        const QString name = spanish().dayName(d);
-        QComboBox* c = list(QStringLiteral("Horario de los %1").arg(name), box);
-        c->setObjectName(QStringLiteral("week_%1").arg(d));
-        week_[static_cast<std::size_t>(d - 1)] = c;
-        auto* label = new QLabel(name + QLatin1Char(':'), box);
-        label->setBuddy(c);
-        const int row = (d - 1) % 4;
-        const int column = (d - 1) / 4 * 2;
-        layout->addWidget(label, row, column);
-        layout->addWidget(c, row, column + 1);
-        connect(c, &QComboBox::activated, this, [this, d, c] {
-            const std::optional<DayValue> v = chosen(*c);
-            edit([&](IniDocument& doc) { setWeekdayRule(doc, d, v); });
-        });
-    }
-    layout->setColumnStretch(1, 1);
-    layout->setColumnStretch(3, 1);
-    return box;
-}
-
-QWidget* FrmCalendario::buildIcs() {
-    auto* box = new QGroupBox(QStringLiteral("Calendarios .ics"), this);
-    icsList_ = new QListWidget(box);
-    icsList_->setObjectName(QStringLiteral("ics"));
-    nameForScreenReaders(*icsList_, QStringLiteral("Calendarios .ics y su horario"));
-    icsList_->setMaximumHeight(64);
-    icsValue_ = list(QStringLiteral("Horario de los días del calendario .ics"), box);
-    icsValue_->setObjectName(QStringLiteral("icsValue"));
-    QPushButton* add =
-        button(QStringLiteral("Añadir…"), QStringLiteral("Añadir un calendario .ics"), box);
-    add->setObjectName(QStringLiteral("addIcs"));
-    QPushButton* remove =
-        button(QStringLiteral("Quitar"), QStringLiteral("Quitar el calendario .ics elegido"), box);
-    connect(add, &QPushButton::clicked, this, &FrmCalendario::addIcs);
-    connect(remove, &QPushButton::clicked, this, &FrmCalendario::removeIcs);
-    connect(icsList_, &QListWidget::currentRowChanged, this, [this] {
-        const QListWidgetItem* item = icsList_->currentItem();
-        if (item != nullptr)
-            icsValue_->setCurrentIndex(
-                icsValue_->findData(item->data(Qt::UserRole + 1).toString()));
-    });
-    connect(icsValue_, &QComboBox::activated, this, [this] {
-        const QListWidgetItem* item = icsList_->currentItem();
-        if (item == nullptr)
-            return;
-        const QString key = item->data(Qt::UserRole).toString();
-        const std::optional<DayValue> v = chosen(*icsValue_);
-        edit([&](IniDocument& doc) { setIcsRule(doc, key, v); });
-    });
-
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Sus días:"), box));
-    row->addWidget(icsValue_, 1);
-    row->addWidget(add);
-    row->addWidget(remove);
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(icsList_);
-    layout->addLayout(row);
-    return box;
-}
-
-QWidget* FrmCalendario::buildProblems() {
-    auto* box = new QGroupBox(QStringLiteral("Problemas"), this);
-    errorsBanner_ = new QLabel(box);
-    errorsBanner_->setWordWrap(true);
-    QPalette red = errorsBanner_->palette();
-    red.setColor(QPalette::WindowText, QColor(0xff, 0xff, 0xff));
-    red.setColor(QPalette::Window, kBad);
-    errorsBanner_->setPalette(red);
-    errorsBanner_->setAutoFillBackground(true);
-    errorsBanner_->setMargin(4);
-    QFont bold = errorsBanner_->font();
-    bold.setBold(true);
-    errorsBanner_->setFont(bold);
-    problemList_ = new QListWidget(box);
-    problemList_->setObjectName(QStringLiteral("problems"));
-    nameForScreenReaders(*problemList_, QStringLiteral("Problemas del calendario"));
-    problemList_->setMaximumHeight(84);
-    problemList_->setWordWrap(true);
-    connect(problemList_, &QListWidget::itemActivated, this,
-            [this](QListWidgetItem* item) { goToProblem(problemList_->row(item)); });
-    connect(problemList_, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { goToProblem(problemList_->row(item)); });
-    auto* layout = new QVBoxLayout(box);
-    layout->addWidget(errorsBanner_);
-    layout->addWidget(problemList_);
-    return box;
 }
 
 QWidget* FrmCalendario::buildButtons() {
@@ -343,14 +120,15 @@ QWidget* FrmCalendario::buildButtons() {
     status_->setWordWrap(true);
     status_->setObjectName(QStringLiteral("status"));
     QPushButton* send =
-        button(QStringLiteral("Enviar ahora"),
-               QStringLiteral("Enviar ahora al reloj lo que dice el calendario"), box);
+        makeButton(QStringLiteral("Enviar ahora"),
+                   QStringLiteral("Enviar ahora al reloj lo que dice el calendario"), box);
     send->setObjectName(QStringLiteral("send"));
     QPushButton* saveButton =
-        button(QStringLiteral("Guardar"), QStringLiteral("Guardar el calendario"), box);
+        makeButton(QStringLiteral("Guardar"), QStringLiteral("Guardar el calendario"), box);
     saveButton->setObjectName(QStringLiteral("save"));
     saveButton->setToolTip(QStringLiteral("Guarda %1 (Ctrl+S)").arg(file_));
-    QPushButton* close = button(QStringLiteral("Cerrar"), QStringLiteral("Cerrar la ventana"), box);
+    QPushButton* close =
+        makeButton(QStringLiteral("Cerrar"), QStringLiteral("Cerrar la ventana"), box);
     connect(send, &QPushButton::clicked, this, &FrmCalendario::sendNow);
     connect(saveButton, &QPushButton::clicked, this, &FrmCalendario::save);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -366,263 +144,68 @@ QWidget* FrmCalendario::buildButtons() {
 }
 
 void FrmCalendario::reload() {
-    unreadable_.clear();
-    try {
-        loaded_ = readStoreFile(file_);
-    } catch (const Failure& f) {
-        loaded_.clear();
-        unreadable_ = f.description();
-    }
-    doc_ = IniDocument::parse(loaded_);
-    unsaved_ = false;
-    readStored();
-    recalculate();
+    draft_.reload(services_.stored);
+    showCalendar();
     showTopLine();
-    if (!unreadable_.isEmpty())
+    if (const QString& why = draft_.unreadable(); !why.isEmpty())
         say(QStringLiteral("No se pudo leer %1: %2. No se guardará nada hasta poder leerlo.")
-                .arg(file_, unreadable_),
+                .arg(file_, why),
             true);
 }
 
-void FrmCalendario::readStored() {
-    stored_ = unsetSchedule();
-    storeProblem_.clear();
-    try {
-        if (services_.stored)
-            stored_ = clockSchedule(services_.stored());
-    } catch (const Failure& f) {
-        storeProblem_ = f.description();
-    }
-}
-
 void FrmCalendario::edit(const std::function<void(IniDocument&)>& change) {
-    change(doc_);
-    unsaved_ = true;
-    recalculate();
+    draft_.edit(change);
+    showCalendar();
 }
 
-void FrmCalendario::recalculate() {
-    calendar_ = Calendar::parse(file_, doc_.serialize(), stored_);
-    for (const DayValue& v : calendar_.values())
-        if (!colourOrder_.contains(v.name()))
-            colourOrder_ << v.name();
-    setWindowTitle(unsaved_ ? kTitle + QStringLiteral(" *") : kTitle);
+void FrmCalendario::showCalendar() {
+    const Calendar& calendar = draft_.calendar();
+    colours_.meet(calendar.values());
+    setWindowTitle(draft_.unsaved() ? kTitle + QStringLiteral(" *") : kTitle);
     fillValueLists();
-    showWeek();
-    showIcs();
+    week_->showRules(calendar.rules());
+    ics_->showRules(calendar.rules());
     grid_->refresh();
     showDay();
-    showMonthTitle();
-    showLegend();
-    showProblems();
+    month_->setLegend(colours_.legend(calendar.values()));
+    problems_->setProblems(draft_.problems(services_.now().date()), file_);
 }
 
 void FrmCalendario::fillValueLists() {
     QStringList files = scheduleFilesBeside(file_);
-    for (const DayValue& v : calendar_.values())
+    for (const DayValue& v : draft_.calendar().values())
         if (v.kind == DayValue::Kind::File && !files.contains(v.file))
             files << v.file;
+    day_->value().offer(files, QString(), kQuitar, QStringLiteral("silencio"));
     // A holiday calendar is the usual .ics: its days are silent unless told.
-    const auto fill = [&](QComboBox& c, const QString& first, const QString& last,
-                          const QString& fallback = {}) {
-        const QVariant keep = c.count() > 0 ? c.currentData() : QVariant(fallback);
-        const QSignalBlocker quiet(&c);
-        c.clear();
-        if (!first.isNull())
-            c.addItem(first, QVariant());
-        for (const QString& f : files)
-            c.addItem(f, f);
-        c.addItem(QStringLiteral("silencio"), QStringLiteral("silencio"));
-        c.addItem(QStringLiteral("guardado"), QStringLiteral("guardado"));
-        if (!last.isNull())
-            c.addItem(last, QString());
-        c.setCurrentIndex(std::max(0, c.findData(keep)));
-    };
-    fill(*value_, QString(), kQuitar, QStringLiteral("silencio"));
-    fill(*icsValue_, QString(), QString(), QStringLiteral("silencio"));
-    for (QComboBox* c : week_)
-        fill(*c, QStringLiteral("(sin regla)"), QString());
-}
-
-std::optional<DayValue> FrmCalendario::chosen(const QComboBox& list) const {
-    const QString name = list.currentData().toString();
-    if (name.isEmpty())
-        return std::nullopt;
-    return dayValueNamed(name);
-}
-
-void FrmCalendario::showWeek() {
-    for (int d = 1; d <= 7; ++d) {
-        QComboBox* c = week_[static_cast<std::size_t>(d - 1)];
-        const QSignalBlocker quiet(c);
-        c->setCurrentIndex(0);
-        // The rule written last decides, as in the calendar.
-        for (const CalendarRule& rule : calendar_.rules())
-            if (rule.kind == CalendarRule::Kind::Weekday && rule.weekday == d)
-                c->setCurrentIndex(std::max(0, c->findData(rule.value.name())));
-    }
-}
-
-void FrmCalendario::showIcs() {
-    const QString keep = icsList_->currentItem() != nullptr
-                             ? icsList_->currentItem()->data(Qt::UserRole).toString()
-                             : QString();
-    const QSignalBlocker quiet(icsList_);
-    icsList_->clear();
-    for (const CalendarRule& rule : calendar_.rules()) {
-        if (rule.kind != CalendarRule::Kind::Calendar)
-            continue;
-        auto* item = new QListWidgetItem(QStringLiteral("%1 → %2").arg(rule.key, rule.value.name()),
-                                         icsList_);
-        item->setData(Qt::UserRole, rule.key);
-        item->setData(Qt::UserRole + 1, rule.value.name());
-        if (rule.key == keep)
-            icsList_->setCurrentItem(item);
-    }
-}
-
-QColor FrmCalendario::colourOf(const DayValue& value) const {
-    switch (value.kind) {
-    case DayValue::Kind::Guardado:
-        return kGuardadoColour;
-    case DayValue::Kind::Silencio:
-        return kSilencioColour;
-    case DayValue::Kind::File:
-        break;
-    }
-    qsizetype n = 0;
-    for (const QString& name : colourOrder_) {
-        if (name == value.file)
-            break;
-        n += name != QLatin1String("guardado") && name != QLatin1String("silencio") ? 1 : 0;
-    }
-    return kFileColours[static_cast<std::size_t>(n) % kFileColours.size()];
+    ics_->offer(files);
+    week_->offer(files);
 }
 
 DayLook FrmCalendario::lookOf(QDate day) const {
-    const DayChoice choice = calendar_.day(day);
+    const DayChoice choice = draft_.calendar().day(day);
     QString name = QFileInfo(choice.value.name()).fileName();
     if (name.endsWith(QLatin1String(".ini")))
         name.chop(4);
-    return {colourOf(choice.value), name, !choice.overruled.isEmpty(), !choice.schedule};
-}
-
-void FrmCalendario::showMonthTitle() {
-    const QDate month(grid_->year(), grid_->month(), 1);
-    monthTitle_->setText(spanish().toString(month, QStringLiteral("MMMM 'de' yyyy")));
-}
-
-void FrmCalendario::showLegend() {
-    QStringList items;
-    for (const DayValue& v : calendar_.values()) {
-        const QColor fill = colourOf(v);
-        items << QStringLiteral(
-                     "<span style=\"background-color:%1; color:%2\">&nbsp;%3&nbsp;</span>")
-                     .arg(fill.name(), textOn(fill).name(), escaped(v.name()));
-    }
-    const QString badge = QStringLiteral("<span style=\"background-color:%1; color:#ffffff\">"
-                                         "&nbsp;<b>%2</b>&nbsp;</span>&nbsp;%3")
-                              .arg(kBad.name());
-    items << badge.arg(QStringLiteral("!"), QStringLiteral("conflicto"))
-          << badge.arg(QStringLiteral("?"), QStringLiteral("horario&nbsp;con&nbsp;errores"))
-          << QStringLiteral("<b>recuadro&nbsp;grueso</b>:&nbsp;hoy");
-    legend_->setText(items.join(QStringLiteral(" &nbsp; ")));
+    return {colours_.of(choice.value), name, !choice.overruled.isEmpty(), !choice.schedule};
 }
 
 void FrmCalendario::showDay() {
-    const QDate first = grid_->selectionFirst();
-    const QDate last = grid_->selectionLast();
-    const DayChoice c = calendar_.day(grid_->current());
-    dayTitle_->setText(first == last
-                           ? longDate(first)
-                           : QStringLiteral("Del %1 al %2 (%3 días); se ve el %4")
-                                 .arg(spanish().toString(first, QStringLiteral("d MMM")),
-                                      spanish().toString(last, QStringLiteral("d MMM yyyy")))
-                                 .arg(first.daysTo(last) + 1)
-                                 .arg(grid_->current().day()));
-    QString rule = QStringLiteral("Horario: <b>%1</b><br>Regla: %2")
-                       .arg(escaped(c.value.name()), escaped(c.rule));
-    for (const QString& other : c.overruled)
-        rule += QStringLiteral("<br><span style=\"color:%1\"><b>Conflicto:</b> %2</span>")
-                    .arg(badText(*this).name(), escaped(other));
-    dayRule_->setText(rule);
-    bells_->clear();
-    if (!c.schedule) {
-        bells_->addItem(QStringLiteral("El archivo de horario tiene errores: ver Problemas"));
-        return;
-    }
-    try {
-        const std::vector<Bell> bells = bellsOf(*c.schedule);
-        for (const Bell& b : bells)
-            bells_->addItem(b.toString());
-        if (bells.empty())
-            bells_->addItem(QStringLiteral("Ningún timbre"));
-    } catch (const Failure& f) {
-        bells_->addItem(f.description());
-    }
+    day_->showDays(grid_->selectionFirst(), grid_->selectionLast(), grid_->current(),
+                   draft_.calendar().day(grid_->current()));
 }
 
-void FrmCalendario::showProblems() {
-    problems_.clear();
-    if (!unreadable_.isEmpty())
-        problems_.push_back({{file_, 0, unreadable_, false, {}}, true});
-    if (!storeProblem_.isEmpty())
-        problems_.push_back({{file_,
-                              0,
-                              QStringLiteral("«guardado» se muestra sin timbres: ") + storeProblem_,
-                              true,
-                              {}},
-                             false});
-    for (const CalendarProblem& p : calendar_.check(services_.now().date()))
-        problems_.push_back({p, !p.warning});
-    problemList_->clear();
-    int errors = 0;
-    int conflicts = 0;
-    for (const Problem& p : problems_) {
-        errors += p.error && !p.problem.isConflict() ? 1 : 0;
-        conflicts += p.error && p.problem.isConflict() ? 1 : 0;
-        // Files beside the calendar by their names alone: the list is narrow.
-        CalendarProblem shown = p.problem;
-        if (!QFileInfo(nameInCalendar(file_, shown.file)).isAbsolute())
-            shown.file = nameInCalendar(file_, shown.file);
-        auto* item =
-            new QListWidgetItem(style()->standardIcon(p.error ? QStyle::SP_MessageBoxCritical
-                                                              : QStyle::SP_MessageBoxWarning),
-                                shown.toString(), problemList_);
-        item->setToolTip(p.problem.toString());
-    }
-    if (problems_.empty())
-        problemList_->addItem(QStringLiteral("Ningún problema."));
-    errorsBanner_->setVisible(errors + conflicts > 0);
-    if (errors > 0)
-        errorsBanner_->setText(
-            QStringLiteral("El calendario tiene %1 %2: mientras no se corrija%3, el temporizador "
-                           "no enviará nada y el reloj seguirá con lo que tiene. Se puede guardar "
-                           "igual.")
-                .arg(errors)
-                .arg(errors == 1 ? QStringLiteral("error") : QStringLiteral("errores"),
-                     errors == 1 ? QString() : QStringLiteral("n")));
-    else
-        errorsBanner_->setText(
-            QStringLiteral("El calendario tiene %1 %2: esos días el temporizador envía lo que "
-                           "dice la regla escrita después. Corríjalo para que no haya dudas.")
-                .arg(conflicts)
-                .arg(conflicts == 1 ? QStringLiteral("conflicto") : QStringLiteral("conflictos")));
-}
-
-void FrmCalendario::goToProblem(int row) {
-    if (row < 0 || row >= static_cast<int>(problems_.size()))
-        return;
-    const CalendarProblem& p = problems_[static_cast<std::size_t>(row)].problem;
+void FrmCalendario::goToProblem(const CalendarProblem& p) {
+    const Calendar& calendar = draft_.calendar();
     if (p.day.isValid()) {
         grid_->goTo(p.day);
         grid_->setFocus();
         return;
     }
-    for (const CalendarRule& rule : calendar_.rules()) {
+    for (const CalendarRule& rule : calendar.rules()) {
         const bool itsLine = p.file == file_ && p.line == rule.line;
         const bool itsIcs =
-            rule.kind == CalendarRule::Kind::Calendar && p.file == calendar_.resolve(rule.key);
+            rule.kind == CalendarRule::Kind::Calendar && p.file == calendar.resolve(rule.key);
         if (!itsLine && !itsIcs)
             continue;
         switch (rule.kind) {
@@ -632,13 +215,10 @@ void FrmCalendario::goToProblem(int row) {
             grid_->setFocus();
             return;
         case CalendarRule::Kind::Weekday:
-            week_[static_cast<std::size_t>(rule.weekday - 1)]->setFocus();
+            week_->focusDay(rule.weekday);
             return;
         case CalendarRule::Kind::Calendar:
-            for (int i = 0; i < icsList_->count(); ++i)
-                if (icsList_->item(i)->data(Qt::UserRole).toString() == rule.key)
-                    icsList_->setCurrentRow(i);
-            icsList_->setFocus();
+            ics_->focusCalendar(rule.key);
             return;
         }
     }
@@ -650,11 +230,8 @@ void FrmCalendario::showTopLine() {
     QStringList said;
     if (services_.clockHolds)
         said << services_.clockHolds();
-    if (services_.nextRun) {
-        // The timer reads the file, not what this window has not saved.
-        const Calendar saved = unsaved_ ? Calendar::parse(file_, loaded_, stored_) : calendar_;
-        said << services_.nextRun(saved);
-    }
+    if (services_.nextRun)
+        said << services_.nextRun(file_);
     top_->setText(said.join(QLatin1Char(' ')));
 }
 
@@ -682,7 +259,7 @@ bool FrmCalendario::ask(const QString& title, const QString& text) {
 void FrmCalendario::assign() {
     const QDate first = grid_->selectionFirst();
     const QDate last = grid_->selectionLast();
-    const std::optional<DayValue> v = chosen(*value_);
+    const std::optional<DayValue> v = day_->value().chosen();
     edit([&](IniDocument& doc) {
         if (v)
             assignDates(doc, first, last, *v);
@@ -702,18 +279,17 @@ void FrmCalendario::addIcs() {
     if (path.isEmpty())
         return;
     const QString name = nameInCalendar(file_, path);
-    const DayValue v = chosen(*icsValue_).value_or(DayValue{DayValue::Kind::Silencio, {}});
+    const DayValue v = ics_->value().chosen().value_or(DayValue{DayValue::Kind::Silencio, {}});
     edit([&](IniDocument& doc) { setIcsRule(doc, name, v); });
     say(QStringLiteral("Añadido %1: sus días usan %2 (sin guardar).").arg(name, v.name()));
 }
 
 void FrmCalendario::removeIcs() {
-    const QListWidgetItem* item = icsList_->currentItem();
-    if (item == nullptr) {
+    const QString key = ics_->currentKey();
+    if (key.isNull()) {
         say(QStringLiteral("Elija primero el calendario .ics que quiere quitar."));
         return;
     }
-    const QString key = item->data(Qt::UserRole).toString();
     edit([&](IniDocument& doc) { setIcsRule(doc, key, std::nullopt); });
     say(QStringLiteral("Quitado %1 del calendario (el archivo sigue en su sitio; sin guardar).")
             .arg(key));
@@ -731,25 +307,27 @@ void FrmCalendario::newSchedule() {
         say(f.description(), true);
         return;
     }
-    recalculate();
+    draft_.recalculate();
+    showCalendar();
     const QString name = nameInCalendar(file_, path);
-    if (value_->findData(name) < 0)
-        value_->insertItem(0, name, name);
-    value_->setCurrentIndex(value_->findData(name));
+    ScheduleList& value = day_->value();
+    if (value.findData(name) < 0)
+        value.insertItem(0, name, name);
+    value.setCurrentIndex(value.findData(name));
     say(QStringLiteral("Creado %1 con el horario guardado: edítelo a mano, un timbre por línea.")
             .arg(path));
 }
 
 void FrmCalendario::save() {
-    if (!unreadable_.isEmpty()) {
+    if (const QString& why = draft_.unreadable(); !why.isEmpty()) {
         say(QStringLiteral("No se guarda: %1 no se pudo leer al abrirlo (%2), y guardar lo "
                            "borraría. Corríjalo y vuelva a abrir la ventana.")
-                .arg(file_, unreadable_),
+                .arg(file_, why),
             true);
         return;
     }
     try {
-        loaded_ = saveCalendarText(file_, loaded_, doc_, missing_);
+        draft_.save();
     } catch (const ChangedOnDisk& changed) {
         if (ask(QStringLiteral("El calendario cambió"),
                 QStringLiteral("%1. No se ha guardado nada.\n\n¿Leerlo de nuevo? Los cambios "
@@ -765,14 +343,9 @@ void FrmCalendario::save() {
         say(QStringLiteral("No se guardó: %1").arg(f.description()), true);
         return;
     }
-    unsaved_ = false;
-    doc_ = IniDocument::parse(loaded_);
     setWindowTitle(kTitle);
     showTopLine();
-    const bool errors = std::any_of(problems_.begin(), problems_.end(), [](const Problem& p) {
-        return p.error && !p.problem.isConflict();
-    });
-    if (errors)
+    if (problems_->hasErrors())
         say(QStringLiteral("Guardado %1, con errores: el temporizador no enviará nada hasta "
                            "que se corrijan.")
                 .arg(file_),
@@ -782,33 +355,32 @@ void FrmCalendario::save() {
 }
 
 void FrmCalendario::sendNow() {
-    if (unsaved_) {
+    if (draft_.unsaved()) {
         say(QStringLiteral("Guarde antes de enviar: el reloj y el temporizador deben seguir el "
                            "mismo calendario."),
             true);
         return;
     }
-    if (std::any_of(problems_.begin(), problems_.end(),
-                    [](const Problem& p) { return p.error && !p.problem.isConflict(); })) {
+    if (problems_->hasErrors()) {
         say(QStringLiteral("No se envía nada: el calendario tiene errores (ver Problemas). El "
                            "reloj sigue con lo que tiene."),
             true);
         return;
     }
     if (services_.sendNow)
-        services_.sendNow(calendar_, *this);
+        services_.sendNow(file_, *this);
     showTopLine();
 }
 
 void FrmCalendario::closeEvent(QCloseEvent* event) {
-    if (!unsaved_)
+    if (!draft_.unsaved())
         return event->accept();
     const auto answer = QMessageBox::question(
         this, kTitle, QStringLiteral("Hay cambios sin guardar en %1.").arg(file_),
         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
     if (answer == QMessageBox::Save)
         save();
-    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && unsaved_))
+    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && draft_.unsaved()))
         event->ignore();
     else
         event->accept();

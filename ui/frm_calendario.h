@@ -5,22 +5,24 @@
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
+#include "ui/calendar_draft.h"
+#include "ui/calendar_look.h"
 
 #include <QDateTime>
 #include <QWidget>
-#include <array>
 #include <functional>
-#include <optional>
 
-class QComboBox;
 class QLabel;
-class QListWidget;
-class QPushButton;
 class QTimer;
 
 namespace horvex {
 
+class DayPanel;
+class IcsPanel;
 class MonthGrid;
+class MonthPanel;
+class ProblemsPanel;
+class WeekTable;
 struct DayLook;
 
 // "Calendario de timbres": the school calendar on a month grid, for the
@@ -37,11 +39,12 @@ public:
         // In words: what the clock holds now and since when.
         std::function<QString()> clockHolds;
         // In words: what the timer's next run would send and when, or that
-        // the timer is not enabled.
-        std::function<QString(const Calendar&)> nextRun;
-        // Sends the calendar's rolling day now, telling its progress and
-        // result on the status line.
-        std::function<void(const Calendar&, StatusLine&)> sendNow;
+        // the timer is not enabled. The timer reads the calendar file as it
+        // is saved, not what this window holds.
+        std::function<QString(const QString& calendarFile)> nextRun;
+        // Sends the rolling day of the saved calendar now, telling its
+        // progress and result on the status line.
+        std::function<void(const QString& calendarFile, StatusLine&)> sendNow;
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
         // An .ics file to add, or nothing; a file name for a new schedule
         // file, or nothing.
@@ -70,70 +73,38 @@ public:
     // StatusLine: the status line under the problems.
     void setPanelText(int panel, const QString& text) override;
 
-    const Calendar& calendar() const { return calendar_; }
-    bool unsaved() const { return unsaved_; }
+    const Calendar& calendar() const { return draft_.calendar(); }
+    bool unsaved() const { return draft_.unsaved(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct Problem {
-        CalendarProblem problem;
-        bool error = false;
-    };
-
     void build();
-    QWidget* buildMonth();
-    QWidget* buildDay();
-    QWidget* buildWeek();
-    QWidget* buildIcs();
-    QWidget* buildProblems();
     QWidget* buildButtons();
 
     void edit(const std::function<void(IniDocument&)>& change);
-    void recalculate();
-    void readStored();
+    void showCalendar();
     void fillValueLists();
-    void showWeek();
-    void showIcs();
     void showDay();
-    void showProblems();
     void showTopLine();
-    void showLegend();
-    void showMonthTitle();
-    void goToProblem(int row);
+    void goToProblem(const CalendarProblem& p);
     void say(const QString& text, bool bad = false);
     bool ask(const QString& title, const QString& text);
     DayLook lookOf(QDate day) const;
-    QColor colourOf(const DayValue& value) const;
-    std::optional<DayValue> chosen(const QComboBox& list) const;
 
     const QString file_;
-    const MissingFolder missing_;
     Services services_;
-    QByteArray loaded_;       // the file's text as read
-    QString unreadable_;      // why it could not be read; nothing is saved then
-    IniDocument doc_;         // as edited
-    ClockSchedule stored_;    // what "guardado" sends
-    QString storeProblem_;    // why it could not be read
-    Calendar calendar_;       // of doc_
-    QStringList colourOrder_; // schedules by name, in order of first use
-    std::vector<Problem> problems_;
-    bool unsaved_ = false;
+    CalendarDraft draft_;
+    ScheduleColours colours_;
 
-    MonthGrid* grid_ = nullptr;
     QLabel* top_ = nullptr;
-    QLabel* monthTitle_ = nullptr;
-    QLabel* legend_ = nullptr;
-    QLabel* dayTitle_ = nullptr;
-    QLabel* dayRule_ = nullptr;
-    QListWidget* bells_ = nullptr;
-    QComboBox* value_ = nullptr;
-    std::array<QComboBox*, 7> week_{};
-    QListWidget* icsList_ = nullptr;
-    QComboBox* icsValue_ = nullptr;
-    QLabel* errorsBanner_ = nullptr;
-    QListWidget* problemList_ = nullptr;
+    MonthPanel* month_ = nullptr;
+    MonthGrid* grid_ = nullptr; // the month's
+    DayPanel* day_ = nullptr;
+    WeekTable* week_ = nullptr;
+    IcsPanel* ics_ = nullptr;
+    ProblemsPanel* problems_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* minute_ = nullptr;
 };

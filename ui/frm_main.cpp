@@ -10,20 +10,17 @@
 #include "ui/frm_opciones.h"
 #include "ui/icons.h"
 #include "ui/look.h"
+#include "ui/main_messages.h"
+#include "ui/number_list.h"
 
-#include <QAbstractListModel>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
-#include <cmath>
 
 namespace horvex {
 
@@ -40,8 +37,6 @@ constexpr std::array<Column, 3> kColumns{{
 }};
 constexpr int kRowsPerColumn = 12;
 constexpr int kRowPitch = 360;
-constexpr int kStatusBarHeight = 375;
-constexpr int kLongestBoxLine = 300;
 
 QString indexedName(const char* name, int index) {
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
@@ -49,45 +44,6 @@ QString indexedName(const char* name, int index) {
 
 QString twoDigits(int value) {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-// The two-digit numbers first..last, read-only and made when shown: the 74
-// lists share one of these per kind instead of each holding its own copies.
-class NumberList : public QAbstractListModel {
-public:
-    NumberList(ListRange range, QObject* owner)
-        : QAbstractListModel(owner)
-        , range_(range) {}
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : range_.count();
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!checkIndex(index, CheckIndexOption::IndexIsValid) ||
-            (role != Qt::DisplayRole && role != Qt::EditRole))
-            return {};
-        return range_.entry(index.row());
-    }
-
-private:
-    const ListRange range_;
-};
-
-// The window's list of `range` under `name`, made on first use.
-QAbstractItemModel* numbers(QObject* window, const QString& name, ListRange range) {
-    auto* list = window->findChild<QAbstractItemModel*>(name, Qt::FindDirectChildrenOnly);
-    if (list == nullptr) {
-        list = new NumberList(range, window);
-        list->setObjectName(name);
-    }
-    return list;
-}
-
-// Selects the entry that reads exactly `text`; a text the list does not
-// offer leaves it without a selection, which the upload then refuses.
-void selectText(QComboBox* list, const QString& text) {
-    list->setCurrentIndex(list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive));
 }
 
 // A box's value as the clock link counts it: 0 clear, 1 ticked, 2 greyed.
@@ -100,37 +56,6 @@ int checkValue(const QCheckBox* box) {
     default:
         return 0;
     }
-}
-
-QComboBox* pickList(QWidget* parent, const QRect& geometry, const QString& name,
-                    const QString& spoken) {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(name);
-    nameForScreenReaders(*list, spoken);
-    list->setEditable(false);
-    list->setGeometry(geometry);
-    return list;
-}
-
-// Panel 2 keeps its 1440 twips, too narrow for the longest port name in the
-// window font; its letters are narrowed just enough for that name to fit.
-void fitPortPanel(QLabel& panel) {
-    const QString widest = QStringLiteral("COM255: 2400,N,8,1");
-    panel.setIndent(1);
-    // One pixel clear of the sunken border on either side.
-    const qreal room = panel.contentsRect().width() - 2 * panel.indent();
-    QFont font = panel.font();
-    const qreal width = QFontMetricsF(font).boundingRect(widest).right();
-    if (width <= room)
-        return;
-    // Widths follow the stretch nearly in proportion; a step or two more
-    // makes up for hinting.
-    for (int stretch = static_cast<int>(100 * room / width); stretch > 50; --stretch) {
-        font.setStretch(stretch);
-        if (QFontMetricsF(font).boundingRect(widest).right() <= room)
-            break;
-    }
-    panel.setFont(font);
 }
 
 } // namespace
@@ -153,7 +78,7 @@ FrmMain::FrmMain(Services services)
     buildAlarmFrame();
     buildRingFrame();
     buildClockFrame();
-    buildStatusBar();
+    StatusBar1 = new MainStatusBar(this);
     setTabOrder();
     connectHandlers();
     pressButtonsOnEnter(*this);
@@ -248,29 +173,11 @@ void FrmMain::buildClockFrame() {
     Hora->setFont(windowFont(9.75, true));
 }
 
-void FrmMain::buildStatusBar() {
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    const std::array<std::pair<int, int>, 2> widths{{{8130, 1440}, {1440, 1440}}};
-    for (std::size_t p = 0; p < panels_.size(); ++p) {
-        auto* panel = new QLabel(StatusBar1);
-        panel->setObjectName(QStringLiteral("Panel%1").arg(p + 1));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setMinimumWidth(px(widths[p].second));
-        panel->setFixedWidth(px(widths[p].first));
-        StatusBar1->addWidget(panel);
-        panels_[p] = panel;
-    }
-    fitPortPanel(*panels_[1]);
-    StatusBar1->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
-}
-
 void FrmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // The status bar stays docked to the bottom edge over the full width;
     // nothing else moves.
-    StatusBar1->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
+    StatusBar1->dock();
 }
 
 void FrmMain::setTabOrder() {
@@ -308,35 +215,15 @@ void FrmMain::connectHandlers() {
 // ---- status line and message box --------------------------------------
 
 QString FrmMain::panelText(int panel) const {
-    return panelTexts_.at(static_cast<std::size_t>(panel - 1));
+    return StatusBar1->panelText(panel);
 }
 
 void FrmMain::setPanelText(int panel, const QString& text) {
-    const auto index = static_cast<std::size_t>(panel - 1);
-    QLabel* target = panels_.at(index);
-    panelTexts_.at(index) = text;
-    // A message wider than its panel shows its start and its end, and whole
-    // as the panel's tooltip.
-    const int room = target->contentsRect().width() - 2 * target->margin() - 4;
-    const QString shown =
-        panel == 1 ? target->fontMetrics().elidedText(text, Qt::ElideMiddle, room) : text;
-    target->setText(shown);
-    target->setToolTip(shown == text ? QString() : text);
-    // Drawn now: the pause that usually follows sleeps before it pumps events.
-    target->repaint();
+    StatusBar1->setPanelText(panel, text);
 }
 
 void FrmMain::critical(const QString& title, const QString& prompt) {
-    QString shown = prompt;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    // A box must fit on the screen whatever a device path or a file holds.
-    QStringList lines = shown.split(QLatin1Char('\n'));
-    for (QString& line : lines)
-        line = elideMiddle(line, kLongestBoxLine);
-    shown = lines.join(QLatin1Char('\n'));
-    QMessageBox box(QMessageBox::Critical, title, shown, QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("ErrorPuertoBox"));
-    box.exec();
+    criticalBox(title, prompt);
 }
 
 // ---- start-up ----------------------------------------------------------

@@ -15,7 +15,6 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QStatusBar;
 class QTimer;
 class QToolButton;
 class QPushButton;
@@ -23,6 +22,7 @@ class QPushButton;
 namespace horvex {
 
 class FrmIni;
+class MainStatusBar;
 
 // The main window: 36 alarm rows, the ring lengths, the clock, the commands
 // and the status line. It owns the program's variables and the serial port.
@@ -70,7 +70,6 @@ private:
     void buildAlarmFrame();
     void buildRingFrame();
     void buildClockFrame();
-    void buildStatusBar();
     void setTabOrder();
     void connectHandlers();
     void fillLists();
@@ -104,9 +103,7 @@ private:
     QComboBox* cmbCorto = nullptr;
     QComboBox* cmbLargo = nullptr;
     QLabel* Hora = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    std::array<QLabel*, 2> panels_{};
-    std::array<QString, 2> panelTexts_; // whole, as given; a panel may show less
+    MainStatusBar* StatusBar1 = nullptr;
     QTimer* Timer1 = nullptr;
 };
 

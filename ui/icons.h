@@ -25,22 +25,24 @@ inline void initPictures() {
 // program; decoding them here would only cost memory.
 inline constexpr std::array<int, 4> kWindowIconSizes{16, 24, 32, 48};
 
-// Window icon, each of those sizes drawn, so Qt never scales up.
-inline QIcon horvexIcon() {
+// A window's icon from its drawings ":/icons/NAME-SIZE.png", each of those
+// sizes drawn, so Qt never scales up.
+inline QIcon windowIcon(const char* name) {
     initPictures();
     QIcon icon;
     for (const int size : kWindowIconSizes)
-        icon.addFile(QStringLiteral(":/icons/horvex-%1.png").arg(size), QSize(size, size));
+        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size),
+                     QSize(size, size));
     return icon;
 }
 
-// The calendar window's icon, drawn at the same sizes.
+inline QIcon horvexIcon() {
+    return windowIcon("horvex");
+}
+
+// The calendar window's icon.
 inline QIcon calendarIcon() {
-    initPictures();
-    QIcon icon;
-    for (const int size : kWindowIconSizes)
-        icon.addFile(QStringLiteral(":/icons/calendario-%1.png").arg(size), QSize(size, size));
-    return icon;
+    return windowIcon("calendario");
 }
 
 // A 24 x 24 button or dialog icon ("opciones", "grabar", "acerca", "salir",

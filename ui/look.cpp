@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QWidget>
@@ -223,6 +224,12 @@ void nameForScreenReaders(QWidget& widget, const QString& name) {
     static const bool installed = (QAccessible::installActivationObserver(&observer), true);
     (void)installed;
     widget.setProperty(kSpokenName, name);
+}
+
+QPushButton* makeButton(const QString& text, const QString& spoken, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    nameForScreenReaders(*button, spoken);
+    return button;
 }
 
 void showDrawn(QWidget& window) {

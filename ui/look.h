@@ -6,6 +6,7 @@
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace horvex {
@@ -42,6 +43,9 @@ void centerOnScreen(QWidget& window);
 // screen reader is (or becomes) active: naming it otherwise would build the
 // accessibility objects of every named widget for nobody.
 void nameForScreenReaders(QWidget& widget, const QString& name);
+
+// A push button with its text, and what a screen reader says for it.
+QPushButton* makeButton(const QString& text, const QString& spoken, QWidget* parent);
 
 // Shows a window and draws it before returning, for a window that must be
 // seen while the program is still busy.

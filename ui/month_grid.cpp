@@ -1,12 +1,12 @@
 #include "ui/month_grid.h"
 
+#include "ui/calendar_look.h"
+
 #include <QAccessible>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <cmath>
 
 namespace horvex {
 
@@ -15,12 +15,6 @@ namespace {
 constexpr int kHeaderHeight = 22;
 constexpr QSize kMinimumCell(64, 50);
 constexpr QSize kPreferredCell(76, 58);
-const QColor kConflictColour(0xc4, 0x00, 0x00);
-
-const QLocale& spanish() {
-    static const QLocale locale(QLocale::Spanish, QLocale::Spain);
-    return locale;
-}
 
 // A day outside the month shows its colour faintly, on the window's own.
 QColor faded(const QColor& fill, const QColor& window) {
@@ -32,17 +26,6 @@ QColor faded(const QColor& fill, const QColor& window) {
 }
 
 } // namespace
-
-QColor textOn(const QColor& fill) {
-    // Relative luminance, as contrast guidelines weigh it.
-    const auto linear = [](double c) {
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    const double l = 0.2126 * linear(fill.redF()) + 0.7152 * linear(fill.greenF()) +
-                     0.0722 * linear(fill.blueF());
-    // Where black on the fill reads at least as well as white does.
-    return (l + 0.05) / 0.05 >= 1.05 / (l + 0.05) ? QColor(Qt::black) : QColor(Qt::white);
-}
 
 MonthGrid::MonthGrid(Looks looks, QWidget* parent)
     : QWidget(parent)
@@ -103,7 +86,7 @@ void MonthGrid::moveCursor(QDate to, bool extend) {
 }
 
 QString MonthGrid::describe(QDate day) const {
-    QString said = spanish().toString(day, QStringLiteral("dddd d 'de' MMMM 'de' yyyy"));
+    QString said = longDate(day);
     const DayLook look = looks_(day);
     said += QStringLiteral(": ") + look.name;
     if (day == today_)
@@ -163,7 +146,7 @@ void MonthGrid::paintCell(QPainter& p, int index) const {
     p.setBrush(fill);
     p.drawRect(cell);
     if (look.broken) {
-        p.setBrush(QBrush(kConflictColour, Qt::BDiagPattern));
+        p.setBrush(QBrush(kAlarmRed, Qt::BDiagPattern));
         p.drawRect(cell);
     }
 
@@ -196,7 +179,7 @@ void MonthGrid::paintCell(QPainter& p, int index) const {
         const double r = band.height() / 2 - 1;
         const QPointF centre(cell.right() - r - 3, cell.top() + r + 2);
         p.setPen(Qt::NoPen);
-        p.setBrush(kConflictColour);
+        p.setBrush(kAlarmRed);
         p.drawEllipse(centre, r, r);
         font.setBold(true);
         p.setFont(font);
@@ -204,7 +187,7 @@ void MonthGrid::paintCell(QPainter& p, int index) const {
         p.drawText(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), Qt::AlignCenter,
                    look.conflict ? QStringLiteral("!") : QStringLiteral("?"));
         p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(kConflictColour, 2, Qt::DashLine));
+        p.setPen(QPen(kAlarmRed, 2, Qt::DashLine));
         p.drawRect(cell.adjusted(1, 1, -1, -1));
     }
     p.setBrush(Qt::NoBrush);

@@ -73,7 +73,4 @@ private:
     std::array<DayLook, 7 * kWeeks> shown_{};
 };
 
-// Black or white, whichever reads better on `fill`.
-QColor textOn(const QColor& fill);
-
 } // namespace horvex
