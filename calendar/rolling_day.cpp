@@ -46,9 +46,8 @@ std::vector<Bell> bellsOf(const ClockSchedule& schedule) {
     for (std::size_t i = 0; i < kSlots; ++i) {
         const AlarmSlot& slot = schedule.alarms[i];
         if (!kHourList.offers(slot.hour) || !kMinuteList.offers(slot.minute))
-            throw Failure(QStringLiteral("H%1 no tiene una hora que se pueda enviar («%2:%3»)")
-                              .arg(i, 2, 10, QLatin1Char('0'))
-                              .arg(slot.hour, slot.minute));
+            throw Failure(QStringLiteral("%1 no tiene una hora que se pueda enviar («%2:%3»)")
+                              .arg(slotName(i), slot.hour, slot.minute));
         const int hour = slot.hour.toInt();
         const int minute = slot.minute.toInt();
         if (hour < 24 && minute < 60)

@@ -2,6 +2,7 @@
 
 #include "calendar/rolling_day.h"
 #include "schedule/failure.h"
+#include "schedule/lists.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,8 +29,7 @@ QString when(const QDateTime& t) {
 QString offsetText(int seconds) {
     return QStringLiteral("UTC%1%2:%3")
         .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-        .arg(std::abs(seconds) / 3600, 2, 10, QLatin1Char('0'))
-        .arg(std::abs(seconds) % 3600 / 60, 2, 10, QLatin1Char('0'));
+        .arg(twoDigitText(std::abs(seconds) / 3600), twoDigitText(std::abs(seconds) % 3600 / 60));
 }
 
 std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {

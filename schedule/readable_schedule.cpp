@@ -15,15 +15,6 @@ namespace {
 const QString kLong = QStringLiteral("largo");
 const QString kShort = QStringLiteral("corto");
 
-QString slotName(std::size_t i) {
-    return QStringLiteral("H%1").arg(i, 2, 10, QLatin1Char('0'));
-}
-
-QString offered(const ListRange& list) {
-    return QStringLiteral("la lista ofrece %1 a %2")
-        .arg(list.entry(0), list.entry(list.count() - 1));
-}
-
 struct Bell {
     QString hour;
     QString minute;
@@ -39,9 +30,9 @@ std::variant<Bell, QString> parseBell(const QString& text) {
     if (time.size() != 2)
         return QStringLiteral("«%1» no es una hora HH:MM").arg(text);
     if (!kHourList.offers(time[0]))
-        return QStringLiteral("hora «%1» (%2)").arg(time[0], offered(kHourList));
+        return QStringLiteral("hora «%1» (%2)").arg(time[0], kHourList.offeredText());
     if (!kMinuteList.offers(time[1]))
-        return QStringLiteral("minuto «%1» (%2)").arg(time[1], offered(kMinuteList));
+        return QStringLiteral("minuto «%1» (%2)").arg(time[1], kMinuteList.offeredText());
     const QString ring = words.mid(1).join(QLatin1Char(' '));
     const bool isLong = ring.compare(kLong, Qt::CaseInsensitive) == 0;
     if (!ring.isEmpty() && !isLong && ring.compare(kShort, Qt::CaseInsensitive) != 0)
@@ -152,7 +143,8 @@ private:
                            QStringLiteral("%1 repetido (ya en la línea %2)").arg(key).arg(seenAt));
         seenAt = n;
         if (!kRingList.offers(value))
-            return problem(n, QStringLiteral("%1: «%2» (%3)").arg(key, value, offered(kRingList)));
+            return problem(
+                n, QStringLiteral("%1: «%2» (%3)").arg(key, value, kRingList.offeredText()));
         ring = value;
     }
 

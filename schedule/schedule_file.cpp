@@ -34,9 +34,7 @@ bool isFlag(const QString& text) {
 // The 110 values in store order, each bound to its place in `s`.
 std::vector<Value> valuesOf(ScheduleTexts& s) {
     const auto offered = [](ListRange list) {
-        return std::pair([list](const QString& t) { return list.offers(t); },
-                         QStringLiteral("la lista ofrece %1 a %2")
-                             .arg(list.entry(0), list.entry(list.count() - 1)));
+        return std::pair([list](const QString& t) { return list.offers(t); }, list.offeredText());
     };
     const auto [ring, ringRange] = offered(kRingList);
     const auto [hour, hourRange] = offered(kHourList);
