@@ -9,10 +9,6 @@ namespace horvex {
 
 namespace {
 
-int minuteOf(QTime t) {
-    return t.hour() * 60 + t.minute();
-}
-
 const ClockSchedule& scheduleOf(const DayChoice& day) {
     if (!day.schedule)
         throw Failure(QStringLiteral("el %1 usa %2, que tiene errores (horvex --check los muestra)")
@@ -36,9 +32,20 @@ std::vector<Bell> bellsOfDay(const DayChoice& day) {
 
 } // namespace
 
+QString Bell::ring() const {
+    return longRing ? QStringLiteral("largo") : QStringLiteral("corto");
+}
+
 QString Bell::toString() const {
-    return time.toString(QStringLiteral("HH:mm")) +
-           (longRing ? QStringLiteral(" largo") : QStringLiteral(" corto"));
+    return clockText(time) + QLatin1Char(' ') + ring();
+}
+
+QString clockText(QTime t) {
+    return t.toString(QStringLiteral("HH:mm"));
+}
+
+int minuteOf(QTime t) {
+    return t.hour() * 60 + t.minute();
 }
 
 std::vector<Bell> bellsOf(const ClockSchedule& schedule) {

@@ -32,18 +32,17 @@ QString offsetText(int seconds) {
         .arg(twoDigitText(std::abs(seconds) / 3600), twoDigitText(std::abs(seconds) % 3600 / 60));
 }
 
+int secondsOf(QTime t) {
+    return t.msecsSinceStartOfDay() / 1000;
+}
+
 std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {
-    const int now = t.msecsSinceStartOfDay() / 1000;
     for (const Bell& b : bells) {
-        const int apart = std::abs(now - b.time.msecsSinceStartOfDay() / 1000);
+        const int apart = std::abs(secondsOf(t) - secondsOf(b.time));
         if (std::min(apart, kDaySeconds - apart) < kBellMargin)
             return b;
     }
     return std::nullopt;
-}
-
-int secondsOf(QTime t) {
-    return t.msecsSinceStartOfDay() / 1000;
 }
 
 // Where the clock holding `held`, which rings the same times every day,
@@ -76,10 +75,9 @@ std::optional<Difference> firstDifference(QTime now, const ClockSchedule& held,
         const QString& a = b.longRing ? held.longRing : held.shortRing;
         const QString& w = b.longRing ? wanted.longRing : wanted.shortRing;
         if (a != w)
-            consider(b.time,
-                     QStringLiteral("timbre %1 %2 en el reloj y %3 en %4")
-                         .arg(b.longRing ? QStringLiteral("largo") : QStringLiteral("corto"), a, w,
-                              source));
+            consider(
+                b.time,
+                QStringLiteral("timbre %1 %2 en el reloj y %3 en %4").arg(b.ring(), a, w, source));
     }
     return first;
 }
@@ -90,13 +88,9 @@ std::optional<QTime> lastBellToday(QTime now, const ClockSchedule& held,
     std::optional<QTime> last;
     for (const ClockSchedule* s : {&held, &wanted})
         for (const Bell& b : bellsOf(*s))
-            if (secondsOf(b.time) / 60 > secondsOf(now) / 60 && (!last || b.time > *last))
+            if (minuteOf(b.time) > minuteOf(now) && (!last || b.time > *last))
                 last = b.time;
     return last;
-}
-
-int minuteOf(QTime t) {
-    return t.hour() * 60 + t.minute();
 }
 
 // "del calendario", "del horario guardado".
@@ -138,7 +132,7 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
             return {Verdict::Keep,
                     QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre "
                                    "de hoy, a las %2: no se envía nada.")
-                        .arg(when(heldHere), last->toString(QStringLiteral("HH:mm")))};
+                        .arg(when(heldHere), clockText(*last))};
     }
     if (const auto d = firstDifference(now.time(), held->schedule, wouldSend, source)) {
         const std::optional<QTime> last = lastBellToday(now.time(), held->schedule, wouldSend);
@@ -147,8 +141,7 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
                     QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3): se "
                                    "enviará después del último timbre de hoy, a las %4, para "
                                    "no interrumpir las clases.")
-                        .arg(of(source), when(now.addSecs(d->in)), d->text,
-                             last->toString(QStringLiteral("HH:mm")))};
+                        .arg(of(source), when(now.addSecs(d->in)), d->text, clockText(*last))};
         return {Verdict::Upload,
                 QStringLiteral("lo que tiene el reloj sonaría distinto %1 el %2: %3")
                     .arg(of(source), when(now.addSecs(d->in)), d->text)};
@@ -189,7 +182,7 @@ UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload
         return {Verdict::Wait,
                 QStringLiteral("Hace falta enviar (%1), pero hay un timbre a las %2, a menos de "
                                "un minuto: se enviará en la próxima pasada.")
-                    .arg(decision.reason, near->time.toString(QStringLiteral("HH:mm")))};
+                    .arg(decision.reason, clockText(near->time))};
     return decision;
 }
 
@@ -199,9 +192,7 @@ QString heldText(const std::optional<HeldUpload>& held) {
     QString bells;
     try {
         const std::vector<Bell> b = bellsOf(held->schedule);
-        const auto at = [](const Bell& bell) {
-            return bell.time.toString(QStringLiteral("HH:mm"));
-        };
+        const auto at = [](const Bell& bell) { return clockText(bell.time); };
         bells = b.empty()       ? QStringLiteral("ningún timbre")
                 : b.size() == 1 ? QStringLiteral("un timbre, a las %1").arg(at(b.front()))
                                 : QStringLiteral("%1 timbres, de las %2 a las %3")
