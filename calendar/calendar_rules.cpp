@@ -1,5 +1,7 @@
 #include "calendar/calendar_rules.h"
 
+#include "schedule/ini_document.h"
+
 #include <QRegularExpression>
 #include <array>
 #include <optional>
@@ -117,17 +119,12 @@ QString weekdayKey(int weekday) {
 
 ParsedCalendar parseCalendarRules(const QByteArray& bytes) {
     ParsedCalendar out;
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines[0].startsWith(QChar(0xFEFF)))
-        lines[0].remove(0, 1);
+    const QStringList lines = contentLines(bytes);
     Section section = Section::None;
     for (int n = 1; n <= lines.size(); ++n) {
-        QString line = lines[n - 1];
-        line.truncate(line.indexOf(QLatin1Char(';')) >= 0 ? line.indexOf(QLatin1Char(';'))
-                                                          : line.size());
-        line = line.trimmed();
+        const QString& line = lines[n - 1];
         const auto problem = [&](const QString& text) { out.problems.push_back({n, text}); };
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        if (line.isEmpty())
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             section = sectionOf(line);

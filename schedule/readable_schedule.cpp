@@ -1,5 +1,6 @@
 #include "schedule/readable_schedule.h"
 
+#include "schedule/ini_document.h"
 #include "schedule/lists.h"
 
 #include <QHash>
@@ -46,23 +47,6 @@ bool isHeader(const QString& trimmed) {
 
 bool isTimbres(const QString& trimmed) {
     return trimmed.compare(QLatin1String("[Timbres]"), Qt::CaseInsensitive) == 0;
-}
-
-// The lines of a text, without line breaks, comments or surrounding blanks;
-// the first loses a byte order mark.
-QStringList contentLines(const QByteArray& bytes) {
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines[0].startsWith(QChar(0xFEFF)))
-        lines[0].remove(0, 1);
-    for (QString& line : lines) {
-        const qsizetype semi = line.indexOf(QLatin1Char(';'));
-        if (semi >= 0)
-            line.truncate(semi);
-        line = line.trimmed();
-        if (line.startsWith(QLatin1Char('#')))
-            line.clear();
-    }
-    return lines;
 }
 
 // Reads the lines in order; bells without a slot are placed at the end.
