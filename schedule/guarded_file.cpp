@@ -105,6 +105,13 @@ QByteArray readGuarded(const QString& file, qint64 limit) {
     }
 }
 
+QByteArray readExisting(const QString& file, qint64 limit) {
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        throw Failure(QStringLiteral("%1 no existe").arg(file));
+    return readGuarded(file, limit);
+}
+
 HeldLock::~HeldLock() {
     // Removed while still held: whoever opened it meanwhile finds, once it
     // has the lock, that the name is gone, and opens afresh.

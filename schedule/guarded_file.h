@@ -40,6 +40,10 @@ std::optional<UniqueFd> openGuarded(const QString& file, FileAccess access);
 // than `limit` bytes is refused before any of it is read.
 QByteArray readGuarded(const QString& file, qint64 limit);
 
+// The same for a file that must be there: throws Failure "… no existe"
+// when it is not.
+QByteArray readExisting(const QString& file, qint64 limit);
+
 // An exclusive advisory lock on a file, the system's: it goes with its
 // process however that ends, so a lock is never left behind. The file is
 // removed when the lock is let go, so that no lock file stays beside a store

@@ -1,12 +1,12 @@
 #include "schedule/schedule_file.h"
 
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/lists.h"
 #include "schedule/readable_schedule.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 
-#include <QFileInfo>
 #include <QSet>
 #include <functional>
 
@@ -122,10 +122,7 @@ ParsedSchedule parseSchedule(const QByteArray& bytes, bool complete) {
 }
 
 ParsedSchedule readSchedule(const QString& file, bool complete) {
-    const QFileInfo info(file);
-    if (!info.exists() && !info.isSymLink())
-        throw Failure(QStringLiteral("%1 no existe").arg(file));
-    return parseSchedule(readStoreFile(file), complete);
+    return parseSchedule(readExisting(file, kStoreLimit), complete);
 }
 
 ScheduleTexts readScheduleTexts(const QString& file) {
