@@ -132,6 +132,7 @@ bool stillNamed(int fd, const QString& file) {
 } // namespace
 
 std::optional<HeldLock> lockGuarded(const QString& file, int waitMs) {
+    makeFolders(QFileInfo(file).absolutePath());
     QElapsedTimer waited;
     waited.start();
     for (;;) {

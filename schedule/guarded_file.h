@@ -64,8 +64,8 @@ private:
     UniqueFd fd_;
 };
 
-// Takes the lock on `file`, opened as for appending (so created if need be),
-// trying for up to `waitMs`. Nothing when another holds it all that time;
+// Takes the lock on `file`, opened as for appending (so created if need be,
+// with its folders), trying for up to `waitMs`. Nothing when another holds it all that time;
 // throws Failure saying why the file cannot be opened or locked.
 std::optional<HeldLock> lockGuarded(const QString& file, int waitMs);
 
