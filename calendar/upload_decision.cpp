@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace horvex {
 
@@ -82,13 +83,13 @@ std::optional<Difference> firstDifference(QTime now, const ClockSchedule& held,
     return first;
 }
 
-// The last bell either rings later today, if one does.
-std::optional<QTime> lastBellToday(QTime now, const ClockSchedule& held,
-                                   const ClockSchedule& wanted) {
+// The last bell any of `schedules` rings after the minute of `t` the same
+// day, if one does.
+std::optional<QTime> lastBellAfter(QTime t, std::initializer_list<const ClockSchedule*> schedules) {
     std::optional<QTime> last;
-    for (const ClockSchedule* s : {&held, &wanted})
+    for (const ClockSchedule* s : schedules)
         for (const Bell& b : bellsOf(*s))
-            if (minuteOf(b.time) > minuteOf(now) && (!last || b.time > *last))
+            if (minuteOf(b.time) > minuteOf(t) && (!last || b.time > *last))
                 last = b.time;
     return last;
 }
@@ -124,10 +125,7 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
                     .arg(offsetText(held->at.offsetFromUtc()), offsetText(now.offsetFromUtc()),
                          when(heldHere))};
     if (held->fromWindow) {
-        std::optional<QTime> last;
-        for (const Bell& b : bellsOf(held->schedule))
-            if (minuteOf(b.time) > minuteOf(heldHere.time()))
-                last = b.time;
+        const std::optional<QTime> last = lastBellAfter(heldHere.time(), {&held->schedule});
         if (last && minuteOf(now.time()) <= minuteOf(*last))
             return {Verdict::Keep,
                     QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre "
@@ -135,7 +133,7 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
                         .arg(when(heldHere), clockText(*last))};
     }
     if (const auto d = firstDifference(now.time(), held->schedule, wouldSend, source)) {
-        const std::optional<QTime> last = lastBellToday(now.time(), held->schedule, wouldSend);
+        const std::optional<QTime> last = lastBellAfter(now.time(), {&held->schedule, &wouldSend});
         if (d->in > kSoon && last)
             return {Verdict::Keep,
                     QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3): se "
