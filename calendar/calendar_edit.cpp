@@ -127,9 +127,7 @@ QStringList scheduleFilesBeside(const QString& calendarFile) {
         if (info.absoluteFilePath() == calendar.absoluteFilePath())
             continue;
         try {
-            const QByteArray bytes = readStoreFile(info.absoluteFilePath());
-            if (isReadableSchedule(bytes) ||
-                !IniDocument::parse(bytes).keys(QStringLiteral("HH")).isEmpty())
+            if (holdsSchedule(readStoreFile(info.absoluteFilePath())))
                 found << info.fileName();
         } catch (const Failure&) {
             // Not one a day could use anyway; the calendar names it if it is.

@@ -121,6 +121,10 @@ ParsedSchedule parseSchedule(const QByteArray& bytes, bool complete) {
     return parsed;
 }
 
+bool holdsSchedule(const QByteArray& bytes) {
+    return isReadableSchedule(bytes) || !IniDocument::parse(bytes).keys(kHH).isEmpty();
+}
+
 ParsedSchedule readSchedule(const QString& file, bool complete) {
     return parseSchedule(readExisting(file, kStoreLimit), complete);
 }
