@@ -23,11 +23,6 @@ constexpr int kRangeDaysChecked = 3660;
 // How far ahead the events of the .ics files are checked for conflicts.
 constexpr int kEventDaysChecked = 366;
 
-bool isThere(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 } // namespace
 
 QString CalendarProblem::toString() const {
@@ -50,19 +45,15 @@ ClockSchedule silentSchedule(const ClockSchedule& stored) {
 }
 
 Calendar Calendar::load(const QString& file, const ClockSchedule& stored, bool mustExist) {
-    if (isThere(file)) {
-        try {
-            return parse(file, readStoreFile(file), stored);
-        } catch (const Failure& f) {
-            Calendar c = parse(file, {}, stored);
-            c.problem(file, 0, f.description());
-            return c;
-        }
+    QByteArray text;
+    try {
+        text = mustExist ? readExisting(file, kStoreLimit) : readStoreFile(file);
+    } catch (const Failure& f) {
+        Calendar c = parse(file, {}, stored);
+        c.problem(file, 0, f.description());
+        return c;
     }
-    Calendar c = parse(file, {}, stored);
-    if (mustExist)
-        c.problem(file, 0, QStringLiteral("%1 no existe").arg(file));
-    return c;
+    return parse(file, text, stored);
 }
 
 Calendar Calendar::parse(const QString& file, const QByteArray& text, const ClockSchedule& stored) {
@@ -117,9 +108,7 @@ void Calendar::loadIcs(const QString& name, int line) {
         return;
     const QString path = resolve(name);
     try {
-        if (!isThere(path))
-            throw Failure(QStringLiteral("%1 no existe").arg(path));
-        const IcsCalendar ics = IcsCalendar::parse(readGuarded(path, kIcsLimit));
+        const IcsCalendar ics = IcsCalendar::parse(readExisting(path, kIcsLimit));
         for (const IcsNote& note : ics.notes())
             problem(path, note.line, note.text, note.warning);
         ics_.emplace(name, ics);

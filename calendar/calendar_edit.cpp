@@ -11,13 +11,6 @@ namespace horvex {
 
 namespace {
 
-const QString kFechas = QStringLiteral("Fechas");
-
-QString dateKey(QDate first, QDate last) {
-    const QString from = first.toString(Qt::ISODate);
-    return first == last ? from : from + QStringLiteral("..") + last.toString(Qt::ISODate);
-}
-
 // The [Fechas] rules as the calendar reads them: their keys as the text
 // spells them, and their values without comments or quotes.
 std::vector<CalendarRule> datedRules(const IniDocument& doc) {
@@ -38,26 +31,18 @@ bool inside(const CalendarRule& rule, QDate first, QDate last) {
 
 // The rule keeps only its days outside first..last.
 void cutBack(IniDocument& doc, const CalendarRule& rule, QDate first, QDate last) {
-    doc.remove(kFechas, rule.key);
+    doc.remove(kFechasSection, rule.key);
     if (rule.first < first)
-        doc.setValue(kFechas, dateKey(rule.first, first.addDays(-1)), rule.value.name());
+        doc.setValue(kFechasSection, datesKey(rule.first, first.addDays(-1)), rule.value.name());
     if (rule.last > last)
-        doc.setValue(kFechas, dateKey(last.addDays(1), rule.last), rule.value.name());
+        doc.setValue(kFechasSection, datesKey(last.addDays(1), rule.last), rule.value.name());
 }
 
 } // namespace
 
-DayValue dayValueNamed(const QString& name) {
-    if (name == QLatin1String("silencio"))
-        return {DayValue::Kind::Silencio, {}};
-    if (name == QLatin1String("guardado"))
-        return {DayValue::Kind::Guardado, {}};
-    return {DayValue::Kind::File, name};
-}
-
 void assignDates(IniDocument& doc, QDate first, QDate last, const DayValue& value) {
     const qint64 span = first.daysTo(last);
-    QString key = dateKey(first, last);
+    QString key = datesKey(first, last);
     bool keyFound = false;
     for (const CalendarRule& rule : datedRules(doc)) {
         if (!overlaps(rule, first, last))
@@ -69,12 +54,12 @@ void assignDates(IniDocument& doc, QDate first, QDate last, const DayValue& valu
             key = rule.key;
             keyFound = true;
         } else if (inside(rule, first, last)) {
-            doc.remove(kFechas, rule.key);
+            doc.remove(kFechasSection, rule.key);
         } else if (rule.first.daysTo(rule.last) <= span) {
             cutBack(doc, rule, first, last); // shorter: it would still win
         }
     }
-    doc.setValue(kFechas, key, value.name());
+    doc.setValue(kFechasSection, key, value.name());
 }
 
 void removeDates(IniDocument& doc, QDate first, QDate last) {
@@ -84,19 +69,17 @@ void removeDates(IniDocument& doc, QDate first, QDate last) {
 }
 
 void setWeekdayRule(IniDocument& doc, int weekday, const std::optional<DayValue>& value) {
-    const QString section = QStringLiteral("Semana");
     if (value)
-        doc.setValue(section, weekdayKey(weekday), value->name());
+        doc.setValue(kSemanaSection, weekdayKey(weekday), value->name());
     else
-        doc.remove(section, weekdayKey(weekday));
+        doc.remove(kSemanaSection, weekdayKey(weekday));
 }
 
 void setIcsRule(IniDocument& doc, const QString& ics, const std::optional<DayValue>& value) {
-    const QString section = QStringLiteral("Calendarios");
     if (value)
-        doc.setValue(section, ics, value->name());
+        doc.setValue(kCalendariosSection, ics, value->name());
     else
-        doc.remove(section, ics);
+        doc.remove(kCalendariosSection, ics);
 }
 
 QString nameInCalendar(const QString& calendarFile, const QString& path) {
@@ -144,9 +127,7 @@ QStringList scheduleFilesBeside(const QString& calendarFile) {
         if (info.absoluteFilePath() == calendar.absoluteFilePath())
             continue;
         try {
-            const QByteArray bytes = readStoreFile(info.absoluteFilePath());
-            if (isReadableSchedule(bytes) ||
-                !IniDocument::parse(bytes).keys(QStringLiteral("HH")).isEmpty())
+            if (holdsSchedule(readStoreFile(info.absoluteFilePath())))
                 found << info.fileName();
         } catch (const Failure&) {
             // Not one a day could use anyway; the calendar names it if it is.

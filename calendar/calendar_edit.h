@@ -18,9 +18,6 @@ namespace horvex {
 // Each touches only the lines it must: comments, other rules and lines not
 // understood stay byte for byte.
 
-// "silencio", "guardado" or a schedule file.
-DayValue dayValueNamed(const QString& name);
-
 // Gives the days first..last the value. A [Fechas] rule that would still
 // decide one of those days before the new one (a date or a range inside
 // them, a range no longer than them that reaches in) is removed or cut

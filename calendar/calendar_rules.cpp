@@ -1,5 +1,7 @@
 #include "calendar/calendar_rules.h"
 
+#include "schedule/ini_document.h"
+
 #include <QRegularExpression>
 #include <array>
 #include <optional>
@@ -15,14 +17,16 @@ const std::array<QString, 7> kWeekdays{
     QStringLiteral("domingo"),
 };
 
+// Between the first and the last date of a range.
+const QString kRangeDots = QStringLiteral("..");
+
 enum class Section { None, Semana, Fechas, Calendarios, Unknown };
 
 Section sectionOf(const QString& header) {
     const QString name = header.mid(1, header.size() - 2).trimmed();
     for (const auto& [text, section] :
-         {std::pair(QStringLiteral("Semana"), Section::Semana),
-          std::pair(QStringLiteral("Fechas"), Section::Fechas),
-          std::pair(QStringLiteral("Calendarios"), Section::Calendarios)})
+         {std::pair(kSemanaSection, Section::Semana), std::pair(kFechasSection, Section::Fechas),
+          std::pair(kCalendariosSection, Section::Calendarios)})
         if (header.endsWith(QLatin1Char(']')) && name.compare(text, Qt::CaseInsensitive) == 0)
             return section;
     return Section::Unknown;
@@ -47,16 +51,12 @@ std::variant<DayValue, QString> parseValue(QString text) {
         text = text.mid(1, text.size() - 2);
     if (text.isEmpty())
         return QStringLiteral("falta el horario: un archivo de horario, silencio o guardado");
-    if (text.compare(QLatin1String("silencio"), Qt::CaseInsensitive) == 0)
-        return DayValue{DayValue::Kind::Silencio, {}};
-    if (text.compare(QLatin1String("guardado"), Qt::CaseInsensitive) == 0)
-        return DayValue{DayValue::Kind::Guardado, {}};
-    return DayValue{DayValue::Kind::File, text};
+    return dayValueNamed(text);
 }
 
 // Fills the dates of a [Fechas] key, or says why it cannot.
 std::optional<QString> readDates(CalendarRule& rule) {
-    const qsizetype dots = rule.key.indexOf(QLatin1String(".."));
+    const qsizetype dots = rule.key.indexOf(kRangeDots);
     const auto first = parseDate(dots < 0 ? rule.key : rule.key.left(dots).trimmed());
     if (const QString* wrong = std::get_if<QString>(&first))
         return *wrong;
@@ -64,7 +64,7 @@ std::optional<QString> readDates(CalendarRule& rule) {
     rule.kind = CalendarRule::Kind::Date;
     if (dots < 0)
         return std::nullopt;
-    const auto last = parseDate(rule.key.mid(dots + 2).trimmed());
+    const auto last = parseDate(rule.key.mid(dots + kRangeDots.size()).trimmed());
     if (const QString* wrong = std::get_if<QString>(&last))
         return *wrong;
     rule.last = std::get<QDate>(last);
@@ -88,6 +88,14 @@ std::optional<QString> readWeekday(CalendarRule& rule) {
 
 } // namespace
 
+DayValue dayValueNamed(const QString& name) {
+    if (name.compare(QLatin1String("silencio"), Qt::CaseInsensitive) == 0)
+        return {DayValue::Kind::Silencio, {}};
+    if (name.compare(QLatin1String("guardado"), Qt::CaseInsensitive) == 0)
+        return {DayValue::Kind::Guardado, {}};
+    return {DayValue::Kind::File, name};
+}
+
 QString DayValue::name() const {
     switch (kind) {
     case Kind::Guardado:
@@ -101,9 +109,9 @@ QString DayValue::name() const {
 }
 
 QString CalendarRule::name() const {
-    const QString section = kind == Kind::Weekday    ? QStringLiteral("Semana")
-                            : kind == Kind::Calendar ? QStringLiteral("Calendarios")
-                                                     : QStringLiteral("Fechas");
+    const QString& section = kind == Kind::Weekday    ? kSemanaSection
+                             : kind == Kind::Calendar ? kCalendariosSection
+                                                      : kFechasSection;
     return QStringLiteral("[%1] %2").arg(section, key);
 }
 
@@ -115,19 +123,19 @@ QString weekdayKey(int weekday) {
     return kWeekdays.at(static_cast<std::size_t>(weekday - 1));
 }
 
+QString datesKey(QDate first, QDate last) {
+    const QString from = first.toString(Qt::ISODate);
+    return first == last ? from : from + kRangeDots + last.toString(Qt::ISODate);
+}
+
 ParsedCalendar parseCalendarRules(const QByteArray& bytes) {
     ParsedCalendar out;
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines[0].startsWith(QChar(0xFEFF)))
-        lines[0].remove(0, 1);
+    const QStringList lines = contentLines(bytes);
     Section section = Section::None;
     for (int n = 1; n <= lines.size(); ++n) {
-        QString line = lines[n - 1];
-        line.truncate(line.indexOf(QLatin1Char(';')) >= 0 ? line.indexOf(QLatin1Char(';'))
-                                                          : line.size());
-        line = line.trimmed();
+        const QString& line = lines[n - 1];
         const auto problem = [&](const QString& text) { out.problems.push_back({n, text}); };
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+        if (line.isEmpty())
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             section = sectionOf(line);

@@ -20,6 +20,14 @@ struct DayValue {
     friend bool operator==(const DayValue&, const DayValue&) = default;
 };
 
+// "silencio", "guardado" (whatever the case) or a schedule file.
+DayValue dayValueNamed(const QString& name);
+
+// The sections of a calendar file.
+inline const QString kSemanaSection = QStringLiteral("Semana");
+inline const QString kFechasSection = QStringLiteral("Fechas");
+inline const QString kCalendariosSection = QStringLiteral("Calendarios");
+
 // One line of calendario.ini that gives days a schedule.
 struct CalendarRule {
     enum class Kind { Date, Range, Calendar, Weekday };
@@ -55,5 +63,9 @@ ParsedCalendar parseCalendarRules(const QByteArray& bytes);
 
 // The weekday as the calendar writes it, 1 Monday to 7 Sunday: "miercoles".
 QString weekdayKey(int weekday);
+
+// The [Fechas] key of the days first..last: "2027-03-17", or
+// "2027-03-29..2027-04-05" for more than one.
+QString datesKey(QDate first, QDate last);
 
 } // namespace horvex

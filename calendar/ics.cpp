@@ -2,6 +2,8 @@
 // changes the API, and this keeps the change in one place.
 #include "calendar/ics.h"
 
+#include "schedule/lists.h"
+
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSet>
@@ -138,9 +140,8 @@ void IcsCalendar::Data::read(icalcomponent* component, int line) {
     if (!start.is_date)
         return note(line, e.summary,
                     QStringLiteral("evento con hora (%1 %2:%3), no marca ningún día")
-                        .arg(e.start.toString(Qt::ISODate))
-                        .arg(start.hour, 2, 10, QLatin1Char('0'))
-                        .arg(start.minute, 2, 10, QLatin1Char('0')),
+                        .arg(e.start.toString(Qt::ISODate), twoDigitText(start.hour),
+                             twoDigitText(start.minute)),
                     true);
 
     if (icalproperty* p = icalcomponent_get_first_property(component, ICAL_DTEND_PROPERTY)) {

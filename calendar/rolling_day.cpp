@@ -9,10 +9,6 @@ namespace horvex {
 
 namespace {
 
-int minuteOf(QTime t) {
-    return t.hour() * 60 + t.minute();
-}
-
 const ClockSchedule& scheduleOf(const DayChoice& day) {
     if (!day.schedule)
         throw Failure(QStringLiteral("el %1 usa %2, que tiene errores (horvex --check los muestra)")
@@ -36,9 +32,20 @@ std::vector<Bell> bellsOfDay(const DayChoice& day) {
 
 } // namespace
 
+QString Bell::ring() const {
+    return longRing ? QStringLiteral("largo") : QStringLiteral("corto");
+}
+
 QString Bell::toString() const {
-    return time.toString(QStringLiteral("HH:mm")) +
-           (longRing ? QStringLiteral(" largo") : QStringLiteral(" corto"));
+    return clockText(time) + QLatin1Char(' ') + ring();
+}
+
+QString clockText(QTime t) {
+    return t.toString(QStringLiteral("HH:mm"));
+}
+
+int minuteOf(QTime t) {
+    return t.hour() * 60 + t.minute();
 }
 
 std::vector<Bell> bellsOf(const ClockSchedule& schedule) {
@@ -46,9 +53,8 @@ std::vector<Bell> bellsOf(const ClockSchedule& schedule) {
     for (std::size_t i = 0; i < kSlots; ++i) {
         const AlarmSlot& slot = schedule.alarms[i];
         if (!kHourList.offers(slot.hour) || !kMinuteList.offers(slot.minute))
-            throw Failure(QStringLiteral("H%1 no tiene una hora que se pueda enviar («%2:%3»)")
-                              .arg(i, 2, 10, QLatin1Char('0'))
-                              .arg(slot.hour, slot.minute));
+            throw Failure(QStringLiteral("%1 no tiene una hora que se pueda enviar («%2:%3»)")
+                              .arg(slotName(i), slot.hour, slot.minute));
         const int hour = slot.hour.toInt();
         const int minute = slot.minute.toInt();
         if (hour < 24 && minute < 60)

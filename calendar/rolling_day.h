@@ -16,9 +16,17 @@ struct Bell {
     QDate day;        // the day whose schedule holds it, when known
     QString schedule; // that schedule's name
 
+    // "largo" or "corto".
+    QString ring() const;
     // "08:00 largo", "13:00 corto".
     QString toString() const;
 };
+
+// "08:05": a time of day as bells are written.
+QString clockText(QTime t);
+
+// The minute of the day, 0 to 1439: what the clock tells its bells apart by.
+int minuteOf(QTime t);
 
 // The bells of a schedule in time order. Throws Failure naming the first
 // slot whose texts the window's lists would not offer.

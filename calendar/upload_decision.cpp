@@ -2,9 +2,11 @@
 
 #include "calendar/rolling_day.h"
 #include "schedule/failure.h"
+#include "schedule/lists.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 
 namespace horvex {
 
@@ -28,22 +30,20 @@ QString when(const QDateTime& t) {
 QString offsetText(int seconds) {
     return QStringLiteral("UTC%1%2:%3")
         .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-        .arg(std::abs(seconds) / 3600, 2, 10, QLatin1Char('0'))
-        .arg(std::abs(seconds) % 3600 / 60, 2, 10, QLatin1Char('0'));
-}
-
-std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {
-    const int now = t.msecsSinceStartOfDay() / 1000;
-    for (const Bell& b : bells) {
-        const int apart = std::abs(now - b.time.msecsSinceStartOfDay() / 1000);
-        if (std::min(apart, kDaySeconds - apart) < kBellMargin)
-            return b;
-    }
-    return std::nullopt;
+        .arg(twoDigitText(std::abs(seconds) / 3600), twoDigitText(std::abs(seconds) % 3600 / 60));
 }
 
 int secondsOf(QTime t) {
     return t.msecsSinceStartOfDay() / 1000;
+}
+
+std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {
+    for (const Bell& b : bells) {
+        const int apart = std::abs(secondsOf(t) - secondsOf(b.time));
+        if (std::min(apart, kDaySeconds - apart) < kBellMargin)
+            return b;
+    }
+    return std::nullopt;
 }
 
 // Where the clock holding `held`, which rings the same times every day,
@@ -76,27 +76,22 @@ std::optional<Difference> firstDifference(QTime now, const ClockSchedule& held,
         const QString& a = b.longRing ? held.longRing : held.shortRing;
         const QString& w = b.longRing ? wanted.longRing : wanted.shortRing;
         if (a != w)
-            consider(b.time,
-                     QStringLiteral("timbre %1 %2 en el reloj y %3 en %4")
-                         .arg(b.longRing ? QStringLiteral("largo") : QStringLiteral("corto"), a, w,
-                              source));
+            consider(
+                b.time,
+                QStringLiteral("timbre %1 %2 en el reloj y %3 en %4").arg(b.ring(), a, w, source));
     }
     return first;
 }
 
-// The last bell either rings later today, if one does.
-std::optional<QTime> lastBellToday(QTime now, const ClockSchedule& held,
-                                   const ClockSchedule& wanted) {
+// The last bell any of `schedules` rings after the minute of `t` the same
+// day, if one does.
+std::optional<QTime> lastBellAfter(QTime t, std::initializer_list<const ClockSchedule*> schedules) {
     std::optional<QTime> last;
-    for (const ClockSchedule* s : {&held, &wanted})
+    for (const ClockSchedule* s : schedules)
         for (const Bell& b : bellsOf(*s))
-            if (secondsOf(b.time) / 60 > secondsOf(now) / 60 && (!last || b.time > *last))
+            if (minuteOf(b.time) > minuteOf(t) && (!last || b.time > *last))
                 last = b.time;
     return last;
-}
-
-int minuteOf(QTime t) {
-    return t.hour() * 60 + t.minute();
 }
 
 // "del calendario", "del horario guardado".
@@ -130,25 +125,21 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
                     .arg(offsetText(held->at.offsetFromUtc()), offsetText(now.offsetFromUtc()),
                          when(heldHere))};
     if (held->fromWindow) {
-        std::optional<QTime> last;
-        for (const Bell& b : bellsOf(held->schedule))
-            if (minuteOf(b.time) > minuteOf(heldHere.time()))
-                last = b.time;
+        const std::optional<QTime> last = lastBellAfter(heldHere.time(), {&held->schedule});
         if (last && minuteOf(now.time()) <= minuteOf(*last))
             return {Verdict::Keep,
                     QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre "
                                    "de hoy, a las %2: no se envía nada.")
-                        .arg(when(heldHere), last->toString(QStringLiteral("HH:mm")))};
+                        .arg(when(heldHere), clockText(*last))};
     }
     if (const auto d = firstDifference(now.time(), held->schedule, wouldSend, source)) {
-        const std::optional<QTime> last = lastBellToday(now.time(), held->schedule, wouldSend);
+        const std::optional<QTime> last = lastBellAfter(now.time(), {&held->schedule, &wouldSend});
         if (d->in > kSoon && last)
             return {Verdict::Keep,
                     QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3): se "
                                    "enviará después del último timbre de hoy, a las %4, para "
                                    "no interrumpir las clases.")
-                        .arg(of(source), when(now.addSecs(d->in)), d->text,
-                             last->toString(QStringLiteral("HH:mm")))};
+                        .arg(of(source), when(now.addSecs(d->in)), d->text, clockText(*last))};
         return {Verdict::Upload,
                 QStringLiteral("lo que tiene el reloj sonaría distinto %1 el %2: %3")
                     .arg(of(source), when(now.addSecs(d->in)), d->text)};
@@ -189,7 +180,7 @@ UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload
         return {Verdict::Wait,
                 QStringLiteral("Hace falta enviar (%1), pero hay un timbre a las %2, a menos de "
                                "un minuto: se enviará en la próxima pasada.")
-                    .arg(decision.reason, near->time.toString(QStringLiteral("HH:mm")))};
+                    .arg(decision.reason, clockText(near->time))};
     return decision;
 }
 
@@ -199,9 +190,7 @@ QString heldText(const std::optional<HeldUpload>& held) {
     QString bells;
     try {
         const std::vector<Bell> b = bellsOf(held->schedule);
-        const auto at = [](const Bell& bell) {
-            return bell.time.toString(QStringLiteral("HH:mm"));
-        };
+        const auto at = [](const Bell& bell) { return clockText(bell.time); };
         bells = b.empty()       ? QStringLiteral("ningún timbre")
                 : b.size() == 1 ? QStringLiteral("un timbre, a las %1").arg(at(b.front()))
                                 : QStringLiteral("%1 timbres, de las %2 a las %3")

@@ -1,16 +1,10 @@
 #include "schedule/clock_display.h"
 
+#include "schedule/lists.h"
+
 #include <QDateTime>
 
 namespace horvex {
-
-namespace {
-
-QString twoDigits(int value) {
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-} // namespace
 
 QString MostrarHora(Module1& m, const ClockReading& now) {
     const QString hexMark = QStringLiteral("&H");
@@ -19,17 +13,17 @@ QString MostrarHora(Module1& m, const ClockReading& now) {
     const QTime reading = now();
 
     m.ValorAct = reading.hour();
-    m.HoraAct = twoDigits(m.ValorAct);
+    m.HoraAct = twoDigitText(m.ValorAct);
     QString label = m.HoraAct + QLatin1Char(':');
     m.HoraAct = hexMark + m.HoraAct;
 
     m.ValorAct = reading.minute();
-    m.MinAct = twoDigits(m.ValorAct);
+    m.MinAct = twoDigitText(m.ValorAct);
     label += m.MinAct + QLatin1Char(':');
     m.MinAct = hexMark + m.MinAct;
 
     m.ValorAct = reading.second();
-    m.SegAct = twoDigits(m.ValorAct);
+    m.SegAct = twoDigitText(m.ValorAct);
     label += m.SegAct + QStringLiteral("  ");
     m.SegAct = hexMark + m.SegAct;
 

@@ -54,23 +54,28 @@ std::optional<UniqueFd> openGuarded(const QString& file, FileAccess access) {
     UniqueFd fd(::open(QFile::encodeName(file).constData(), flags, 0666));
     if (!fd.valid() && reading && (errno == ENOENT || errno == ENOTDIR))
         return std::nullopt;
-    const QString verb = reading ? QStringLiteral("leer") : QStringLiteral("escribir en");
+    const auto folder = [&] {
+        return Failure(QStringLiteral("%1 es una carpeta, no un archivo").arg(file));
+    };
+    const auto notRegular = [&] {
+        return Failure(
+            QStringLiteral("%1 no es un archivo normal (es un FIFO, un dispositivo o un socket)")
+                .arg(file));
+    };
     if (!fd.valid() && errno == EISDIR)
-        throw Failure(QStringLiteral("%1 es una carpeta, no un archivo").arg(file));
+        throw folder();
     // A FIFO with no reader refuses a non-blocking writer: say what it is.
     if (!fd.valid() && errno == ENXIO)
-        throw Failure(QStringLiteral("%1 no es un archivo normal (es un FIFO, un dispositivo o "
-                                     "un socket)")
-                          .arg(file));
+        throw notRegular();
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
-        throw Failure(QStringLiteral("no se puede %1 %2: %3").arg(verb, file, systemReason()));
+        throw Failure(QStringLiteral("no se puede %1 %2: %3")
+                          .arg(reading ? QStringLiteral("leer") : QStringLiteral("escribir en"),
+                               file, systemReason()));
     if (S_ISDIR(st.st_mode))
-        throw Failure(QStringLiteral("%1 es una carpeta, no un archivo").arg(file));
+        throw folder();
     if (!S_ISREG(st.st_mode))
-        throw Failure(QStringLiteral("%1 no es un archivo normal (es un FIFO, un dispositivo o "
-                                     "un socket)")
-                          .arg(file));
+        throw notRegular();
     // A regular file never blocks; from here on reads and writes are plain.
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
     return fd;
@@ -105,6 +110,13 @@ QByteArray readGuarded(const QString& file, qint64 limit) {
     }
 }
 
+QByteArray readExisting(const QString& file, qint64 limit) {
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        throw Failure(QStringLiteral("%1 no existe").arg(file));
+    return readGuarded(file, limit);
+}
+
 HeldLock::~HeldLock() {
     // Removed while still held: whoever opened it meanwhile finds, once it
     // has the lock, that the name is gone, and opens afresh.
@@ -125,6 +137,7 @@ bool stillNamed(int fd, const QString& file) {
 } // namespace
 
 std::optional<HeldLock> lockGuarded(const QString& file, int waitMs) {
+    makeFolders(QFileInfo(file).absolutePath());
     QElapsedTimer waited;
     waited.start();
     for (;;) {

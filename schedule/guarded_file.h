@@ -40,6 +40,10 @@ std::optional<UniqueFd> openGuarded(const QString& file, FileAccess access);
 // than `limit` bytes is refused before any of it is read.
 QByteArray readGuarded(const QString& file, qint64 limit);
 
+// The same for a file that must be there: throws Failure "… no existe"
+// when it is not.
+QByteArray readExisting(const QString& file, qint64 limit);
+
 // An exclusive advisory lock on a file, the system's: it goes with its
 // process however that ends, so a lock is never left behind. The file is
 // removed when the lock is let go, so that no lock file stays beside a store
@@ -60,8 +64,8 @@ private:
     UniqueFd fd_;
 };
 
-// Takes the lock on `file`, opened as for appending (so created if need be),
-// trying for up to `waitMs`. Nothing when another holds it all that time;
+// Takes the lock on `file`, opened as for appending (so created if need be,
+// with its folders), trying for up to `waitMs`. Nothing when another holds it all that time;
 // throws Failure saying why the file cannot be opened or locked.
 std::optional<HeldLock> lockGuarded(const QString& file, int waitMs);
 

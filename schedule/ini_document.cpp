@@ -235,4 +235,19 @@ void IniDocument::prependComment(const QByteArray& line) {
         ++last;
 }
 
+QStringList contentLines(const QByteArray& bytes) {
+    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines[0].startsWith(QChar(0xFEFF)))
+        lines[0].remove(0, 1);
+    for (QString& line : lines) {
+        const qsizetype semi = line.indexOf(QLatin1Char(';'));
+        if (semi >= 0)
+            line.truncate(semi);
+        line = line.trimmed();
+        if (line.startsWith(QLatin1Char('#')))
+            line.clear();
+    }
+    return lines;
+}
+
 } // namespace horvex

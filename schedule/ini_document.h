@@ -64,4 +64,10 @@ private:
     bool crlf_ = false; // new lines end as the file's first line does
 };
 
+// The lines of a file a person writes in this form, as its readers take them:
+// element n - 1 is line n, without its line break, what follows a ";" and
+// surrounding blanks; a "#" comment is empty; the first loses a byte order
+// mark.
+QStringList contentLines(const QByteArray& bytes);
+
 } // namespace horvex

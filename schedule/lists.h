@@ -4,14 +4,21 @@
 
 namespace horvex {
 
+// "07": how the lists, the clock display and the slot names write a number.
+inline QString twoDigitText(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
 // What the window's lists offer: two-digit texts from first to last.
 struct ListRange {
     int first;
     int last;
 
     int count() const { return last - first + 1; }
-    QString entry(int row) const {
-        return QStringLiteral("%1").arg(first + row, 2, 10, QLatin1Char('0'));
+    QString entry(int row) const { return twoDigitText(first + row); }
+    // "la lista ofrece 00 a 24", for a text the list does not offer.
+    QString offeredText() const {
+        return QStringLiteral("la lista ofrece %1 a %2").arg(entry(0), entry(count() - 1));
     }
     // Whether the list offers exactly this text ("07" yes, "7" no).
     bool offers(const QString& text) const {

@@ -1,6 +1,7 @@
 #include "schedule/module1.h"
 
 #include "schedule/failure.h"
+#include "schedule/lists.h"
 
 namespace horvex {
 
@@ -10,6 +11,10 @@ void checkSlotIndex(int index, const char* what) {
                           .arg(QLatin1String(what))
                           .arg(index)
                           .arg(kSlots - 1));
+}
+
+QString slotName(std::size_t slot) {
+    return QLatin1Char('H') + twoDigitText(static_cast<int>(slot));
 }
 
 ClockSchedule unsetSchedule() {

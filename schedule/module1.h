@@ -10,6 +10,9 @@ namespace horvex {
 
 inline constexpr int kSlots = 36;
 
+// A slot as the window names it: "H05".
+QString slotName(std::size_t slot);
+
 // One alarm as the window shows it: the texts of its hour and minute lists
 // and the value of its check box (0 clear, 1 ticked, 2 greyed).
 struct AlarmSlot {

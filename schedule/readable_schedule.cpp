@@ -1,5 +1,6 @@
 #include "schedule/readable_schedule.h"
 
+#include "schedule/ini_document.h"
 #include "schedule/lists.h"
 
 #include <QHash>
@@ -14,15 +15,6 @@ namespace {
 
 const QString kLong = QStringLiteral("largo");
 const QString kShort = QStringLiteral("corto");
-
-QString slotName(std::size_t i) {
-    return QStringLiteral("H%1").arg(i, 2, 10, QLatin1Char('0'));
-}
-
-QString offered(const ListRange& list) {
-    return QStringLiteral("la lista ofrece %1 a %2")
-        .arg(list.entry(0), list.entry(list.count() - 1));
-}
 
 struct Bell {
     QString hour;
@@ -39,9 +31,9 @@ std::variant<Bell, QString> parseBell(const QString& text) {
     if (time.size() != 2)
         return QStringLiteral("«%1» no es una hora HH:MM").arg(text);
     if (!kHourList.offers(time[0]))
-        return QStringLiteral("hora «%1» (%2)").arg(time[0], offered(kHourList));
+        return QStringLiteral("hora «%1» (%2)").arg(time[0], kHourList.offeredText());
     if (!kMinuteList.offers(time[1]))
-        return QStringLiteral("minuto «%1» (%2)").arg(time[1], offered(kMinuteList));
+        return QStringLiteral("minuto «%1» (%2)").arg(time[1], kMinuteList.offeredText());
     const QString ring = words.mid(1).join(QLatin1Char(' '));
     const bool isLong = ring.compare(kLong, Qt::CaseInsensitive) == 0;
     if (!ring.isEmpty() && !isLong && ring.compare(kShort, Qt::CaseInsensitive) != 0)
@@ -55,23 +47,6 @@ bool isHeader(const QString& trimmed) {
 
 bool isTimbres(const QString& trimmed) {
     return trimmed.compare(QLatin1String("[Timbres]"), Qt::CaseInsensitive) == 0;
-}
-
-// The lines of a text, without line breaks, comments or surrounding blanks;
-// the first loses a byte order mark.
-QStringList contentLines(const QByteArray& bytes) {
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines[0].startsWith(QChar(0xFEFF)))
-        lines[0].remove(0, 1);
-    for (QString& line : lines) {
-        const qsizetype semi = line.indexOf(QLatin1Char(';'));
-        if (semi >= 0)
-            line.truncate(semi);
-        line = line.trimmed();
-        if (line.startsWith(QLatin1Char('#')))
-            line.clear();
-    }
-    return lines;
 }
 
 // Reads the lines in order; bells without a slot are placed at the end.
@@ -152,7 +127,8 @@ private:
                            QStringLiteral("%1 repetido (ya en la línea %2)").arg(key).arg(seenAt));
         seenAt = n;
         if (!kRingList.offers(value))
-            return problem(n, QStringLiteral("%1: «%2» (%3)").arg(key, value, offered(kRingList)));
+            return problem(
+                n, QStringLiteral("%1: «%2» (%3)").arg(key, value, kRingList.offeredText()));
         ring = value;
     }
 

@@ -8,9 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,7 +111,6 @@ IniDocument updateStoreFile(const QString& file, const std::function<void(IniDoc
     const QString lockPath = file + QStringLiteral(".lock");
     const std::optional<HeldLock> lock = [&] {
         try {
-            makeFolders(QFileInfo(file).absolutePath());
             return lockGuarded(lockPath, kLockWaitMs);
         } catch (const Failure& f) {
             throw cannotWrite(file, f.description());

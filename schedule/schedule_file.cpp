@@ -1,12 +1,12 @@
 #include "schedule/schedule_file.h"
 
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/lists.h"
 #include "schedule/readable_schedule.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 
-#include <QFileInfo>
 #include <QSet>
 #include <functional>
 
@@ -34,9 +34,7 @@ bool isFlag(const QString& text) {
 // The 110 values in store order, each bound to its place in `s`.
 std::vector<Value> valuesOf(ScheduleTexts& s) {
     const auto offered = [](ListRange list) {
-        return std::pair([list](const QString& t) { return list.offers(t); },
-                         QStringLiteral("la lista ofrece %1 a %2")
-                             .arg(list.entry(0), list.entry(list.count() - 1)));
+        return std::pair([list](const QString& t) { return list.offers(t); }, list.offeredText());
     };
     const auto [ring, ringRange] = offered(kRingList);
     const auto [hour, hourRange] = offered(kHourList);
@@ -123,11 +121,12 @@ ParsedSchedule parseSchedule(const QByteArray& bytes, bool complete) {
     return parsed;
 }
 
+bool holdsSchedule(const QByteArray& bytes) {
+    return isReadableSchedule(bytes) || !IniDocument::parse(bytes).keys(kHH).isEmpty();
+}
+
 ParsedSchedule readSchedule(const QString& file, bool complete) {
-    const QFileInfo info(file);
-    if (!info.exists() && !info.isSymLink())
-        throw Failure(QStringLiteral("%1 no existe").arg(file));
-    return parseSchedule(readStoreFile(file), complete);
+    return parseSchedule(readExisting(file, kStoreLimit), complete);
 }
 
 ScheduleTexts readScheduleTexts(const QString& file) {

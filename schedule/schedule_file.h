@@ -54,6 +54,10 @@ struct ParsedSchedule {
 // values.
 ParsedSchedule parseSchedule(const QByteArray& bytes, bool complete);
 
+// Whether a text is a schedule of either form at all: a [Timbres] header or
+// an HH section, whatever its problems.
+bool holdsSchedule(const QByteArray& bytes);
+
 // The same, read from a file. Throws Failure when there is no such file or
 // it cannot be read.
 ParsedSchedule readSchedule(const QString& file, bool complete);

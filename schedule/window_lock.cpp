@@ -3,7 +3,6 @@
 #include "schedule/failure.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QSysInfo>
 #include <unistd.h>
 
@@ -26,7 +25,6 @@ WindowLock::WindowLock(const QString& storeFile, Holder holder)
 bool WindowLock::acquire() {
     if (held_)
         return true;
-    makeFolders(QFileInfo(path_).absolutePath());
     std::optional<HeldLock> lock = lockGuarded(path_, 0);
     if (!lock)
         return false;
