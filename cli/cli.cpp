@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "clocklink/mscomm.h"
 #include "schedule/failure.h"
 
 #include <QCoreApplication>
@@ -139,7 +140,7 @@ QString positiveCount(const QString& value, int& count) {
 QString portNumber(const QString& value, std::optional<int>& port) {
     bool ok = false;
     const int n = value.toInt(&ok);
-    if (!ok || n < 1 || n > 255)
+    if (!ok || n < MSComm1::kFirstPort || n > MSComm1::kLastPort)
         return QStringLiteral("--port: «%1» no es un número de puerto de 1 a 255").arg(value);
     port = n;
     return {};

@@ -19,10 +19,6 @@ namespace horvex::cli {
 
 namespace {
 
-QString nameToMap(const PresentPort& p) {
-    return p.stableName.isEmpty() ? p.device : p.stableName;
-}
-
 QString portKey(int n) {
     return QStringLiteral("COM%1").arg(n);
 }
@@ -70,7 +66,7 @@ void showStoredPort(const std::vector<PresentPort>& ports, RegStore& store) {
     } catch (const Failure&) {
         return; // not a number: start-up says so
     }
-    if (n < 1 || n > 255)
+    if (n < MSComm1::kFirstPort || n > MSComm1::kLastPort)
         return;
     const QString device = deviceOf(n, store);
     const bool exists = QFileInfo::exists(device);
@@ -87,12 +83,12 @@ void showStoredPort(const std::vector<PresentPort>& ports, RegStore& store) {
                 .arg(own.first())
                 .arg(portKey(n))
                 .arg(n)
-                .arg(nameToMap(ports.front())));
+                .arg(ports.front().nameToMap()));
     else
         say(QStringLiteral("Para usar %1 como %2: horvex --map-port %3=%4")
                 .arg(ports.front().device, portKey(n))
                 .arg(n)
-                .arg(nameToMap(ports.front())));
+                .arg(ports.front().nameToMap()));
 }
 
 // "4=/dev/ttyUSB0" or "COM4=/dev/ttyUSB0": the number, 0 when it is not one.
@@ -102,7 +98,10 @@ int mappedNumber(const QString& mapping) {
         number = number.mid(3);
     bool ok = false;
     const int n = number.toInt(&ok);
-    return ok && mapping.contains(QLatin1Char('=')) && n >= 1 && n <= 255 ? n : 0;
+    return ok && mapping.contains(QLatin1Char('=')) && n >= MSComm1::kFirstPort &&
+                   n <= MSComm1::kLastPort
+               ? n
+               : 0;
 }
 
 bool inStableNameFolder(const QString& device) {

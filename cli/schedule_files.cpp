@@ -25,10 +25,6 @@ int usedCount(const ScheduleTexts& s) {
     return used;
 }
 
-QString slotName(std::size_t i) {
-    return QStringLiteral("H%1").arg(i, 2, 10, QLatin1Char('0'));
-}
-
 QString timeOf(const ScheduleTexts& s, std::size_t i) {
     return s.hour[i] + QLatin1Char(':') + s.minute[i];
 }

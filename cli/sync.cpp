@@ -2,6 +2,7 @@
 // schedule, a schedule file or the calendar, sent or shown without a window.
 #include "cli/commands.h"
 #include "cli/schedule_source.h"
+#include "clocklink/frame.h"
 #include "clocklink/mscomm.h"
 #include "clocklink/pc_clock.h"
 #include "clocklink/puerto.h"
@@ -32,10 +33,6 @@ constexpr auto kSendTime =
     81 * (std::chrono::milliseconds(10) + SleepPause::kMargin) + std::chrono::microseconds(4167);
 // Room to build the frame before sending must start.
 constexpr auto kLeeway = std::chrono::milliseconds(30);
-
-QString two(int n) {
-    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-}
 
 // The whole second the frame carries, and the monotonic instant at which
 // sending must start for its last character to be complete at that second.
@@ -200,13 +197,13 @@ int runPrintFrame(const Request& r) {
             .arg(now.toString(QStringLiteral("HH:mm:ss")), hex(1, 3)));
     for (int i = 0; i < kSlots; ++i) {
         const AlarmSlot& slot = schedule.alarms[static_cast<std::size_t>(i)];
-        say(QStringLiteral("H%1  %2:%3  %4   %5")
-                .arg(two(i), slot.hour, slot.minute,
+        say(QStringLiteral("%1  %2:%3  %4   %5")
+                .arg(slotName(static_cast<std::size_t>(i)), slot.hour, slot.minute,
                      slot.check == 1 ? QStringLiteral("largo") : QStringLiteral("corto"),
-                     hex(4 + 2 * i, 2)));
+                     hex(kSlotsAt + 2 * i, 2)));
     }
     say(QStringLiteral("Timbre corto %1, largo %2   %3")
-            .arg(schedule.shortRing, schedule.longRing, hex(76, 2)));
+            .arg(schedule.shortRing, schedule.longRing, hex(kRingsAt, 2)));
     if (!sending.rules.isEmpty())
         say(QStringLiteral("Elegido por: ") + sending.rules);
     return kOk;

@@ -42,10 +42,6 @@ QString indexedName(const char* name, int index) {
     return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index);
 }
 
-QString twoDigits(int value) {
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
 // A box's value as the clock link counts it: 0 clear, 1 ticked, 2 greyed.
 int checkValue(const QCheckBox* box) {
     switch (box->checkState()) {
@@ -137,21 +133,21 @@ void FrmMain::buildAlarmFrame() {
         const int labelTop = 660 + kRowPitch * row;
         const int listTop = 600 + kRowPitch * row;
 
-        HH[slot] = makeLabel(QStringLiteral("H%1 :").arg(twoDigits(i)), Frame1,
+        HH[slot] = makeLabel(QStringLiteral("H%1 :").arg(twoDigitText(i)), Frame1,
                              twipRect(col.hhLabel, labelTop, 495, 255), indexedName("HH", i));
         cboHH[slot] =
             pickList(Frame1, twipRect(col.hhList, listTop, 675, 315), indexedName("cboHH", i),
-                     QStringLiteral("Hora H%1").arg(twoDigits(i)));
-        MM[slot] = makeLabel(QStringLiteral("M%1 :").arg(twoDigits(i)), Frame1,
+                     QStringLiteral("Hora H%1").arg(twoDigitText(i)));
+        MM[slot] = makeLabel(QStringLiteral("M%1 :").arg(twoDigitText(i)), Frame1,
                              twipRect(col.mmLabel, labelTop, 495, i % 2 == 0 ? 255 : 315),
                              indexedName("MM", i));
         cboMM[slot] =
             pickList(Frame1, twipRect(col.mmList, listTop, 675, 315), indexedName("cboMM", i),
-                     QStringLiteral("Minuto M%1").arg(twoDigits(i)));
+                     QStringLiteral("Minuto M%1").arg(twoDigitText(i)));
         chkAla[slot] = new QCheckBox(Frame1);
         chkAla[slot]->setObjectName(indexedName("chkAla", i));
         chkAla[slot]->setGeometry(twipRect(col.check, labelTop, 255, 255));
-        nameForScreenReaders(*chkAla[slot], QStringLiteral("Largo H%1").arg(twoDigits(i)));
+        nameForScreenReaders(*chkAla[slot], QStringLiteral("Largo H%1").arg(twoDigitText(i)));
     }
 }
 
