@@ -119,4 +119,11 @@ std::optional<HeldUpload> heldUpload(const UploadRecord& record) {
     return std::nullopt;
 }
 
+TimedRun timedRun(const SyncSource& source, const QDateTime& at, const ClockSchedule& wouldSend) {
+    TimedRun run;
+    run.held = heldUpload(UploadRecord());
+    run.decision = decideUpload(at, run.held, wouldSend, source.name());
+    return run;
+}
+
 } // namespace horvex::cli

@@ -66,4 +66,12 @@ private:
 // upload went out whole. Throws Failure when the record cannot be read.
 std::optional<HeldUpload> heldUpload(const UploadRecord& record);
 
+// What a timed run (--sync --if-needed) decides at `at`, about to send
+// `wouldSend`, given what the record of uploads says the clock holds.
+struct TimedRun {
+    std::optional<HeldUpload> held;
+    UploadDecision decision;
+};
+TimedRun timedRun(const SyncSource& source, const QDateTime& at, const ClockSchedule& wouldSend);
+
 } // namespace horvex::cli

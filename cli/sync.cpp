@@ -82,14 +82,13 @@ SyncSource sourceOf(const Request& r) {
 
 // --if-needed: whether to upload now, said either way.
 bool uploadNeeded(const SyncSource& source, const ClockSchedule& wouldSend, const QDateTime& now) {
-    const std::optional<HeldUpload> held = heldUpload(UploadRecord());
-    const UploadDecision decision = decideUpload(now, held, wouldSend, source.name());
-    if (decision.upload()) {
-        say(QStringLiteral("Hace falta enviar: %1.").arg(decision.reason));
+    const TimedRun run = timedRun(source, now, wouldSend);
+    if (run.decision.upload()) {
+        say(QStringLiteral("Hace falta enviar: %1.").arg(run.decision.reason));
         return true;
     }
-    say(heldText(held));
-    say(decision.reason);
+    say(heldText(run.held));
+    say(run.decision.reason);
     return false;
 }
 

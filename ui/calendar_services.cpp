@@ -52,11 +52,10 @@ QString nextRun(const QString& calendarFile) {
                               "con «systemctl --user enable --now %1»).")
             .arg(kTimer);
     const QDateTime at = nextTimedRun(QDateTime::currentDateTime());
-    const QString when = at.toString(QStringLiteral("HH:mm"));
+    const QString when = clockText(at.time());
     try {
         const cli::SyncSource source(cli::storedSchedule(), calendarFile);
-        const UploadDecision decision = decideUpload(at, cli::heldUpload(UploadRecord()),
-                                                     source.at(at).schedule, source.name());
+        const UploadDecision decision = cli::timedRun(source, at, source.at(at).schedule).decision;
         return QStringLiteral("A las %1 el temporizador %2: %3.")
             .arg(when,
                  decision.upload() ? QStringLiteral("enviará") : QStringLiteral("no enviará nada"),
