@@ -235,17 +235,21 @@ QStringList withoutWindowOptions(const QStringList& args) {
     return kept;
 }
 
-std::optional<QSet<QString>> windowOptions(const QStringList& args) {
+QSet<QString> windowOptionNames(const QStringList& args) {
     QSet<QString> names;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const std::optional<GivenWindowOption> given = windowOptionIn(args[i]);
-        if (!given)
-            return std::nullopt;
-        // Its value, if any: Qt ignores the option without one.
-        i += given->valueFollows ? 1 : 0;
-        names.insert(QLatin1String(given->option.name));
-    }
+    for (qsizetype i = 0; i < args.size(); ++i)
+        if (const std::optional<GivenWindowOption> given = windowOptionIn(args[i])) {
+            // Its value, if any: Qt ignores the option without one.
+            i += given->valueFollows ? 1 : 0;
+            names.insert(QLatin1String(given->option.name));
+        }
     return names;
+}
+
+std::optional<QSet<QString>> windowOptions(const QStringList& args) {
+    if (!withoutWindowOptions(args).isEmpty())
+        return std::nullopt;
+    return windowOptionNames(args);
 }
 
 } // namespace horvex::cli

@@ -57,4 +57,7 @@ std::optional<QSet<QString>> windowOptions(const QStringList& args);
 // `args` without Qt's window options and their values.
 QStringList withoutWindowOptions(const QStringList& args);
 
+// The names of Qt's window options among `args`, whatever else they hold.
+QSet<QString> windowOptionNames(const QStringList& args);
+
 } // namespace horvex::cli

@@ -1,5 +1,6 @@
 #include "calendar/calendar.h"
 #include "cli/cli.h"
+#include "cli/options.h"
 #include "clocklink/tiempo.h"
 #include "clocklink/upload_record.h"
 #include "schedule/failure.h"
@@ -53,23 +54,34 @@ std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
     std::exit(EXIT_FAILURE);
 }
 
+// As every window of ours starts: named for its settings, matched by the
+// desktop to its menu entry and icon, in Fusion unless a style was asked for.
+void setUpApplication(const QString& desktopFile, const QSet<QString>& given) {
+    QApplication::setApplicationName(QStringLiteral("Horvex"));
+    QGuiApplication::setDesktopFileName(desktopFile);
+    if (!given.contains(QStringLiteral("style")))
+        QApplication::setStyle(QStringLiteral("Fusion"));
+}
+
+// A place given on the command line is kept; otherwise a window is centred.
+bool placeGiven(const QSet<QString>& given) {
+    return given.contains(QStringLiteral("qwindowgeometry")) ||
+           given.contains(QStringLiteral("geometry"));
+}
+
 // "Calendario de timbres", a window of its own: the calendar file is its
 // only store, so it needs no lock on the settings.
 int calendarWindow(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    const std::variant<QString, int> given = horvex::cli::calendarWindowFile(args);
-    if (const int* code = std::get_if<int>(&given))
+    const std::variant<QString, int> named = horvex::cli::calendarWindowFile(args);
+    if (const int* code = std::get_if<int>(&named))
         return *code;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Horvex"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.horvex.Horvex.Calendario"));
-    if (std::none_of(args.cbegin(), args.cend(), [](const QString& a) {
-            return a.startsWith(QLatin1String("-style")) || a.startsWith(QLatin1String("--style"));
-        }))
-        QApplication::setStyle(QStringLiteral("Fusion"));
-    QString file = std::get<QString>(given);
+    const QSet<QString> given = horvex::cli::windowOptionNames(args);
+    setUpApplication(QStringLiteral("org.horvex.Horvex.Calendario"), given);
+    QString file = std::get<QString>(named);
     const horvex::MissingFolder missing =
         file.isEmpty() ? horvex::MissingFolder::Create : horvex::MissingFolder::Refuse;
     try {
@@ -79,7 +91,8 @@ int calendarWindow(int argc, char* argv[]) {
         return EXIT_FAILURE;
     }
     horvex::FrmCalendario window(file, missing, horvex::calendarServices());
-    horvex::centerOnScreen(window);
+    if (!placeGiven(given))
+        horvex::centerOnScreen(window);
     window.show();
     return QApplication::exec();
 }
@@ -96,14 +109,8 @@ int main(int argc, char* argv[]) {
         return horvex::cli::run(argc, argv);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Horvex"));
-    // Lets the desktop match the running window to its menu entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.horvex.Horvex"));
-    if (!given->contains(QStringLiteral("style")))
-        QApplication::setStyle(QStringLiteral("Fusion"));
-    // A place given on the command line is kept; otherwise the window is centred.
-    const bool placed = given->contains(QStringLiteral("qwindowgeometry")) ||
-                        given->contains(QStringLiteral("geometry"));
+    setUpApplication(QStringLiteral("org.horvex.Horvex"), *given);
+    const bool placed = placeGiven(*given);
 
     // Ready before the lock is taken: a second start may call at once.
     horvex::ToFrontOnSignal toFront;
