@@ -2,6 +2,7 @@
 // and the month plan.
 
 #include "calendar/calendar.h"
+#include "calendar/calendar_edit.h"
 #include "calendar/plan.h"
 #include "calendar_texts.h"
 
@@ -176,6 +177,45 @@ private slots:
                                 "Conflicto: también [Fechas] 2027-03-19=silencio (línea 10); gana "
                                 "la escrita después\n"
                                 "Timbres (corto 02, largo 05):\n  08:00 corto\n  13:00 largo\n"));
+    }
+
+    // Fechas before, the days given and their value (empty: "quitar"), Fechas after.
+    void datesAreGivenWithoutTouchingOtherDays_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QDate>("first");
+        QTest::addColumn<QDate>("last");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("after");
+        const QDate d3(2027, 3, 3), d5(2027, 3, 5);
+        QTest::newRow("the same days keep their line")
+            << QByteArray("2027-03-03..2027-03-05=silencio ; puente\nx=1\n") << d3 << d5
+            << "guardado" << QByteArray("2027-03-03..2027-03-05=guardado\nx=1\n");
+        QTest::newRow("dates inside go")
+            << QByteArray("2027-03-04=examenes.ini\n2027-03-03..2027-03-04=silencio\n") << d3 << d5
+            << "viernes.ini" << QByteArray("2027-03-03..2027-03-05=viernes.ini\n");
+        QTest::newRow("a longer range loses anyway")
+            << QByteArray("2027-03-01..2027-03-31=silencio\n") << d3 << d5 << "guardado"
+            << QByteArray("2027-03-01..2027-03-31=silencio\n2027-03-03..2027-03-05=guardado\n");
+        QTest::newRow("a shorter range reaching in is cut")
+            << QByteArray("2027-03-05..2027-03-06=silencio\n") << d3 << d5 << "guardado"
+            << QByteArray("2027-03-06=silencio\n2027-03-03..2027-03-05=guardado\n");
+        QTest::newRow("quitar splits a range")
+            << QByteArray("2027-03-01..2027-03-31=silencio\n2027-03-04=x.ini\n") << d3 << d5 << ""
+            << QByteArray("2027-03-01..2027-03-02=silencio\n2027-03-06..2027-03-31=silencio\n");
+    }
+
+    void datesAreGivenWithoutTouchingOtherDays() {
+        QFETCH(QByteArray, before);
+        QFETCH(QDate, first);
+        QFETCH(QDate, last);
+        QFETCH(QString, value);
+        QFETCH(QByteArray, after);
+        IniDocument doc = IniDocument::parse("[Fechas]\n" + before);
+        if (value.isEmpty())
+            removeDates(doc, first, last);
+        else
+            assignDates(doc, first, last, dayValueNamed(value));
+        QCOMPARE(doc.serialize(), "[Fechas]\n" + after);
     }
 };
 

@@ -1,7 +1,6 @@
 // The calendar window driven as a person would: keys on the month, the
 // lists, the buttons; the file dialogs and questions answered by the test.
 
-#include "calendar/calendar_edit.h"
 #include "clocklink/upload_record.h"
 #include "decoder.h"
 #include "tests/fakes.h"
@@ -46,8 +45,6 @@ class TestCalendario : public QObject {
     Q_OBJECT
 private slots:
     void editsSavesAndReloads();
-    void datesAreGivenWithoutTouchingOtherDays_data();
-    void datesAreGivenWithoutTouchingOtherDays();
     void sendNowIsTheSyncUpload();
 };
 
@@ -165,45 +162,6 @@ void TestCalendario::editsSavesAndReloads() {
     window->newSchedule();
     QVERIFY(readFile(dir.filePath(QStringLiteral("nuevo.ini"))).contains("H00=09:15 largo"));
     QCOMPARE(value->currentData().toString(), QStringLiteral("nuevo.ini"));
-}
-
-// Fechas before, the days given and their value (empty: "quitar"), Fechas after.
-void TestCalendario::datesAreGivenWithoutTouchingOtherDays_data() {
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QDate>("first");
-    QTest::addColumn<QDate>("last");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QByteArray>("after");
-    const QDate d3(2027, 3, 3), d5(2027, 3, 5);
-    QTest::newRow("the same days keep their line")
-        << QByteArray("2027-03-03..2027-03-05=silencio ; puente\nx=1\n") << d3 << d5 << "guardado"
-        << QByteArray("2027-03-03..2027-03-05=guardado\nx=1\n");
-    QTest::newRow("dates inside go")
-        << QByteArray("2027-03-04=examenes.ini\n2027-03-03..2027-03-04=silencio\n") << d3 << d5
-        << "viernes.ini" << QByteArray("2027-03-03..2027-03-05=viernes.ini\n");
-    QTest::newRow("a longer range loses anyway")
-        << QByteArray("2027-03-01..2027-03-31=silencio\n") << d3 << d5 << "guardado"
-        << QByteArray("2027-03-01..2027-03-31=silencio\n2027-03-03..2027-03-05=guardado\n");
-    QTest::newRow("a shorter range reaching in is cut")
-        << QByteArray("2027-03-05..2027-03-06=silencio\n") << d3 << d5 << "guardado"
-        << QByteArray("2027-03-06=silencio\n2027-03-03..2027-03-05=guardado\n");
-    QTest::newRow("quitar splits a range")
-        << QByteArray("2027-03-01..2027-03-31=silencio\n2027-03-04=x.ini\n") << d3 << d5 << ""
-        << QByteArray("2027-03-01..2027-03-02=silencio\n2027-03-06..2027-03-31=silencio\n");
-}
-
-void TestCalendario::datesAreGivenWithoutTouchingOtherDays() {
-    QFETCH(QByteArray, before);
-    QFETCH(QDate, first);
-    QFETCH(QDate, last);
-    QFETCH(QString, value);
-    QFETCH(QByteArray, after);
-    IniDocument doc = IniDocument::parse("[Fechas]\n" + before);
-    if (value.isEmpty())
-        removeDates(doc, first, last);
-    else
-        assignDates(doc, first, last, dayValueNamed(value));
-    QCOMPARE(doc.serialize(), "[Fechas]\n" + after);
 }
 
 // With the program's own services, "Enviar ahora" is --sync's upload: the

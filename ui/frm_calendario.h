@@ -5,7 +5,7 @@
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
-#include "ui/calendar_draft.h"
+#include "calendar/calendar_draft.h"
 #include "ui/calendar_look.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/calendar_draft.h"
+#include "calendar/calendar_draft.h"
 
 #include <QGroupBox>
 #include <vector>

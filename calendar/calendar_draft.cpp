@@ -1,4 +1,4 @@
-#include "ui/calendar_draft.h"
+#include "calendar/calendar_draft.h"
 
 #include "calendar/calendar_edit.h"
 #include "schedule/failure.h"
