@@ -1,10 +1,14 @@
 #include "calendar/calendar_edit.h"
 
+#include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/readable_schedule.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace horvex {
@@ -104,16 +108,16 @@ QByteArray saveCalendarText(const QString& file, const QByteArray& loaded,
 }
 
 void writeNewScheduleFile(const QString& file, const ScheduleTexts& texts) {
-    QFile out(file);
-    // NewOnly: a file that appears meanwhile is refused, never replaced.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw Failure(
-            out.exists() ? QStringLiteral("%1 ya existe; elija otro nombre").arg(file)
-                         : QStringLiteral("no se puede crear %1: %2").arg(file, out.errorString()));
-    const QByteArray text = readableScheduleText(texts);
-    if (out.write(text) != text.size() || !out.flush() || ::fsync(out.handle()) != 0) {
-        const QString why = out.errorString();
-        out.remove();
+    // O_EXCL: a file that appears meanwhile is refused, never replaced.
+    const QByteArray path = QFile::encodeName(file);
+    const UniqueFd fd(::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        throw Failure(errno == EEXIST
+                          ? QStringLiteral("%1 ya existe; elija otro nombre").arg(file)
+                          : QStringLiteral("no se puede crear %1: %2").arg(file, systemReason()));
+    if (!writeAll(fd.get(), readableScheduleText(texts)) || ::fsync(fd.get()) != 0) {
+        const QString why = systemReason();
+        ::unlink(path.constData());
         throw Failure(QStringLiteral("no se puede escribir %1: %2").arg(file, why));
     }
 }

@@ -33,10 +33,57 @@ const QString& weekdayName(QDate d) {
     return kDays.at(static_cast<std::size_t>(d.dayOfWeek() - 1));
 }
 
-// "." for guardado, "-" for silencio, and for each schedule file the first
-// letter of its name that no other mark has taken.
-QHash<QString, QChar> marksOf(const std::vector<DayValue>& values) {
-    QHash<QString, QChar> marks;
+QString trimmedEnd(QString s) {
+    while (s.endsWith(QLatin1Char(' ')))
+        s.chop(1);
+    return s;
+}
+
+// The month's title, weekdays and weeks; the marks used go into `seen`.
+QStringList monthLines(const Calendar& calendar, const PlanMarks& marks, QDate first,
+                       QSet<QChar>& seen) {
+    const int width = 7 * (kCellWidth + 1) - 1;
+    const QString title = MonthSpan{first, 1}.title();
+    QStringList lines{QString((width - title.size()) / 2, QLatin1Char(' ')) + title};
+    QStringList header;
+    for (const QString& d : kShortDays)
+        header << d.leftJustified(kCellWidth);
+    lines << trimmedEnd(header.join(QLatin1Char(' ')));
+
+    QString row = QString((first.dayOfWeek() - 1) * (kCellWidth + 1), QLatin1Char(' '));
+    for (QDate d = first; d.month() == first.month(); d = d.addDays(1)) {
+        const QChar mark = marks.of(calendar.day(d));
+        seen.insert(mark);
+        row += QStringLiteral("%1%2 ").arg(d.day(), 2).arg(mark);
+        if (d.dayOfWeek() == 7 || d.addDays(1).month() != first.month()) {
+            lines << trimmedEnd(row);
+            row.clear();
+        }
+    }
+    return lines;
+}
+
+QString legendLine(const Calendar& calendar, const PlanMarks& marks, const QSet<QChar>& seen) {
+    QStringList legend;
+    for (const PlanMarks::Entry& e : marks.legend(calendar.values(), seen))
+        legend << QStringLiteral("%1 %2").arg(e.mark).arg(e.text);
+    return legend.join(QStringLiteral("   "));
+}
+
+} // namespace
+
+QString MonthSpan::title() const {
+    const auto name = [](QDate m) {
+        return monthName(m.month()) + QLatin1Char(' ') + QString::number(m.year());
+    };
+    return count == 1 ? name(first) : QStringLiteral("%1 a %2").arg(name(first), name(last()));
+}
+
+const QString& monthName(int month) {
+    return kMonths.at(static_cast<std::size_t>(month - 1));
+}
+
+PlanMarks::PlanMarks(const std::vector<DayValue>& values) {
     QSet<QChar> taken{kConflict, kBroken};
     const QString spare = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
     for (const DayValue& v : values) {
@@ -52,68 +99,54 @@ QHash<QString, QChar> marksOf(const std::vector<DayValue>& values) {
                     break;
                 }
         taken.insert(mark);
-        marks.insert(v.name(), mark);
+        marks_.insert(v.name(), mark);
     }
-    return marks;
 }
 
-QChar markOf(const DayChoice& day, const QHash<QString, QChar>& marks) {
+QChar PlanMarks::of(const DayChoice& day) const {
     if (!day.overruled.isEmpty())
         return kConflict;
     if (!day.schedule)
         return kBroken;
-    return marks.value(day.value.name());
+    return marks_.value(day.value.name());
 }
 
-QString trimmedEnd(QString s) {
-    while (s.endsWith(QLatin1Char(' ')))
-        s.chop(1);
-    return s;
+std::vector<PlanMarks::Entry> PlanMarks::legend(const std::vector<DayValue>& values,
+                                                const QSet<QChar>& seen) const {
+    std::vector<Entry> entries;
+    for (const DayValue& v : values)
+        if (seen.contains(marks_.value(v.name())))
+            entries.push_back({marks_.value(v.name()), v.name(), v});
+    if (seen.contains(kConflict))
+        entries.push_back({kConflict, QStringLiteral("conflicto"), std::nullopt});
+    if (seen.contains(kBroken))
+        entries.push_back({kBroken, QStringLiteral("horario con errores"), std::nullopt});
+    return entries;
 }
-
-} // namespace
 
 QString planText(const Calendar& calendar, int year, int month, QDate today) {
-    const QHash<QString, QChar> marks = marksOf(calendar.values());
-    const QDate first(year, month, 1);
-    const int width = 7 * (kCellWidth + 1) - 1;
-    const QString title =
-        kMonths.at(static_cast<std::size_t>(month - 1)) + QLatin1Char(' ') + QString::number(year);
-    QStringList lines{QString((width - title.size()) / 2, QLatin1Char(' ')) + title};
-    QStringList header;
-    for (const QString& d : kShortDays)
-        header << d.leftJustified(kCellWidth);
-    lines << trimmedEnd(header.join(QLatin1Char(' ')));
-
+    const PlanMarks marks(calendar.values());
     QSet<QChar> seen;
-    QString row = QString((first.dayOfWeek() - 1) * (kCellWidth + 1), QLatin1Char(' '));
-    for (QDate d = first; d.month() == month; d = d.addDays(1)) {
-        const QChar mark = markOf(calendar.day(d), marks);
-        seen.insert(mark);
-        row += QStringLiteral("%1%2 ").arg(d.day(), 2).arg(mark);
-        if (d.dayOfWeek() == 7 || d.addDays(1).month() != month) {
-            lines << trimmedEnd(row);
-            row.clear();
-        }
-    }
-
-    QStringList legend;
-    for (const DayValue& v : calendar.values())
-        if (seen.contains(marks.value(v.name())))
-            legend << QStringLiteral("%1 %2").arg(marks.value(v.name())).arg(v.name());
-    if (seen.contains(kConflict))
-        legend << QStringLiteral("%1 conflicto").arg(kConflict);
-    if (seen.contains(kBroken))
-        legend << QStringLiteral("%1 horario con errores").arg(kBroken);
-    lines << QString() << legend.join(QStringLiteral("   ")) << QString()
+    QStringList lines = monthLines(calendar, marks, QDate(year, month, 1), seen);
+    lines << QString() << legendLine(calendar, marks, seen) << QString()
           << QStringLiteral("Próximos 7 días:");
     for (int i = 0; i < 7; ++i) {
         const DayChoice day = calendar.day(today.addDays(i));
-        const QChar mark = markOf(day, marks);
         lines << QStringLiteral("%1 %2 %3 %4  %5")
                      .arg(kShortDays.at(static_cast<std::size_t>(day.date.dayOfWeek() - 1)),
-                          day.date.toString(Qt::ISODate), mark, day.value.name(), day.rule);
+                          day.date.toString(Qt::ISODate), marks.of(day), day.value.name(),
+                          day.rule);
     }
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString monthsText(const Calendar& calendar, const MonthSpan& span) {
+    const PlanMarks marks(calendar.values());
+    QSet<QChar> seen;
+    QStringList lines;
+    for (int i = 0; i < span.count; ++i)
+        lines << monthLines(calendar, marks, span.month(i), seen) << QString();
+    lines << legendLine(calendar, marks, seen);
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 

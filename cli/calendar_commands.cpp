@@ -1,9 +1,11 @@
 // --day, --plan and --check: the calendar as the bells will follow it.
 #include "calendar/plan.h"
 #include "cli/commands.h"
+#include "cli/plan_sheet.h"
 #include "cli/schedule_source.h"
 #include "clocklink/pc_clock.h"
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/reg_store.h"
 
 #include <QFileInfo>
@@ -66,6 +68,21 @@ std::optional<CalendarProblem> storedProblem(const ClockSchedule& stored) {
     }
 }
 
+// A PDF replaces only a PDF: a slip of the name (calendario.ini) must not
+// cost the file it names.
+void checkPdfTarget(const QString& file) {
+    const QFileInfo info(file);
+    if (info.isDir())
+        throw Failure(
+            QStringLiteral("%1 es una carpeta; dé el nombre del PDF (%1/plan.pdf)").arg(file));
+    if (!info.exists())
+        return;
+    if (!readGuarded(file, kStoreLimit * 64).startsWith("%PDF-"))
+        throw Failure(QStringLiteral("%1 ya existe y no es un PDF: no se escribe encima; elija "
+                                     "otro nombre")
+                          .arg(file));
+}
+
 QString count(qsizetype n, const QString& one, const QString& many) {
     return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? one : many);
 }
@@ -79,8 +96,28 @@ int runDay(const Request& r) {
 
 int runPlan(const Request& r) {
     const QDate today = QDate::currentDate();
-    const QDate month = r.month.isNull() ? QDate(today.year(), today.month(), 1) : r.month;
-    out(planText(calendarFor(r), month.year(), month.month(), today).toUtf8());
+    const MonthSpan span = r.plan.value_or(MonthSpan{QDate(today.year(), today.month(), 1), 1});
+    if (!r.pdf.isEmpty() && r.pdf != QLatin1String("-"))
+        checkPdfTarget(r.pdf);
+    const Calendar calendar = calendarFor(r);
+    if (!r.pdf.isEmpty()) {
+        const QByteArray pdf = planPdf(calendar, span, today);
+        if (r.pdf == QLatin1String("-")) {
+            out(pdf);
+            return kOk;
+        }
+        replaceFile(r.pdf, pdf);
+        say(QStringLiteral("Plan de %1 guardado en %2 (%3)")
+                .arg(span.title(), r.pdf,
+                     span.count > kMonthsPerPage
+                         ? QStringLiteral("%1 hojas A4")
+                               .arg((span.count + kMonthsPerPage - 1) / kMonthsPerPage)
+                         : QStringLiteral("una hoja A4")));
+        return kOk;
+    }
+    out((span.count == 1 ? planText(calendar, span.first.year(), span.first.month(), today)
+                         : monthsText(calendar, span))
+            .toUtf8());
     return kOk;
 }
 

@@ -4,12 +4,15 @@
 #include "cli/options.h"
 #include "clocklink/mscomm.h"
 #include "schedule/failure.h"
+#include "schedule/system_reason.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 
 namespace horvex::cli {
 
@@ -22,6 +25,8 @@ int outputError = 0;
 const QString kVersion = QStringLiteral(HORVEX_VERSION);
 constexpr int kHelpWidth = 79;
 constexpr int kHelpColumn = 26;
+// Two school years; more would be a book, not a plan.
+constexpr int kPlanMonths = 24;
 
 } // namespace
 
@@ -125,6 +130,8 @@ QString helpText(const std::vector<Row>& rows) {
         QStringLiteral("  horvex --map-port 4=/dev/ttyUSB0  COM4 abre el adaptador USB"),
         QStringLiteral("  horvex --export horario.ini       guarda el horario en un archivo"),
         QStringLiteral("  horvex --plan 2027-03             el mes con el horario de cada día"),
+        QStringLiteral("  horvex --plan 2026-09..2027-06    el curso, mes a mes"),
+        QStringLiteral("  horvex --plan 2027 --pdf plan.pdf el año en un PDF para imprimir"),
         QString(),
         QStringLiteral("Más información: man horvex")}
         .join(QLatin1Char('\n'));
@@ -154,12 +161,36 @@ QString dayValue(const QString& value, QDate& day) {
                : QStringLiteral("--day: «%1» no es una fecha AAAA-MM-DD que exista").arg(value);
 }
 
-QString monthValue(const QString& value, QDate& month) {
-    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d\\d$"));
-    month = QDate::fromString(value + QStringLiteral("-01"), Qt::ISODate);
-    return form.match(value).hasMatch() && month.isValid()
-               ? QString()
-               : QStringLiteral("--plan: «%1» no es un mes AAAA-MM").arg(value);
+// "2027-03", "2027" (its twelve months) or "2026-09..2027-06".
+QString monthsValue(const QString& value, std::optional<MonthSpan>& plan) {
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})(?:-(\\d\\d))?(?:\\.\\.(\\d{4})-(\\d\\d))?$"));
+    const QRegularExpressionMatch m = form.match(value);
+    const auto month = [&](int year, int at) {
+        return QDate(m.captured(year).toInt(), m.captured(at).toInt(), 1);
+    };
+    const bool range = m.hasMatch() && !m.captured(3).isEmpty();
+    if (!m.hasMatch() || (range && m.captured(2).isEmpty()) ||
+        (!m.captured(2).isEmpty() && !month(1, 2).isValid()) || (range && !month(3, 4).isValid()))
+        return QStringLiteral("--plan: «%1» no es un mes AAAA-MM, un año AAAA ni unos meses "
+                              "AAAA-MM..AAAA-MM")
+            .arg(value);
+    if (m.captured(2).isEmpty()) {
+        plan = MonthSpan{QDate(m.captured(1).toInt(), 1, 1), 12};
+        return {};
+    }
+    const QDate first = month(1, 2);
+    const QDate last = range ? month(3, 4) : first;
+    const int count = (last.year() - first.year()) * 12 + last.month() - first.month() + 1;
+    if (count < 1)
+        return QStringLiteral("--plan: «%1»: el último mes va antes del primero").arg(value);
+    if (count > kPlanMonths)
+        return QStringLiteral("--plan: «%1» son %2 meses; se dibujan %3 como mucho")
+            .arg(value)
+            .arg(count)
+            .arg(kPlanMonths);
+    plan = MonthSpan{first, count};
+    return {};
 }
 
 // Every command and option. A command runs; an option names the commands
@@ -245,11 +276,12 @@ std::vector<Row> commandLine() {
         {QStringLiteral("plan"),
          {},
          Takes::OptionalValue,
-         QStringLiteral("AAAA-MM"),
-         QStringLiteral("Dibuja el mes (este si no se indica) con el horario de cada día, y los "
-                        "próximos 7 días."),
+         QStringLiteral("MESES"),
+         QStringLiteral("Dibuja el mes AAAA-MM (este si no se indica) con el horario de cada día "
+                        "y los próximos 7 días; o los meses de un año AAAA, o de AAAA-MM..AAAA-MM "
+                        "(un curso: 2026-09..2027-06), con una leyenda."),
          {},
-         [](const QString& v, Request& r) { return monthValue(v, r.month); },
+         [](const QString& v, Request& r) { return monthsValue(v, r.plan); },
          runPlan},
         {QStringLiteral("check"),
          {},
@@ -316,6 +348,14 @@ std::vector<Row> commandLine() {
          {QStringLiteral("sync"), QStringLiteral("print-frame"), QStringLiteral("day"),
           QStringLiteral("plan"), QStringLiteral("check"), QStringLiteral("calendar-window")},
          [](const QString& v, Request& r) { return r.calendar = v, QString(); }},
+        {QStringLiteral("pdf"),
+         {},
+         Takes::Value,
+         QStringLiteral("ARCHIVO"),
+         QStringLiteral("Escribe el plan en un PDF para imprimir, en color y con la leyenda: una "
+                        "hoja A4 apaisada por cada 12 meses (- para la salida estándar)."),
+         {QStringLiteral("plan")},
+         [](const QString& v, Request& r) { return r.pdf = v, QString(); }},
         {QStringLiteral("if-needed"),
          {},
          Takes::Nothing,
@@ -375,7 +415,23 @@ std::optional<QSet<QString>> windowOptions(int argc, char* argv[]) {
 }
 
 int run(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // A PDF needs Qt's fonts, so its GUI part, but never a display.
+    const bool drawing = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+        const QByteArray a(arg);
+        return a == "--pdf" || a.startsWith("--pdf=");
+    });
+    if (drawing) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Qt's own notes on the way (in English: "XDG_RUNTIME_DIR not set")
+        // are for no one running a command; what fails, we say.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+            if (type == QtFatalMsg)
+                std::fputs((msg + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+        });
+    }
+    const std::unique_ptr<QCoreApplication> app =
+        drawing ? std::make_unique<QGuiApplication>(argc, argv)
+                : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
     QCoreApplication::setApplicationVersion(kVersion);
     const int code = runCommandLine(QCoreApplication::arguments().mid(1));
@@ -385,7 +441,7 @@ int run(int argc, char* argv[]) {
     if (outputError == 0)
         return code;
     complain(QStringLiteral("no se pudo escribir en la salida estándar: %1")
-                 .arg(QString::fromLocal8Bit(std::strerror(outputError))));
+                 .arg(systemReason(outputError)));
     return code == kOk ? kFailed : code;
 }
 

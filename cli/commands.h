@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calendar/plan.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -27,7 +29,9 @@ struct Request {
     QString calendar;        // --calendar FILE; empty: calendario.ini beside the store
     bool ifNeeded = false;   // --if-needed, with --sync
     QDate day;               // --day DATE
-    QDate month;             // --plan [YYYY-MM]: its first day; null: this month
+    // --plan [YYYY-MM | YYYY | YYYY-MM..YYYY-MM]; none: this month.
+    std::optional<MonthSpan> plan;
+    QString pdf; // --pdf FILE, with --plan
     // Where an upload comes from, for the record: the command line, or the
     // calendar window sending the same upload.
     QString origin = QStringLiteral("sync");

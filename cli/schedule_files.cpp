@@ -1,6 +1,7 @@
 // --export, --import and --show: schedules kept as files.
 #include "cli/commands.h"
 #include "schedule/failure.h"
+#include "schedule/lists.h"
 #include "schedule/readable_schedule.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
@@ -26,7 +27,7 @@ int usedCount(const ScheduleTexts& s) {
 }
 
 QString timeOf(const ScheduleTexts& s, std::size_t i) {
-    return s.hour[i] + QLatin1Char(':') + s.minute[i];
+    return timeText(s.hour[i], s.minute[i]);
 }
 
 // Alarms at one time, which a schedule file refuses.

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -270,19 +271,18 @@ void UploadRecord::append(const UploadOutcome& outcome) const {
         }
     };
     UniqueFd fd = open();
-    // A new file once this line would take the record past its limit. The
-    // older file goes first: a rename does not replace it.
+    // A new file once this line would take the record past its limit;
+    // rename(2) replaces the older file in one step.
     QString notMoved;
     struct stat st {};
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0 && st.st_size + bytes.size() > kLimit) {
-        QFile::remove(oldFile(file_));
-        QFile full(file_);
-        if (full.rename(oldFile(file_)))
+        if (::rename(QFile::encodeName(file_).constData(),
+                     QFile::encodeName(oldFile(file_)).constData()) == 0)
             fd = open();
         else
             notMoved = QStringLiteral("el envío se anotó en %1, que pasa de %2: no se pudo "
                                       "renombrar a %3 (%4)")
-                           .arg(file_, sizeText(kLimit), oldFile(file_), full.errorString());
+                           .arg(file_, sizeText(kLimit), oldFile(file_), systemReason());
     }
     appendWhole(fd.get(), bytes, file_);
     if (!notMoved.isEmpty())

@@ -57,7 +57,7 @@ arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "horvex_${version}_${arch}.deb" ] || fail "unexpected file name $(basename "$deb")"
 [ "$(dpkg-deb -f "$deb" Package)" = horvex ] || fail "package name is not horvex"
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 qt6-qpa-plugins; do
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6serialport6 qt6-qpa-plugins qt6-translations-l10n; do
     [[ ", $depends," == *", $p "* || ", $depends," == *", $p,"* ]] || fail "Depends lacks $p: $depends"
 done
 dups=$(tr ',' '\n' <<<"$depends" | sed -e 's/(.*//' -e 's/ //g' | sort | uniq -d | tr '\n' ' ')

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QThread>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -27,10 +26,6 @@ UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
     }
     return *this;
-}
-
-QString systemReason() {
-    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 QString sizeText(qint64 bytes) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule/system_reason.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -76,9 +78,6 @@ bool writeAll(int fd, QByteArrayView bytes);
 // Creates `folder` and the folders above it. Throws Failure naming the one
 // that cannot be made and why ("/home/ana existe y no es una carpeta").
 void makeFolders(const QString& folder);
-
-// The system's reason for the last failed call ("No space left on device").
-QString systemReason();
 
 // "1,5 MB", "300 KB", "82 bytes", for messages.
 QString sizeText(qint64 bytes);

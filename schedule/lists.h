@@ -9,6 +9,17 @@ inline QString twoDigitText(int value) {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
+// "07:30" for an alarm's hour and minute texts, as the clock reads them
+// ("7" is sent as 07); a text that is not a number stays as it is.
+inline QString timeText(const QString& hour, const QString& minute) {
+    const auto two = [](const QString& text) {
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        return ok && n >= 0 && text.size() <= 2 ? twoDigitText(n) : text;
+    };
+    return two(hour) + QLatin1Char(':') + two(minute);
+}
+
 // What the window's lists offer: two-digit texts from first to last.
 struct ListRange {
     int first;

@@ -2,6 +2,7 @@
 
 #include "schedule/ini_document.h"
 #include "schedule/lists.h"
+#include "schedule/typed_time.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -23,22 +24,21 @@ struct Bell {
     QString time() const { return hour + QLatin1Char(':') + minute; }
 };
 
-// "HH:MM", "HH:MM largo" or "HH:MM corto": the bell, or what is wrong.
+// A time as people write it ("8:30", "8.30", "8h30", "8h"), then "largo",
+// "corto" or nothing: the bell, or what is wrong.
 std::variant<Bell, QString> parseBell(const QString& text) {
     static const QRegularExpression space(QStringLiteral("\\s+"));
     const QStringList words = text.split(space, Qt::SkipEmptyParts);
-    const QStringList time = words.value(0).split(QLatin1Char(':'));
-    if (time.size() != 2)
-        return QStringLiteral("«%1» no es una hora HH:MM").arg(text);
-    if (!kHourList.offers(time[0]))
-        return QStringLiteral("hora «%1» (%2)").arg(time[0], kHourList.offeredText());
-    if (!kMinuteList.offers(time[1]))
-        return QStringLiteral("minuto «%1» (%2)").arg(time[1], kMinuteList.offeredText());
+    const auto time = parseTypedTime(words.value(0));
+    if (const QString* wrong = std::get_if<QString>(&time))
+        return *wrong;
+    const TypedTime& at = std::get<TypedTime>(time);
     const QString ring = words.mid(1).join(QLatin1Char(' '));
     const bool isLong = ring.compare(kLong, Qt::CaseInsensitive) == 0;
     if (!ring.isEmpty() && !isLong && ring.compare(kShort, Qt::CaseInsensitive) != 0)
         return QStringLiteral("«%1» tras la hora: se espera «largo» o nada").arg(ring);
-    return Bell{time[0], time[1], isLong ? QStringLiteral("1") : QStringLiteral("0")};
+    return Bell{twoDigitText(at.hour), twoDigitText(at.minute),
+                isLong ? QStringLiteral("1") : QStringLiteral("0")};
 }
 
 bool isHeader(const QString& trimmed) {
@@ -229,7 +229,7 @@ QByteArray readableScheduleText(const ScheduleTexts& s) {
         const QString ring = check == QLatin1String("1")   ? QLatin1Char(' ') + kLong
                              : check == QLatin1String("0") ? QString()
                                                            : QLatin1Char(' ') + check;
-        lines << QStringLiteral("%1=%2:%3%4").arg(slotName(i), s.hour[i], s.minute[i], ring);
+        lines << QStringLiteral("%1=%2%3").arg(slotName(i), timeText(s.hour[i], s.minute[i]), ring);
     }
     return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
 }

@@ -15,9 +15,12 @@ namespace horvex {
 //   08:00
 //   12:00 largo
 //   H05=13:00
+//   8.30
+//   9h15 largo
 //
-// Bells fill the free slots in the order written; "H05=" pins a bell to slot
-// H05; slots not named stay unused (hour 24). Comments start with ";".
+// A time is written as people write it (typed_time.h). Bells fill the free slots in the order
+// written; "H05=" pins a bell to slot H05; slots not named stay unused (hour 24). Comments start
+// with ";".
 
 // Whether the text has a [Timbres] header, which tells this form from the
 // store's sections.

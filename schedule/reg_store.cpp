@@ -99,8 +99,9 @@ QByteArray readStoreFile(const QString& file) {
     return readGuarded(file, kStoreLimit);
 }
 
-IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
-                            MissingFolder missing) {
+namespace {
+
+void checkFolder(const QString& file, MissingFolder missing) {
     const QFileInfo folder(QFileInfo(file).absolutePath());
     if (missing == MissingFolder::Refuse && !folder.isDir())
         throw Failure(
@@ -108,6 +109,18 @@ IniDocument updateStoreFile(const QString& file, const std::function<void(IniDoc
                 .arg(file, folder.exists()
                                ? QStringLiteral("%1 no es una carpeta").arg(folder.filePath())
                                : QStringLiteral("la carpeta %1 no existe").arg(folder.filePath())));
+}
+
+} // namespace
+
+void replaceFile(const QString& file, const QByteArray& bytes) {
+    checkFolder(file, MissingFolder::Refuse);
+    writeWhole(file, bytes);
+}
+
+IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
+                            MissingFolder missing) {
+    checkFolder(file, missing);
     const QString lockPath = file + QStringLiteral(".lock");
     const std::optional<HeldLock> lock = [&] {
         try {

@@ -96,4 +96,10 @@ enum class MissingFolder { Create, Refuse };
 IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
                             MissingFolder missing = MissingFolder::Create);
 
+// Writes `bytes` as the whole of `file` (a file the user named, in a folder
+// that exists) as safely as a store: the old file stays whole unless the new
+// one was written completely, a link is kept, the file keeps its mode, and a
+// file without write permission is left alone. Throws Failure saying why.
+void replaceFile(const QString& file, const QByteArray& bytes);
+
 } // namespace horvex

@@ -2,22 +2,9 @@
 
 #include <QPalette>
 #include <QWidget>
-#include <array>
 #include <cmath>
 
 namespace horvex {
-
-namespace {
-
-// Light fills, so the text on them is black under any palette.
-const QColor kGuardadoColour(0xb6, 0xd7, 0xa8);
-const QColor kSilencioColour(0xc8, 0xc8, 0xc8);
-const std::array<QColor, 8> kFileColours{QColor(0x9f, 0xc5, 0xe8), QColor(0xff, 0xd9, 0x66),
-                                         QColor(0xd5, 0xa6, 0xbd), QColor(0xf9, 0xcb, 0x9c),
-                                         QColor(0xa2, 0xd4, 0xd9), QColor(0xb4, 0xa7, 0xd6),
-                                         QColor(0xe6, 0xb8, 0xaf), QColor(0xdd, 0xe0, 0x8a)};
-
-} // namespace
 
 const QLocale& spanish() {
     static const QLocale locale(QLocale::Spanish, QLocale::Spain);
@@ -42,30 +29,6 @@ QColor textOn(const QColor& fill) {
 QColor badText(const QWidget& on) {
     return on.palette().color(QPalette::Window).lightness() < 128 ? QColor(0xff, 0x8a, 0x80)
                                                                   : kAlarmRed;
-}
-
-void ScheduleColours::meet(const std::vector<DayValue>& values) {
-    for (const DayValue& v : values)
-        if (!order_.contains(v.name()))
-            order_ << v.name();
-}
-
-QColor ScheduleColours::of(const DayValue& value) const {
-    switch (value.kind) {
-    case DayValue::Kind::Guardado:
-        return kGuardadoColour;
-    case DayValue::Kind::Silencio:
-        return kSilencioColour;
-    case DayValue::Kind::File:
-        break;
-    }
-    qsizetype n = 0;
-    for (const QString& name : order_) {
-        if (name == value.file)
-            break;
-        n += name != QLatin1String("guardado") && name != QLatin1String("silencio") ? 1 : 0;
-    }
-    return kFileColours[static_cast<std::size_t>(n) % kFileColours.size()];
 }
 
 QString ScheduleColours::legend(const std::vector<DayValue>& values) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calendar/calendar_rules.h"
+#include "calendar/day_colours.h"
 
 #include <QColor>
 #include <QDate>
@@ -20,7 +21,7 @@ const QLocale& spanish();
 QString longDate(QDate day);
 
 // The red of conflicts and errors, under white text.
-inline const QColor kAlarmRed(0xc4, 0x00, 0x00);
+inline const QColor kAlarmRed{QRgb(kAlarmRgb)};
 
 // Black or white, whichever reads better on `fill`.
 QColor textOn(const QColor& fill);
@@ -28,19 +29,17 @@ QColor textOn(const QColor& fill);
 // The red of a warning text, readable on the window's own background.
 QColor badText(const QWidget& on);
 
-// The colour of each schedule: "guardado" and "silencio" have their own,
-// schedule files take light fills in turn, in the order the window first
-// met them, and keep them while it is open.
+// The colour of each schedule (day_colours.h), kept while the window is
+// open.
 class ScheduleColours {
 public:
-    // Gives the values not met before their turn.
-    void meet(const std::vector<DayValue>& values);
-    QColor of(const DayValue& value) const;
+    void meet(const std::vector<DayValue>& values) { rgb_.meet(values); }
+    QColor of(const DayValue& value) const { return QColor(QRgb(rgb_.of(value))); }
     // The legend of `values` and of the grid's marks, as rich text.
     QString legend(const std::vector<DayValue>& values) const;
 
 private:
-    QStringList order_; // by name
+    DayColours rgb_;
 };
 
 } // namespace horvex

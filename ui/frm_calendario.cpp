@@ -1,9 +1,11 @@
 #include "ui/frm_calendario.h"
 
 #include "calendar/calendar_edit.h"
+#include "cli/plan_sheet.h"
 #include "ui/icons.h"
 #include "ui/look.h"
 #include "ui/month_panel.h"
+#include "ui/plan_print.h"
 #include "ui/problems_panel.h"
 #include "ui/rule_panels.h"
 
@@ -13,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -51,6 +54,10 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
                                                 folder, QStringLiteral("Horarios (*.ini)"), nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
         };
+    if (!services_.chooseMonths)
+        services_.chooseMonths = askMonths;
+    if (!services_.choosePrinter)
+        services_.choosePrinter = askPrinter;
     build();
     reload();
     grid_->setToday(services_.now().date());
@@ -129,6 +136,13 @@ QWidget* FrmCalendario::buildButtons() {
     saveButton->setToolTip(QStringLiteral("Guarda %1 (Ctrl+S)").arg(file_));
     QPushButton* close =
         makeButton(QStringLiteral("Cerrar"), QStringLiteral("Cerrar la ventana"), box);
+    QPushButton* printButton = makeButton(QStringLiteral("Imprimir…"),
+                                          QStringLiteral("Imprimir el plan de unos meses"), box);
+    printButton->setObjectName(QStringLiteral("print"));
+    printButton->setToolTip(QStringLiteral("Los meses en color, con la leyenda (Ctrl+P)"));
+    connect(printButton, &QPushButton::clicked, this, &FrmCalendario::print);
+    connect(new QShortcut(QKeySequence::Print, this), &QShortcut::activated, this,
+            &FrmCalendario::print);
     connect(send, &QPushButton::clicked, this, &FrmCalendario::sendNow);
     connect(saveButton, &QPushButton::clicked, this, &FrmCalendario::save);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
@@ -137,6 +151,7 @@ QWidget* FrmCalendario::buildButtons() {
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(status_, 1);
+    layout->addWidget(printButton);
     layout->addWidget(send);
     layout->addWidget(saveButton);
     layout->addWidget(close);
@@ -370,6 +385,34 @@ void FrmCalendario::sendNow() {
     if (services_.sendNow)
         services_.sendNow(file_, *this);
     showTopLine();
+}
+
+void FrmCalendario::print() {
+    const std::optional<MonthSpan> span =
+        services_.chooseMonths(this, schoolYearOf(QDate(grid_->year(), grid_->month(), 1)));
+    if (!span)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    // Its name is the PDF's offered name: no colon, which a USB stick refuses.
+    printer.setDocName(QStringLiteral("Plan de timbres %1").arg(span->title()));
+    if (!services_.choosePrinter(this, printer))
+        return;
+    try {
+        const int pages = paintPlan(printer, draft_.calendar(), *span, services_.now().date());
+        const QString sheets =
+            pages == 1 ? QStringLiteral("una hoja") : QStringLiteral("%1 hojas").arg(pages);
+        const QString unsaved =
+            draft_.unsaved() ? QStringLiteral(", con los cambios sin guardar") : QString();
+        say(printer.outputFileName().isEmpty()
+                ? QStringLiteral("Enviado a %1 el plan de %2 (%3%4).")
+                      .arg(printer.printerName(), span->title(), sheets, unsaved)
+                : QStringLiteral("Guardado el plan de %1 en %2 (%3%4).")
+                      .arg(span->title(), printer.outputFileName(), sheets, unsaved));
+    } catch (const Failure& f) {
+        say(QStringLiteral("No se imprimió: %1.").arg(f.description()), true);
+    }
 }
 
 void FrmCalendario::closeEvent(QCloseEvent* event) {

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "calendar/calendar.h"
+#include "calendar/calendar_draft.h"
+#include "calendar/plan.h"
 #include "clocklink/operator.h"
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
-#include "calendar/calendar_draft.h"
 #include "ui/calendar_look.h"
 
 #include <QDateTime>
@@ -13,6 +14,7 @@
 #include <functional>
 
 class QLabel;
+class QPrinter;
 class QTimer;
 
 namespace horvex {
@@ -52,6 +54,10 @@ public:
         std::function<QString(QWidget*, const QString& folder)> chooseNewSchedule;
         // A yes-or-no question.
         std::function<bool(QWidget*, const QString& title, const QString& text)> ask;
+        // The months to print, from those proposed, or nothing; then the
+        // printer, set up by the person, or false.
+        std::function<std::optional<MonthSpan>(QWidget*, const MonthSpan& proposed)> chooseMonths;
+        std::function<bool(QWidget*, QPrinter&)> choosePrinter;
     };
 
     // `missing`: whether saving may make the file's folder (the settings
@@ -69,6 +75,8 @@ public:
     void addIcs();
     void removeIcs();
     void newSchedule();
+    // "Imprimir…": the plan of the months chosen, as --plan --pdf draws it.
+    void print();
 
     // StatusLine: the status line under the problems.
     void setPanelText(int panel, const QString& text) override;

@@ -10,6 +10,7 @@
 #include "ui/frm_calendario.h"
 #include "ui/frm_main.h"
 #include "ui/look.h"
+#include "ui/qt_spanish.h"
 #include "ui/to_front.h"
 
 #include <QApplication>
@@ -55,10 +56,12 @@ std::unique_ptr<horvex::WindowLock> claimStore(horvex::RegStore& store) {
 }
 
 // As every window of ours starts: named for its settings, matched by the
-// desktop to its menu entry and icon, in Fusion unless a style was asked for.
+// desktop to its menu entry and icon, in Fusion unless a style was asked for,
+// with Qt's own words in Spanish.
 void setUpApplication(const QString& desktopFile, const QSet<QString>& given) {
     QApplication::setApplicationName(QStringLiteral("Horvex"));
     QGuiApplication::setDesktopFileName(desktopFile);
+    horvex::speakSpanish();
     if (!given.contains(QStringLiteral("style")))
         QApplication::setStyle(QStringLiteral("Fusion"));
 }
