@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -138,6 +139,16 @@ inline void writeFile(const QString& file, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(file).path());
     QFile f(file);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
+
+// What a tool of poppler-utils says of a PDF: its text (pdftotext, in the
+// order drawn), its facts (pdfinfo); empty when the tool failed.
+inline QString popplerSays(const QString& tool, const QString& pdf) {
+    QProcess p;
+    p.start(tool, tool == QLatin1String("pdfinfo") ? QStringList{pdf}
+                                                   : QStringList{pdf, QStringLiteral("-")});
+    p.waitForFinished(20000);
+    return p.exitCode() == 0 ? QString::fromUtf8(p.readAllStandardOutput()) : QString();
 }
 
 // A fresh per-user store in a temporary folder.

@@ -123,7 +123,7 @@ private slots:
                      "2027-02-30=silencio\n2027-04-05..2027-03-29=silencio\n2027-3-1=silencio\n"
                      "2027-05-03=falta.ini\n2027-05-04=\n[Calendario]\n[Calendarios]\n"
                      "festivos.ics=silencio\nclaustros.ics=silencio\nfestivos.ics=guardado\n");
-        school.write("viernes.ini", "[Timbres]\ncorto=02\nlargo=05\n8:00\n");
+        school.write("viernes.ini", "[Timbres]\ncorto=02\nlargo=05\n8:75\n");
         school.write("claustros.ics", "BEGIN:VCALENDAR\nBEGIN:VEVENT\nSUMMARY:Claustro\n"
                                       "DTSTART:20270510T160000\nEND:VEVENT\nEND:VCALENDAR\n");
         QStringList said;
@@ -145,7 +145,7 @@ private slots:
                      "[Semana], [Fechas] y [Calendarios]",
                      "aviso: /claustros.ics:2: «Claustro»: evento con hora (2027-05-10 16:00), no "
                      "marca ningún día",
-                     "/viernes.ini:4: hora «8» (la lista ofrece 00 a 24)",
+                     "/viernes.ini:4: «8:75»: el minuto 75 no existe (los minutos van de 00 a 59)",
                      "/calendario.ini:15: conflicto el 2027-04-26 y 6 días más: [Calendarios] "
                      "festivos.ics=silencio (línea 13): «Semana cultural», línea 9 de festivos.ics "
                      "y [Calendarios] festivos.ics=guardado (línea 15): «Semana cultural», línea 9 "

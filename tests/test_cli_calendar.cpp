@@ -6,6 +6,8 @@
 #include "decoder.h"
 #include "listener.h"
 
+#include <QImage>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <future>
 #include <sys/timex.h>
@@ -34,6 +36,13 @@ private slots:
         row("plan", {"--plan", "2027-03", "--calendar", "%D/calendario.ini"}, 0,
             "lu  ma  mi  ju  vi  sá  do\n 1.  2.  3.  4.  5V  6-  7-\n 8E  9E 10E 11E 12E 13- "
             "14-\n15. 16. 17. 18V 19- 20- 21-\n");
+        row("plan, months backwards", {"--plan", "2027-06..2026-09"}, 64,
+            "--plan: «2027-06..2026-09»: el último mes va antes del primero");
+        row("plan, too many months", {"--plan", "2026-01..2028-01"}, 64,
+            "--plan: «2026-01..2028-01» son 25 meses; se dibujan 24 como mucho");
+        row("pdf over a calendar", {"--plan", "--pdf", "%D/calendario.ini"}, 1,
+            "%D/calendario.ini ya existe y no es un PDF: no se escribe encima");
+        row("pdf without plan", {"--day", "2027-03-19", "--pdf", "%H/a.pdf"}, 64, "--pdf va con");
         row("check", {"--check", "--calendar", "%D/calendario.ini"}, 0,
             "aviso: %D/festivos.ics:33: «Claustro»: evento con hora (2027-03-16 16:00), no marca "
             "ningún día\n");
@@ -50,6 +59,85 @@ private slots:
         QCOMPARE(r.exit, exit);
         QVERIFY2(r.all().contains(user.expand(says)), qPrintable(r.all()));
         QVERIFY(!QFileInfo::exists(user.path("none")));
+    }
+
+    // The school year for the staff room: as text, a year's twelve months or
+    // a span, each month drawn as --plan draws one, with one legend; as a
+    // PDF with no display, read back by poppler, in the window's colours.
+    void schoolYear() {
+        User user;
+        const QString demo = user.expand("%D/calendario.ini");
+        const Result year = user.run({"--plan", "2027", "--calendar", demo});
+        QCOMPARE(year.exit, 0);
+        QStringList titles;
+        for (const QString& l : lines(year.out))
+            if (l.trimmed().endsWith(QLatin1String("2027")))
+                titles << l.trimmed();
+        QCOMPARE(titles,
+                 QStringList({"enero 2027", "febrero 2027", "marzo 2027", "abril 2027", "mayo 2027",
+                              "junio 2027", "julio 2027", "agosto 2027", "septiembre 2027",
+                              "octubre 2027", "noviembre 2027", "diciembre 2027"}));
+        const Result course = user.run({"--plan", "2026-09..2027-06", "--calendar", demo});
+        QCOMPARE(course.exit, 0);
+        QVERIFY2(course.out.startsWith("      septiembre 2026\nlu  ma  mi  ju  vi  sá  do\n"
+                                       "     1.  2.  3.  4V  5-  6-\n"),
+                 qPrintable(course.out));
+        QVERIFY2(course.out.endsWith("\n        junio 2027\nlu  ma  mi  ju  vi  sá  do\n"
+                                     "     1.  2.  3.  4V  5-  6-\n 7.  8.  9. 10. 11V 12- 13-\n"
+                                     "14. 15. 16. 17. 18V 19- 20-\n21. 22. 23- 24- 25- 26- 27-\n"
+                                     "28- 29- 30-\n\n. guardado   - silencio   V viernes.ini   "
+                                     "E examenes.ini\n"),
+                 qPrintable(course.out));
+        QCOMPARE(course.out.count("lu  ma  mi"), 10);
+
+        const Result pdf = user.run(
+            {"--plan", "2026-09..2027-06", "--calendar", demo, "--pdf", user.path("c.pdf")});
+        QCOMPARE(pdf.exit, 0);
+        QCOMPARE(pdf.err, QString()); // nothing of Qt's own, with no display
+        QCOMPARE(pdf.out, user.expand("Plan de septiembre 2026 a junio 2027 guardado en %H/c.pdf "
+                                      "(una hoja A4)\n"));
+        const QString text = popplerSays("pdftotext", user.path("c.pdf"));
+        QVERIFY2(!text.isEmpty(), "pdftotext (poppler-utils) could not read the PDF");
+        const QDate today = QDate::currentDate();
+        const QStringList months{"enero",      "febrero", "marzo",     "abril",
+                                 "mayo",       "junio",   "julio",     "agosto",
+                                 "septiembre", "octubre", "noviembre", "diciembre"};
+        for (const QString& said :
+             {QStringLiteral("Calendario de timbres: septiembre 2026 a junio 2027"),
+              QStringLiteral("impreso el %1 de %2 de %3")
+                  .arg(today.day())
+                  .arg(months[today.month() - 1])
+                  .arg(today.year()),
+              "Calendario: " + demo, QStringLiteral("septiembre 2026"),
+              QStringLiteral("junio 2027"), QStringLiteral("guardado"), QStringLiteral("silencio"),
+              QStringLiteral("viernes.ini"), QStringLiteral("examenes.ini")})
+            QVERIFY2(text.contains(said), qPrintable(said + " / " + text));
+        QVERIFY(!text.contains(QLatin1String("julio 2027")));
+        const QString info = popplerSays("pdfinfo", user.path("c.pdf"));
+        QVERIFY2(info.contains(QRegularExpression("Pages: +1\n")), qPrintable(info));
+        QVERIFY2(info.contains(QRegularExpression("Page size: +842 x 595 pts \\(A4\\)")),
+                 qPrintable(info));
+        // The days in the calendar window's fills: guardado, silencio,
+        // viernes.ini, examenes.ini.
+        QProcess render;
+        render.start("pdftoppm",
+                     {"-r", "30", "-png", "-singlefile", user.path("c.pdf"), user.path("c")});
+        QVERIFY(render.waitForFinished(20000) && render.exitCode() == 0);
+        const QImage page(user.path("c.png"));
+        QSet<QRgb> fills;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                fills.insert(page.pixel(x, y) & 0xffffff);
+        for (const QRgb fill : {0xb6d7a8, 0xc8c8c8, 0x9fc5e8, 0xffd966})
+            QVERIFY2(fills.contains(fill), qPrintable(QString::number(fill, 16)));
+
+        // Thirteen months take two pages; a PDF is written over, to stdout too.
+        const Result two = user.run(
+            {"--plan", "2026-09..2027-09", "--calendar", demo, "--pdf", user.path("c.pdf")});
+        QVERIFY2(two.out.endsWith("(2 hojas A4)\n"), qPrintable(two.all()));
+        QVERIFY(
+            popplerSays("pdfinfo", user.path("c.pdf")).contains(QRegularExpression("Pages: +2\n")));
+        QVERIFY(user.run({"--plan", "--pdf", "-"}).out.startsWith("%PDF-"));
     }
 
     // The sample calendar's upload on Wednesday 2027-03-17 at noon, as the
@@ -158,7 +246,8 @@ private slots:
             const QStringList f = upload.split(' ');
             const bool cut = f.value(2) == QLatin1String("cut");
             lines += (f[0] + ":00.000+01:00\t" + f[1] + "\tCOM4\t/dev/ttyS3\t" +
-                      (cut ? "COM4: Input/output error\t40\t" : "enviado\t82\t"))
+                      (cut ? "COM4: error de entrada/salida: el disco o el dispositivo falló\t40\t"
+                           : "enviado\t82\t"))
                          .toUtf8() +
                      frame.toHex().toUpper() + "\t1-0000000" + QByteArray::number(lines.size()) +
                      "\n";

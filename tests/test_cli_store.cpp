@@ -24,7 +24,7 @@ private slots:
              "Para usar %P como COM4: horvex --map-port 4=%L"},
             {{"--map-port", "4=/dev/horvex-none2"},
              1,
-             "no se puede usar /dev/horvex-none2: No such file or directory. Puertos serie en "
+             "no se puede usar /dev/horvex-none2: no existe. Puertos serie en "
              "este equipo: %P. Para usarlo como COM4: horvex --map-port 4=%L"},
             {{"--map-port", "4=%H"}, 1, "es una carpeta, no un dispositivo de caracteres"},
             {{"--map-port", "4"}, 64, "no es N=DISPOSITIVO"},
@@ -71,9 +71,9 @@ private slots:
         writeFile(user.path("old-bad.ini"), QByteArray(old)
                                                 .replace("cboHH4=08", "cboHH3=7\ncboHH40=24")
                                                 .replace("chkAla0=1", "chkAla4=2"));
-        writeFile(user.path("hand.ini"), "; Viernes\n[Timbres]\ncorto=03\nlargo=05\n08:00\n"
-                                         "H00=07:00 largo\n12:00 largo ; recreo\n");
-        writeFile(user.path("bad.ini"), "x\n[Timbres]\ncorto=2\nlargo=05\n7:30\n08:00 fuerte\n"
+        writeFile(user.path("hand.ini"), "; Viernes\n[Timbres]\ncorto=03\nlargo=05\n8:00\n"
+                                         "H00=7.00 largo\n12h largo ; recreo\n");
+        writeFile(user.path("bad.ini"), "x\n[Timbres]\ncorto=2\nlargo=05\n7,30\n08:00 fuerte\n"
                                         "H01=09:00\nH1=10:00\n09:00\nH36=11:00\n[HH]\n");
         const Result exported = user.run({"--export", user.path("good.ini")});
         QCOMPARE(exported.exit, 0);
@@ -95,7 +95,7 @@ private slots:
              "08:60  corto  (H04)\n12:00  corto  (H01)\nSin usar: 32 de 36\nAvisos:\n"
              "  H04: minuto 60 (08:60), que no es una hora del día\n"
              "  H00 y H02: a la misma hora, 07:30\n"},
-            {{"--show", "%H/old-bad.ini"}, 0, "7:00  corto  (H03)"},
+            {{"--show", "%H/old-bad.ini"}, 0, "07:00  corto  (H03)"},
             {{"--import", "%H/old-bad.ini"},
              1,
              "%H/old-bad.ini no es un horario válido:\n  HH/cboHH3: «7» (la lista ofrece 00 a 24)\n"
@@ -108,7 +108,8 @@ private slots:
              1,
              "%H/bad.ini no es un horario válido:\n  línea 1: «x» antes de [Timbres]\n"
              "  línea 3: corto: «2» (la lista ofrece 01 a 15)\n"
-             "  línea 5: hora «7» (la lista ofrece 00 a 24)\n"
+             "  línea 5: «7,30»: la hora se separa del minuto con «:», «.» o «h», no con una "
+             "coma (7:30)\n"
              "  línea 6: «fuerte» tras la hora: se espera «largo» o nada\n"
              "  línea 8: H01 repetida (ya en la línea 7)\n"
              "  línea 9: 09:00 repetido (ya en la línea 7)\n"
@@ -118,6 +119,9 @@ private slots:
             {{"--import", "%H"}, 1, "%H es una carpeta, no un archivo"},
             {{"--import", "%H/none.ini"}, 1, "%H/none.ini no existe"},
             {{"--show", "%H/none.ini"}, 1, "%H/none.ini no existe"},
+            {{"--show", "%H/hand.ini"},
+             0,
+             "07:00  largo  (H00)\n08:00  corto  (H01)\n12:00  largo  (H02)\nSin usar: 33 de 36\n"},
             {{"--print-frame", "--schedule", "%H/hand.ini"},
              0,
              "H00  07:00  largo   B7 30\nH01  08:00  corto   38 30\nH02  12:00  largo   C2 30\n"},

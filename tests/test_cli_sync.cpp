@@ -42,8 +42,8 @@ private slots:
                                            << "sync - 0 Hora H03: ningún valor";
         QTest::newRow("port missing")
             << QStringList{"--sync", "--port", "7"} << QByteArray("COM7=/nonexistent/ttyHX\n") << ""
-            << 1 << "horvex: COM7 (/nonexistent/ttyHX): No such file or directory" << 0
-            << "COM7 (/nonexistent/ttyHX) 0 COM7 (/nonexistent/ttyHX): No such file";
+            << 1 << "horvex: COM7 (/nonexistent/ttyHX): no existe" << 0
+            << "COM7 (/nonexistent/ttyHX) 0 COM7 (/nonexistent/ttyHX): no existe";
         QTest::newRow("a device that is no port")
             << QStringList{"--sync", "--port", "7"} << QByteArray("COM7=/dev/null\n") << "" << 1
             << "horvex: COM7 (/dev/null): Inappropriate ioctl for device. No hay ningún puerto "
@@ -51,8 +51,8 @@ private slots:
             << 0 << "COM7 (/dev/null) 0 COM7 (/dev/null): Inappropriate ioctl";
         QTest::newRow("bare device name")
             << QStringList{"--sync", "--port", "6"} << QByteArray("COM6=horvex-none\n") << "" << 1
-            << "COM6 (/dev/horvex-none): No such file" << 0
-            << "COM6 (/dev/horvex-none) 0 COM6 (/dev/horvex-none): No such file";
+            << "COM6 (/dev/horvex-none): no existe" << 0
+            << "COM6 (/dev/horvex-none) 0 COM6 (/dev/horvex-none): no existe";
         QTest::newRow("relative device path")
             << QStringList{"--sync", "--port", "5"} << QByteArray("COM5=dev/ttyHX\n") << "" << 1
             << "horvex: [Puertos] COM5=dev/ttyHX: una ruta relativa" << 0
@@ -65,10 +65,11 @@ private slots:
             << 82 << "sync COM5 (%P) 82 de 82 enviado";
         QTest::newRow("hang-up mid-frame")
             << sync << slot0 << "hang-up" << 2 << "(envío interrumpido: enviados " << -1
-            << "de 82 COM4 (%P): Input/output error (envío interrumpido: enviados ";
+            << "de 82 COM4 (%P): error de entrada/salida: el disco o el dispositivo falló (envío "
+               "interrumpido: enviados ";
         QTest::newRow("hang-up before the frame")
             << sync << slot0 << "hang-up before" << 1 << "(envío interrumpido: enviados 0 de 82"
-            << 0 << "0 de 82 COM4 (%P): Input/output error";
+            << 0 << "0 de 82 COM4 (%P): error de entrada/salida";
         QTest::newRow("TERM mid-frame")
             << sync << slot0 << "TERM" << -SIGTERM << "la señal SIGTERM llegó durante el envío"
             << 82 << "sync COM4 (%P) 82 de 82 enviado";
@@ -87,8 +88,9 @@ private slots:
             << 82 << "horvex: %H/state/Horvex/envios.log no es un archivo normal";
         QTest::newRow("record at the file size limit")
             << sync << slot0 << "record-limit" << 0
-            << "no se pudo anotar el envío en %H/state/Horvex/envios.log: File too large" << 82
-            << "2020-01-01 00:00:00 ventana COM4 (/dev/ttyS3) 82 enviado";
+            << "no se pudo anotar el envío en %H/state/Horvex/envios.log: el archivo llegaría a "
+               "más del tamaño permitido"
+            << 82 << "2020-01-01 00:00:00 ventana COM4 (/dev/ttyS3) 82 enviado";
         QTest::newRow("calendar with errors")
             << QStringList{"--sync", "--calendar", "%D/viernes.ini"} << slot0 << "" << 1
             << "%D/viernes.ini:2: sección [Timbres] desconocida" << 0

@@ -40,8 +40,8 @@ private slots:
             "                          --sync o --print-frame.");
         row("no folder", {"--export", "%H/none/x.ini"}, 1, "la carpeta %H/none no existe");
         row("full disk", {"--show", ">full"}, 1,
-            "no se pudo escribir en la salida estándar: No space left on device");
-        row("full disk, export", {"--export", "-", ">full"}, 1, "No space left on device");
+            "no se pudo escribir en la salida estándar: no queda espacio en el disco");
+        row("full disk, export", {"--export", "-", ">full"}, 1, "no queda espacio en el disco");
         row("calendar goes with", {"--show", "--calendar", "x"}, 64,
             "--calendar va con --sync, --print-frame, --day, --plan, --check o --calendar-window, "
             "no con --show");

@@ -98,7 +98,7 @@ private slots:
         QTest::newRow("folder is a file") << QString();
         QTest::newRow("no window lock")
             << "no se puede escribir en /home/operador/.config/Horvex/Horvex.conf.ventana: "
-               "Read-only file system";
+               "el disco es de solo lectura";
     }
     void failedSaveIsReportedAndExitStillEnds() {
         QFETCH(QString, refusal);

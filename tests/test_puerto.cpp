@@ -47,7 +47,7 @@ private slots:
         QTest::newRow("zero") << "0" << 4
                               << "El número de puerto 0 no es válido: debe estar entre 1 y 255";
         QTest::newRow("missing") << "7" << 7
-                                 << "COM7 (%1): No such file or directory. Puertos serie en este "
+                                 << "COM7 (%1): no existe. Puertos serie en este "
                                     "equipo: %P. Para usarlo como COM7: horvex --map-port 7=%L";
         QTest::newRow("held elsewhere")
             << "9" << 9 << "COM9 (%1): el puerto está en uso por otro programa";

@@ -159,7 +159,8 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<bool>("atLoad");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("unreadable") << "unreadable" << true << "no se puede leer %1: Permission";
+        QTest::newRow("unreadable")
+            << "unreadable" << true << "no se puede leer %1: su usuario no tiene permiso";
         QTest::newRow("fifo") << "fifo" << true << "%1 no es un archivo normal";
         QTest::newRow("folder") << "folder" << true << "%1 es una carpeta";
         QTest::newRow("dangling link") << "dangling" << true << "%1 es un enlace a /nonexistent";
@@ -167,7 +168,8 @@ private slots:
         QTest::newRow("file in the way")
             << "file in the way" << false << "Horvex existe y no es una carpeta";
         QTest::newRow("full disk")
-            << "full disk" << false << "no se puede escribir en %1: File too large";
+            << "full disk" << false
+            << "no se puede escribir en %1: el archivo llegaría a más del tamaño permitido";
         QTest::newRow("lock is a folder") << "lock folder" << false << ".lock es una carpeta";
         QTest::newRow("read-only")
             << "read-only" << false

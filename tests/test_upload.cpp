@@ -110,8 +110,8 @@ private slots:
         QTest::newRow("empty list") << "empty" << 0 << "Hora H07: ningún valor seleccionado";
         QTest::newRow("hang-up mid-frame")
             << "hangup" << 8
-            << ": Input/output error (envío interrumpido: enviados 8 de 82 "
-               "caracteres)";
+            << ": error de entrada/salida: el disco o el dispositivo falló (envío interrumpido: "
+               "enviados 8 de 82 caracteres)";
     }
     void failuresStopTheCommand() {
         QFETCH(QString, scenario);
