@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPrinter>
 #include <QPushButton>
 
 using namespace horvex;
@@ -46,6 +47,7 @@ class TestCalendario : public QObject {
 private slots:
     void editsSavesAndReloads();
     void sendNowIsTheSyncUpload();
+    void printsThePlan();
 };
 
 void TestCalendario::editsSavesAndReloads() {
@@ -188,6 +190,47 @@ void TestCalendario::sendNowIsTheSyncUpload() {
     QCOMPARE(recorded.size(), 1);
     QCOMPARE(recorded[0].outcome.origin, QStringLiteral("calendario"));
     QVERIFY(recorded[0].state == RecordedUpload::State::Sent);
+}
+
+// "Imprimir…" offers the school year of the month shown and prints the
+// months chosen as --plan --pdf draws them, unsaved edits included.
+void TestCalendario::printsThePlan() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("calendario.ini"));
+    writeFile(file, kCalendar);
+    writeFile(dir.filePath(QStringLiteral("viernes.ini")),
+              "[Timbres]\ncorto=02\nlargo=05\n8h\n13.00 largo\n");
+    std::optional<MonthSpan> proposed;
+    const QString pdf = dir.filePath(QStringLiteral("plan.pdf"));
+    FrmCalendario::Services services;
+    services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
+    services.chooseMonths = [&](QWidget*, const MonthSpan& offered) {
+        proposed = offered;
+        return std::optional(MonthSpan{QDate(2027, 3, 1), 2});
+    };
+    services.choosePrinter = [&](QWidget*, QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    };
+    FrmCalendario window(file, MissingFolder::Refuse, services);
+    MonthGrid* grid = part<MonthGrid>(window, "grid");
+    grid->goTo(QDate(2027, 3, 15));
+    part<QComboBox>(window, "value")
+        ->setCurrentIndex(part<QComboBox>(window, "value")->findData(QStringLiteral("silencio")));
+    QTest::keyClick(grid, Qt::Key_Return);
+    part<QPushButton>(window, "print")->click();
+
+    QVERIFY(proposed);
+    QCOMPARE(std::pair(proposed->first, proposed->count), std::pair(QDate(2026, 9, 1), 10));
+    QCOMPARE(part<QLabel>(window, "status")->text(),
+             "Guardado el plan de marzo 2027 a abril 2027 en " + pdf +
+                 " (una hoja, con los cambios sin guardar).");
+    const QString text = testing::popplerSays(QStringLiteral("pdftotext"), pdf);
+    for (const QString& said :
+         {QStringLiteral("Calendario de timbres: marzo 2027 a abril 2027"), "Calendario: " + file,
+          QStringLiteral("viernes.ini"), QStringLiteral("conflicto")})
+        QVERIFY2(text.contains(said), qPrintable(said + " / " + text));
 }
 
 QTEST_MAIN(TestCalendario)

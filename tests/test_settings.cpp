@@ -1,10 +1,13 @@
 #include "fakes.h"
 #include "schedule/failure.h"
+#include "schedule/guarded_file.h"
 #include "schedule/reg_sett.h"
 #include "schedule/window_lock.h"
 
 #include <QTest>
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <sys/resource.h>
@@ -265,6 +268,91 @@ private slots:
         } else {
             QVERIFY(!saveReason.isEmpty()); // what could not be read is not written over
         }
+    }
+
+    // The system's reasons in our own Spanish: through a real failing call
+    // where one is cheap to make, else the error number alone.
+    void systemReasons_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("reason");
+        const auto row = [](const char* name, int error, const char* how, const char* reason) {
+            QTest::newRow(name) << error << how << QString::fromUtf8(reason);
+        };
+        row("missing", ENOENT, "append in a missing folder", "no existe");
+        row("not a folder", ENOTDIR, "append under a file",
+            "una parte de la ruta no es una carpeta");
+        row("permission", EACCES, "append as nobody", "su usuario no tiene permiso");
+        row("busy program", ETXTBSY, "append to this program", "es un programa que está en marcha");
+        row("link loop", ELOOP, "append through a loop",
+            "demasiados enlaces simbólicos seguidos (¿un enlace en círculo?)");
+        row("name too long", ENAMETOOLONG, "append to a long name", "el nombre es demasiado largo");
+        row("no space", ENOSPC, "write to /dev/full", "no queda espacio en el disco");
+        row("is a folder", EISDIR, "open a folder to write", "es una carpeta, no un archivo");
+        row("exists", EEXIST, "make a folder that is there", "ya existe");
+        row("not permitted", EPERM, "", "el sistema no lo permite");
+        row("busy", EBUSY, "", "está ocupado por otro programa o por el sistema");
+        row("read-only disk", EROFS, "", "el disco es de solo lectura");
+        row("quota", EDQUOT, "", "su usuario ha agotado su cuota de disco");
+        row("too large", EFBIG, "", "el archivo llegaría a más del tamaño permitido");
+        row("i/o", EIO, "", "error de entrada/salida: el disco o el dispositivo falló");
+        row("too many links", EMLINK, "", "demasiados enlaces a un mismo archivo o carpeta");
+        row("too many open", EMFILE, "", "hay demasiados archivos abiertos");
+        row("no device", ENXIO, "", "el dispositivo no está conectado");
+        row("unknown", 131, "", "fallo del sistema (error 131)");
+    }
+    void systemReasons() {
+        QFETCH(int, error);
+        QFETCH(QString, how);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("archivo");
+        writeFile(file, "x");
+        const auto append = [](const QString& path) {
+            try {
+                openGuarded(path, FileAccess::Append);
+            } catch (const Failure& f) {
+                return f.description();
+            }
+            return QString();
+        };
+        const auto call = [](bool failed) { return failed ? systemReason() : QString(); };
+        QString said;
+        if (how == "append in a missing folder")
+            said = append(dir.filePath("none/x"));
+        if (how == "append under a file")
+            said = append(file + "/x");
+        if (how == "append as nobody") {
+            const bool root = ::geteuid() == 0;
+            QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), root ? 0700 : 0), 0);
+            if (root)
+                QCOMPARE(::seteuid(65534), 0);
+            said = append(file);
+            if (root)
+                QCOMPARE(::seteuid(0), 0);
+            QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0700), 0);
+        }
+        if (how == "append to this program")
+            said = append(QCoreApplication::applicationFilePath());
+        if (how == "append through a loop") {
+            QVERIFY(QFile::link(dir.filePath("a"), dir.filePath("b")));
+            QVERIFY(QFile::link(dir.filePath("b"), dir.filePath("a")));
+            said = append(dir.filePath("a"));
+        }
+        if (how == "append to a long name")
+            said = append(dir.filePath(QString(300, 'x')));
+        if (how == "write to /dev/full") {
+            const UniqueFd full(::open("/dev/full", O_WRONLY));
+            said = call(!writeAll(full.get(), "bytes"));
+        }
+        if (how == "open a folder to write")
+            said = call(
+                UniqueFd(::open(QFile::encodeName(dir.path()).constData(), O_WRONLY)).get() < 0);
+        if (how == "make a folder that is there")
+            said = call(::mkdir(QFile::encodeName(dir.path()).constData(), 0700) != 0);
+        if (how.isEmpty())
+            said = systemReason(error);
+        QVERIFY2(said == reason || said.endsWith(": " + reason), qPrintable(said));
     }
 
     // A relative XDG_CONFIG_HOME is ignored; with no home at all, refused.

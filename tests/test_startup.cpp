@@ -1,6 +1,7 @@
 #include "fakes.h"
 #include "ui/frm_ini.h"
 #include "ui/frm_opciones.h"
+#include "ui/qt_spanish.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -66,7 +67,8 @@ private slots:
         QTest::newRow("abc") << "COMM/cboport=abc";
         QTest::newRow("chkAla7") << "ALA/chkAla7=abc";
         QTest::newRow("[Puertos] COM4=dev/ttyHX: una ruta relativa") << "Puertos/COM4=dev/ttyHX";
-        QTest::newRow("el nombre es demasiado largo") << "Puertos/COM4=/dev/" + QString(100000, 'x');
+        QTest::newRow("el nombre es demasiado largo")
+            << "Puertos/COM4=/dev/" + QString(100000, 'x');
     }
     void failuresStopTheSequence() {
         QFETCH(QString, stored);
@@ -215,6 +217,26 @@ private slots:
         QVERIFY(!owned);
         QVERIFY2(off.manhattanLength() <= 1,
                  qPrintable(QString("%1,%2").arg(off.x()).arg(off.y())));
+    }
+    // Qt's own words in Spanish, as both windows start them; last, since
+    // the translation stays for the rest of the run.
+    void qtSpeaksSpanish_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("OK") << int(QMessageBox::Ok) << "Aceptar";
+        QTest::newRow("Cancel") << int(QMessageBox::Cancel) << "Cancelar";
+        QTest::newRow("Save") << int(QMessageBox::Save) << "Guardar";
+        QTest::newRow("Discard") << int(QMessageBox::Discard) << "Descartar";
+        QTest::newRow("Yes") << int(QMessageBox::Yes) << "Sí";
+    }
+    void qtSpeaksSpanish() {
+        QFETCH(int, button);
+        QFETCH(QString, text);
+        static const bool loaded = speakSpanish();
+        QVERIFY2(loaded, "qtbase_es.qm not found (package qt6-translations-l10n)");
+        QMessageBox box(QMessageBox::Information, "Horvex", "Hola",
+                        QMessageBox::StandardButton(button));
+        QCOMPARE(box.button(QMessageBox::StandardButton(button))->text().remove('&'), text);
     }
 };
 
