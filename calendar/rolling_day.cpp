@@ -16,20 +16,6 @@ const ClockSchedule& scheduleOf(const DayChoice& day) {
     return *day.schedule;
 }
 
-std::vector<Bell> bellsOfDay(const DayChoice& day) {
-    try {
-        std::vector<Bell> bells = bellsOf(scheduleOf(day));
-        for (Bell& b : bells) {
-            b.day = day.date;
-            b.schedule = day.value.name();
-        }
-        return bells;
-    } catch (const Failure& f) {
-        throw Failure(QStringLiteral("%1 (%2): %3")
-                          .arg(day.value.name(), day.date.toString(Qt::ISODate), f.description()));
-    }
-}
-
 } // namespace
 
 QString Bell::ring() const {
@@ -46,6 +32,20 @@ QString clockText(QTime t) {
 
 int minuteOf(QTime t) {
     return t.hour() * 60 + t.minute();
+}
+
+std::vector<Bell> bellsOfDay(const DayChoice& day) {
+    try {
+        std::vector<Bell> bells = bellsOf(scheduleOf(day));
+        for (Bell& b : bells) {
+            b.day = day.date;
+            b.schedule = day.value.name();
+        }
+        return bells;
+    } catch (const Failure& f) {
+        throw Failure(QStringLiteral("%1 (%2): %3")
+                          .arg(day.value.name(), day.date.toString(Qt::ISODate), f.description()));
+    }
 }
 
 std::vector<Bell> bellsOf(const ClockSchedule& schedule) {

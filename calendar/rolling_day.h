@@ -31,6 +31,9 @@ int minuteOf(QTime t);
 // The bells of a schedule in time order. Throws Failure naming the first
 // slot whose texts the window's lists would not offer.
 std::vector<Bell> bellsOf(const ClockSchedule& schedule);
+// A day's bells, each with its day and schedule name. Throws Failure naming
+// the day when its schedule has problems.
+std::vector<Bell> bellsOfDay(const DayChoice& day);
 
 // What the clock should hold when an upload completes at `at`: the clock
 // has no date and rings the same bells every day, so an upload is right for
