@@ -72,27 +72,45 @@ QString leftOutText(const RollingDay& r) {
     return bells.join(QStringLiteral(", "));
 }
 
+namespace {
+
+// "hoy", "mañana" or the weekday, as seen from `at`.
+QString dayWord(QDate day, QDate at) {
+    if (day == at)
+        return QStringLiteral("hoy");
+    if (day == at.addDays(1))
+        return QStringLiteral("mañana");
+    return weekdayKey(day.dayOfWeek());
+}
+
+} // namespace
+
 QString rulesText(const RollingDay& r) {
     QStringList parts;
-    for (const DayChoice* day : {&r.today, &r.tomorrow}) {
+    const auto describe = [&](const DayChoice& day) {
         parts << QStringLiteral("%1 %2 %3: %4")
-                     .arg(day == &r.today ? QStringLiteral("hoy") : QStringLiteral("mañana"),
-                          day->date.toString(Qt::ISODate), day->value.name(), day->rule);
-        for (const QString& other : day->overruled)
+                     .arg(dayWord(day.date, r.at.date()), day.date.toString(Qt::ISODate),
+                          day.value.name(), day.rule);
+        for (const QString& other : day.overruled)
             parts << QStringLiteral("conflicto: también %1; gana la escrita después").arg(other);
-    }
+    };
+    describe(r.after);
+    if (r.upTo.date != r.after.date)
+        describe(r.upTo);
+    if (r.freeFirst.isValid())
+        parts << QStringLiteral("libres: %1").arg(datesKey(r.freeFirst, r.freeLast));
     if (!r.left.empty())
         parts << QStringLiteral("sin sitio: %1").arg(leftOutText(r));
     return parts.join(QStringLiteral("; "));
 }
 
-RollingDay rollingDay(const DayChoice& today, const DayChoice& tomorrow, const QDateTime& at) {
-    RollingDay r{at, today, tomorrow, unsetSchedule(), {}, {}, {}};
+RollingDay rollingDay(const DayChoice& after, const DayChoice& upTo, const QDateTime& at) {
+    RollingDay r{at, after, upTo, {}, {}, unsetSchedule(), {}, {}, {}};
     const int now = minuteOf(at.time());
-    for (const Bell& b : bellsOfDay(today))
+    for (const Bell& b : bellsOfDay(after))
         if (minuteOf(b.time) > now)
             r.bells.push_back(b);
-    for (const Bell& b : bellsOfDay(tomorrow))
+    for (const Bell& b : bellsOfDay(upTo))
         if (minuteOf(b.time) <= now)
             r.bells.push_back(b);
     if (r.bells.size() > kSlots) {
@@ -105,16 +123,35 @@ RollingDay rollingDay(const DayChoice& today, const DayChoice& tomorrow, const Q
                                 b.time.toString(QStringLiteral("mm")), b.longRing ? 1 : 0};
     }
     // One pair of ring lengths for the whole upload: the next bell's.
-    const bool fromTomorrow = !r.bells.empty() && minuteOf(r.bells.front().time) <= now;
-    const DayChoice& rings = fromTomorrow ? tomorrow : today;
+    const bool fromUpTo = !r.bells.empty() && minuteOf(r.bells.front().time) <= now;
+    const DayChoice& rings = fromUpTo ? upTo : after;
     r.schedule.shortRing = scheduleOf(rings).shortRing;
     r.schedule.longRing = scheduleOf(rings).longRing;
     r.ringsFrom = rings.value.name();
     return r;
 }
 
+DayChoice nextSchoolDay(const Calendar& calendar, QDate from) {
+    DayChoice day = calendar.day(from);
+    for (int i = 0; i < kFreeDaysAhead && day.value.kind == DayValue::Kind::Libre; ++i)
+        day = calendar.day(from.addDays(i + 1));
+    return day;
+}
+
 RollingDay rollingDay(const Calendar& calendar, const QDateTime& at) {
-    return rollingDay(calendar.day(at.date()), calendar.day(at.date().addDays(1)), at);
+    const QDate today = at.date();
+    const DayChoice upTo = nextSchoolDay(calendar, today.addDays(1));
+    const DayChoice todays = calendar.day(today);
+    const DayChoice& after = todays.value.kind == DayValue::Kind::Libre ? upTo : todays;
+    RollingDay r = rollingDay(after, upTo, at);
+    const QDate firstFree = after.date == today ? today.addDays(1) : today;
+    const QDate lastFree =
+        upTo.value.kind == DayValue::Kind::Libre ? upTo.date : upTo.date.addDays(-1);
+    if (lastFree >= firstFree) {
+        r.freeFirst = firstFree;
+        r.freeLast = lastFree;
+    }
+    return r;
 }
 
 } // namespace horvex
