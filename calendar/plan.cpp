@@ -134,7 +134,7 @@ QString dayText(const Calendar& calendar, QDate date) {
                             .arg(kFreeDaysAhead)
                       : QStringLiteral("Día libre: nadie en el colegio; el reloj puede sonar ya "
                                        "los timbres del siguiente día lectivo, el %1 %2.")
-                            .arg(next.date.toString(Qt::ISODate), weekdayName(next.date)));
+                            .arg(weekdayName(next.date), next.date.toString(Qt::ISODate)));
         return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
     }
     if (!day.schedule) {

@@ -128,6 +128,17 @@ QString sender(const HeldUpload& held) {
                                                       : QStringLiteral("por horvex --sync");
 }
 
+// Whether an upload now keeps the clock right past `d`: one that would ring
+// otherwise as early (a change of UTC offset the clock cannot know of yet,
+// in a holiday) changes nothing, and is not sent again and again.
+bool fixedByUploadNow(const QDateTime& now, const Divergence& d, const QDateTime& from,
+                      const QDateTime& horizon, const Expectation& e) {
+    const ClockSchedule fresh = e.calendar ? rollingDay(*e.calendar, now).schedule : e.fixed;
+    const HeldUpload sent{now, fresh, false, {}, {}};
+    const auto after = firstDivergence(e.calendar, e.fixed, sent, from, horizon, e.source);
+    return !after || after->at > d.at;
+}
+
 // What one run decides, before it says when it will upload.
 struct Step {
     Verdict verdict = Verdict::Keep;
@@ -166,8 +177,14 @@ Step due(const QDateTime& now, const std::optional<HeldUpload>& held, const Expe
     // Seen from the end of the margin: a bell of the next minute rings
     // before any upload could change it.
     const QDateTime horizon = horizonOf(now, e);
-    if (const auto d = firstDivergence(e.calendar, e.fixed, *held, now.addSecs(kBellMargin),
-                                       horizon, e.source)) {
+    const QDateTime from = now.addSecs(kBellMargin);
+    const auto d = firstDivergence(e.calendar, e.fixed, *held, from, horizon, e.source);
+    if (d && !fixedByUploadNow(now, *d, from, horizon, e))
+        return {Verdict::Keep,
+                QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3), pero un "
+                               "envío ahora sonaría igual de distinto: no se envía nada.")
+                    .arg(of(e.source), when(d->at), d->text)};
+    if (d) {
         const std::optional<QTime> last = lastBellToday(now, *held, e);
         if (now.secsTo(d->at) > kSoon && last)
             return {Verdict::Keep, {}, d, last, {}};

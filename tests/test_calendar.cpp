@@ -140,7 +140,7 @@ private slots:
                      "AAAA-MM-DD..AAAA-MM-DD",
                      "/calendario.ini:9: /falta.ini no existe",
                      "/calendario.ini:10: 2027-05-04: falta el horario: un archivo de horario, "
-                     "silencio o guardado",
+                     "silencio, libre o guardado",
                      "/calendario.ini:11: sección [Calendario] desconocida: un calendario tiene "
                      "[Semana], [Fechas] y [Calendarios]",
                      "aviso: /claustros.ics:2: «Claustro»: evento con hora (2027-05-10 16:00), no "
