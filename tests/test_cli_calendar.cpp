@@ -153,10 +153,8 @@ private slots:
             << true;
         QTest::newRow("summer: the clock holds the next school day's")
             << true << QStringList{"2027-07-15T00:10 sync"} << "2027-07-15 10:00:00"
-            << "suena como el calendario hasta el 2027-09-08 a las 10:00: no se envía nada.
-            Listo "
-               "para 31 días, hasta el 2027-08-15 a las 10:00 por lo menos.
-               "
+            << "suena como el calendario hasta el 2027-09-08 a las 10:00: no se envía nada.\nListo "
+               "para 31 días, hasta el 2027-08-15 a las 10:00 por lo menos.\n"
             << false;
     }
     void ifNeeded() {
