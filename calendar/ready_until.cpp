@@ -2,6 +2,7 @@
 
 #include "calendar/rolling_day.h"
 
+#include <QHash>
 #include <QTimeZone>
 #include <algorithm>
 #include <map>
@@ -73,6 +74,12 @@ Rings wanted(const Calendar* calendar, const ClockSchedule& expected, const QDat
 Rings ringing(const Calendar* calendar, const HeldUpload& held, const QDateTime& now, qint64 from,
               qint64 to) {
     Rings rings;
+    QHash<QDate, bool> free; // asked once a day, not once a bell
+    const auto isFree = [&](QDate d) {
+        if (!free.contains(d))
+            free.insert(d, libre(calendar, d));
+        return free.value(d);
+    };
     const QTimeZone clockZone(held.at.offsetFromUtc());
     const std::vector<Bell> bells = bellsOf(held.schedule);
     const QDate last = QDateTime::fromMSecsSinceEpoch(to * kMinuteMs, clockZone).date();
@@ -81,7 +88,7 @@ Rings ringing(const Calendar* calendar, const HeldUpload& held, const QDateTime&
         for (const Bell& b : bells) {
             const QDateTime at(d, b.time, clockZone);
             const qint64 key = minuteKey(at);
-            if (key >= from && key <= to && !libre(calendar, at.toTimeZone(now.timeZone()).date()))
+            if (key >= from && key <= to && !isFree(at.toTimeZone(now.timeZone()).date()))
                 add(rings, at, b, held.schedule);
         }
     return rings;
