@@ -12,7 +12,7 @@ namespace {
 // Light fills, so the text on them is black under any palette.
 const QColor kGuardadoColour(0xb6, 0xd7, 0xa8);
 const QColor kSilencioColour(0xc8, 0xc8, 0xc8);
-const QColor kLibreColour(0xf3, 0xec, 0xdc); // pale, like the paper of an empty day
+const QColor kLibreColour(0xe6, 0xd5, 0xbc); // sand: an empty school
 const std::array<QColor, 8> kFileColours{QColor(0x9f, 0xc5, 0xe8), QColor(0xff, 0xd9, 0x66),
                                          QColor(0xd5, 0xa6, 0xbd), QColor(0xf9, 0xcb, 0x9c),
                                          QColor(0xa2, 0xd4, 0xd9), QColor(0xb4, 0xa7, 0xd6),
