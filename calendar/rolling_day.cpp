@@ -3,7 +3,9 @@
 #include "schedule/failure.h"
 #include "schedule/lists.h"
 
+#include <QTimeZone>
 #include <algorithm>
+#include <optional>
 
 namespace horvex {
 
@@ -104,26 +106,63 @@ QString rulesText(const RollingDay& r) {
     return parts.join(QStringLiteral("; "));
 }
 
-RollingDay rollingDay(const DayChoice& after, const DayChoice& upTo, const QDateTime& at) {
+namespace {
+
+qint64 minuteKey(const QDateTime& t) {
+    return t.toSecsSinceEpoch() / 60;
+}
+
+// Where bell `b` of its day sits on the clock, which keeps the UTC offset of
+// `at`: its time there, if the clock is to hold it. It is held when it is
+// still to come and every earlier time the clock rings that slot falls on a
+// free day; a time the day does not have (the hour skipped in spring) is not.
+std::optional<QTime> slotOf(const Bell& b, const QDateTime& at, const FreeDay& isFree) {
+    const QDateTime rings(b.day, b.time, at.timeZone());
+    if (!rings.isValid() || rings.time() != b.time || minuteKey(rings) <= minuteKey(at))
+        return std::nullopt;
+    const QTimeZone clock(at.offsetFromUtc());
+    const QTime slot = rings.toTimeZone(clock).time();
+    QDateTime earlier(at.toTimeZone(clock).date(), slot, clock);
+    if (minuteKey(earlier) <= minuteKey(at))
+        earlier = earlier.addDays(1);
+    for (; minuteKey(earlier) < minuteKey(rings); earlier = earlier.addDays(1))
+        if (!isFree || !isFree(earlier.toTimeZone(at.timeZone()).date()))
+            return std::nullopt;
+    return slot;
+}
+
+} // namespace
+
+RollingDay rollingDay(const DayChoice& after, const DayChoice& upTo, const QDateTime& at,
+                      const FreeDay& isFree) {
     RollingDay r{at, after, upTo, {}, {}, unsetSchedule(), {}, {}, {}};
-    const int now = minuteOf(at.time());
-    for (const Bell& b : bellsOfDay(after))
-        if (minuteOf(b.time) > now)
-            r.bells.push_back(b);
-    for (const Bell& b : bellsOfDay(upTo))
-        if (minuteOf(b.time) <= now)
-            r.bells.push_back(b);
-    if (r.bells.size() > kSlots) {
-        r.left.assign(r.bells.begin() + kSlots, r.bells.end());
-        r.bells.resize(kSlots);
-    }
-    for (std::size_t i = 0; i < r.bells.size(); ++i) {
-        const Bell& b = r.bells[i];
-        r.schedule.alarms[i] = {b.time.toString(QStringLiteral("HH")),
-                                b.time.toString(QStringLiteral("mm")), b.longRing ? 1 : 0};
+    std::vector<std::pair<Bell, QTime>> held; // with their slot times
+    const auto hold = [&](const DayChoice& day) {
+        for (const Bell& b : bellsOfDay(day))
+            if (const std::optional<QTime> slot = slotOf(b, at, isFree))
+                held.emplace_back(b, *slot);
+    };
+    hold(after);
+    if (upTo.date != after.date)
+        hold(upTo);
+    // In the order the clock will ring them, the next first.
+    const int now = minuteOf(at.toTimeZone(QTimeZone(at.offsetFromUtc())).time());
+    const auto ahead = [now](QTime slot) { return (minuteOf(slot) - now + 1439) % 1440; };
+    std::stable_sort(held.begin(), held.end(), [&](const auto& x, const auto& y) {
+        return ahead(x.second) < ahead(y.second);
+    });
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        if (i >= kSlots) {
+            r.left.push_back(held[i].first);
+            continue;
+        }
+        r.bells.push_back(held[i].first);
+        const QTime t = held[i].second;
+        r.schedule.alarms[i] = {t.toString(QStringLiteral("HH")), t.toString(QStringLiteral("mm")),
+                                held[i].first.longRing ? 1 : 0};
     }
     // One pair of ring lengths for the whole upload: the next bell's.
-    const bool fromUpTo = !r.bells.empty() && minuteOf(r.bells.front().time) <= now;
+    const bool fromUpTo = !r.bells.empty() && r.bells.front().day != after.date;
     const DayChoice& rings = fromUpTo ? upTo : after;
     r.schedule.shortRing = scheduleOf(rings).shortRing;
     r.schedule.longRing = scheduleOf(rings).longRing;
@@ -143,7 +182,9 @@ RollingDay rollingDay(const Calendar& calendar, const QDateTime& at) {
     const DayChoice upTo = nextSchoolDay(calendar, today.addDays(1));
     const DayChoice todays = calendar.day(today);
     const DayChoice& after = todays.value.kind == DayValue::Kind::Libre ? upTo : todays;
-    RollingDay r = rollingDay(after, upTo, at);
+    RollingDay r = rollingDay(after, upTo, at, [&calendar](QDate d) {
+        return calendar.day(d).value.kind == DayValue::Kind::Libre;
+    });
     const QDate firstFree = after.date == today ? today.addDays(1) : today;
     const QDate lastFree =
         upTo.value.kind == DayValue::Kind::Libre ? upTo.date : upTo.date.addDays(-1);

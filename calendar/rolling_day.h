@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QTime>
+#include <functional>
 #include <vector>
 
 namespace horvex {
@@ -45,7 +46,10 @@ std::vector<Bell> bellsOfDay(const DayChoice& day);
 // A bell in the same minute as `at` counts as rung already: its slot holds
 // the next day's bell of that minute, if there is one. `at` is read in its
 // own time zone, so on the nights the clocks change the dates are those of
-// that zone and the time sent is the one the PC shows.
+// that zone and the time sent is the one the PC shows. The clock keeps the
+// UTC offset of `at`: a bell of a day after a change of offset (a Monday
+// after the clocks change on Sunday) is put where the clock will then be,
+// an hour earlier or later, so that it rings right with the PC off.
 struct RollingDay {
     QDateTime at;
     DayChoice after;           // the day whose bells after `at` are held
@@ -75,9 +79,14 @@ QString leftOutText(const RollingDay& r);
 QString rulesText(const RollingDay& r);
 
 // Throws Failure when a day's schedule file has problems.
+// Whether a day is "libre".
+using FreeDay = std::function<bool(QDate)>;
+
 // `after` is today or, when today is free, the next school day; `upTo` the
-// next school day after today.
-RollingDay rollingDay(const DayChoice& after, const DayChoice& upTo, const QDateTime& at);
+// next school day after today; `isFree` says which days between are free
+// (none when not given).
+RollingDay rollingDay(const DayChoice& after, const DayChoice& upTo, const QDateTime& at,
+                      const FreeDay& isFree = {});
 RollingDay rollingDay(const Calendar& calendar, const QDateTime& at);
 
 } // namespace horvex

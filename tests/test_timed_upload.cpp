@@ -38,10 +38,12 @@ const QString kNormal = QStringLiteral("02/05 08:00 12:00 14:00L");
 class School {
 public:
     School() {
-        write("calendario.ini", "[Semana]\nlunes=guardado\nmartes=guardado\nmiercoles=guardado\n"
-                                "jueves=guardado\nviernes=viernes.ini\nsabado=libre\n"
-                                "domingo=libre\n[Fechas]\n2027-03-29..2027-04-02=libre\n"
-                                "2027-04-12=libre\n2027-06-24..2027-10-31=libre\n");
+        write("calendario.ini",
+              "[Semana]\nlunes=guardado\nmartes=guardado\nmiercoles=guardado\n"
+              "jueves=guardado\nviernes=viernes.ini\nsabado=libre\n"
+              "domingo=libre\n[Fechas]\n2027-03-29..2027-04-02=libre\n"
+              "2027-04-12=libre\n2027-06-24..2027-10-31=libre\n2027-05-03=largo.ini\n");
+        write("largo.ini", "[Timbres]\ncorto=02\nlargo=07\n08:00 largo\n09:00\n");
         write("viernes.ini", "[Timbres]\ncorto=02\nlargo=05\n08:00\n09:30\n11:00 largo\n12:30\n");
         calendar_ = Calendar::load(dir_.filePath("calendario.ini"), schedule(kStored), true);
     }
@@ -142,9 +144,10 @@ private slots:
             << "02/05 10:00 11:00 14:00L 08:00 09:00"
             << "lunes 2027-03-22 guardado: [Semana] lunes (línea 2 de calendario.ini); libres: "
                "2027-03-20..2027-03-21";
-        QTest::newRow("before a holiday week") << "2027-03-26T16:00:00"
-                                               << "02/05 08:00 09:00 10:00 11:00 14:00L"
-                                               << "lunes 2027-04-05 guardado";
+        QTest::newRow("before a holiday over the change of time: an hour earlier on the clock")
+            << "2027-03-26T16:00:00"
+            << "02/05 07:00 08:00 09:00 10:00 13:00L"
+            << "lunes 2027-04-05 guardado";
         QTest::newRow("in the holiday week") << "2027-04-01T10:30:00"
                                              << "02/05 11:00 14:00L 08:00 09:00 10:00"
                                              << "libres: 2027-04-01..2027-04-04";
@@ -290,10 +293,14 @@ private slots:
             << "2027-03-31T10:00:00"
             << "2027-03-31T00:10:00+02:00" << monday << false << "school" << keep
             << "hasta el 2027-04-05 a las 10:00";
-        QTest::newRow("Friday before a holiday over the change of time: no use")
+        QTest::newRow("Friday before a holiday over the change of time")
             << "2027-03-26T15:00:00"
-            << "2027-03-26T00:10:00+01:00" << friday << false << "school" << keep
-            << "el 2027-04-05 a las 08:00 (el calendario tiene 08:00 corto y el reloj no), pero un "
+            << "2027-03-26T00:10:00+01:00" << friday << false << "school" << upload
+            << "el 2027-04-05 a las 08:00: el calendario tiene 08:00 corto";
+        QTest::newRow("a Monday of other ring lengths: no frame is right before Friday's end")
+            << "2027-04-30T10:30:00"
+            << "2027-04-30T00:10:00+02:00" << friday << false << "school" << keep
+            << "el 2027-05-03 a las 08:00 (el reloj tiene 08:00 corto y el calendario no), pero un "
                "envío ahora sonaría igual de distinto";
         QTest::newRow("Friday before a free Monday")
             << "2027-04-09T15:00:00"
@@ -348,6 +355,12 @@ private slots:
                                          << "02/05 11:00L 12:30 08:00 09:00 10:00"
                                          << "school"
                                          << "listo hasta el 2027-03-22 a las 11:00";
+        QTest::newRow("over a holiday and the change of time")
+            << "2027-03-26T15:00:00"
+            << "2027-03-26T15:00:00+01:00"
+            << "02/05 07:00 08:00 09:00 10:00 13:00L"
+            << "school"
+            << "listo hasta el 2027-04-09 a las 09:00";
         QTest::newRow("into the summer") << "2027-06-20T10:00:00"
                                          << "2027-06-20T00:10:00+02:00"
                                          << "02/05 08:00 09:00 10:00 11:00 14:00L"
