@@ -8,6 +8,7 @@ namespace {
 
 constexpr quint32 kGuardadoColour = 0xb6d7a8;
 constexpr quint32 kSilencioColour = 0xc8c8c8;
+constexpr quint32 kLibreColour = 0xe6d5bc; // sand: an empty school
 constexpr std::array<quint32, 8> kFileColours{0x9fc5e8, 0xffd966, 0xd5a6bd, 0xf9cb9c,
                                               0xa2d4d9, 0xb4a7d6, 0xe6b8af, 0xdde08a};
 
@@ -25,6 +26,8 @@ quint32 DayColours::of(const DayValue& value) const {
         return kGuardadoColour;
     case DayValue::Kind::Silencio:
         return kSilencioColour;
+    case DayValue::Kind::Libre:
+        return kLibreColour;
     case DayValue::Kind::File:
         break;
     }
@@ -32,7 +35,10 @@ quint32 DayColours::of(const DayValue& value) const {
     for (const QString& name : order_) {
         if (name == value.file)
             break;
-        n += name != QLatin1String("guardado") && name != QLatin1String("silencio") ? 1 : 0;
+        n += name != QLatin1String("guardado") && name != QLatin1String("silencio") &&
+                     name != QLatin1String("libre")
+                 ? 1
+                 : 0;
     }
     return kFileColours[static_cast<std::size_t>(n) % kFileColours.size()];
 }

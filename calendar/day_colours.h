@@ -8,7 +8,7 @@
 namespace horvex {
 
 // The colour of each schedule, as 0xRRGGBB, the same in the calendar window
-// and on the printed plan: "guardado" and "silencio" have their own,
+// and on the printed plan: "guardado", "silencio" and "libre" have their own,
 // schedule files take light fills in turn, in the order first met, and keep
 // them while the colours live. The fills are light, so text on them is
 // black.

@@ -92,6 +92,8 @@ PlanMarks::PlanMarks(const std::vector<DayValue>& values) {
             mark = QLatin1Char('.');
         else if (v.kind == DayValue::Kind::Silencio)
             mark = QLatin1Char('-');
+        else if (v.kind == DayValue::Kind::Libre)
+            mark = QLatin1Char('~');
         else
             for (const QChar c : QFileInfo(v.file).fileName().toUpper() + spare)
                 if (spare.contains(c) && !taken.contains(c)) {
@@ -157,6 +159,17 @@ QString dayText(const Calendar& calendar, QDate date) {
                       QStringLiteral("Regla: %1").arg(day.rule)};
     for (const QString& other : day.overruled)
         lines << QStringLiteral("Conflicto: también %1; gana la escrita después").arg(other);
+    if (day.value.kind == DayValue::Kind::Libre) {
+        const DayChoice next = nextSchoolDay(calendar, date.addDays(1));
+        lines << (next.value.kind == DayValue::Kind::Libre
+                      ? QStringLiteral("Día libre, y los %1 siguientes también: el reloj no "
+                                       "tiene timbres que guardar para ninguno.")
+                            .arg(kFreeDaysAhead)
+                      : QStringLiteral("Día libre: nadie en el colegio; el reloj puede sonar ya "
+                                       "los timbres del siguiente día lectivo, el %1 %2.")
+                            .arg(weekdayName(next.date), next.date.toString(Qt::ISODate)));
+        return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
     if (!day.schedule) {
         lines << QStringLiteral("%1 tiene errores (horvex --check los muestra): este día no se "
                                 "enviaría nada.")

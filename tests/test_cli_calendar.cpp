@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimeZone>
 #include <future>
 #include <sys/timex.h>
 
@@ -27,15 +28,18 @@ private slots:
             QTest::newRow(name) << args << exit << QString::fromUtf8(says);
         };
         row("day", {"--day", "2027-03-19", "--calendar", "%D/calendario.ini"}, 0,
-            "2027-03-19 viernes: silencio\nRegla: [Calendarios] festivos.ics (línea 23 de "
-            "calendario.ini): «San José», línea 21 de festivos.ics\nSin timbres.\n");
+            "2027-03-19 viernes: libre\nRegla: [Calendarios] festivos.ics (línea 23 de "
+            "calendario.ini): «San José», línea 21 de festivos.ics\nDía libre: nadie en el "
+            "colegio; el reloj puede sonar ya los timbres del siguiente día lectivo, el martes "
+            "2027-03-30.\n");
         row("day, no calendar", {"--day", "2027-03-19"}, 0,
             "2027-03-19 viernes: guardado\nRegla: ninguna regla del calendario llega");
         row("day that is not", {"--day", "2027-02-30"}, 64,
             "--day: «2027-02-30» no es una fecha AAAA-MM-DD que exista");
         row("plan", {"--plan", "2027-03", "--calendar", "%D/calendario.ini"}, 0,
-            "lu  ma  mi  ju  vi  sá  do\n 1.  2.  3.  4.  5V  6-  7-\n 8E  9E 10E 11E 12E 13- "
-            "14-\n15. 16. 17. 18V 19- 20- 21-\n");
+            "lu  ma  mi  ju  vi  sá  do\n 1.  2.  3.  4.  5V  6~  7~\n 8E  9E 10E 11E 12E 13~ "
+            "14~\n15. 16. 17. 18V 19~ 20~ 21~\n22~ 23~ 24~ 25~ 26~ 27~ 28~\n29~ 30. 31.\n\n. "
+            "guardado   ~ libre   V viernes.ini   E examenes.ini\n");
         row("plan, months backwards", {"--plan", "2027-06..2026-09"}, 64,
             "--plan: «2027-06..2026-09»: el último mes va antes del primero");
         row("plan, too many months", {"--plan", "2026-01..2028-01"}, 64,
@@ -80,12 +84,12 @@ private slots:
         const Result course = user.run({"--plan", "2026-09..2027-06", "--calendar", demo});
         QCOMPARE(course.exit, 0);
         QVERIFY2(course.out.startsWith("      septiembre 2026\nlu  ma  mi  ju  vi  sá  do\n"
-                                       "     1.  2.  3.  4V  5-  6-\n"),
+                                       "     1.  2.  3.  4V  5~  6~\n"),
                  qPrintable(course.out));
         QVERIFY2(course.out.endsWith("\n        junio 2027\nlu  ma  mi  ju  vi  sá  do\n"
-                                     "     1.  2.  3.  4V  5-  6-\n 7.  8.  9. 10. 11V 12- 13-\n"
-                                     "14. 15. 16. 17. 18V 19- 20-\n21. 22. 23- 24- 25- 26- 27-\n"
-                                     "28- 29- 30-\n\n. guardado   - silencio   V viernes.ini   "
+                                     "     1.  2.  3.  4V  5~  6~\n 7.  8.  9. 10. 11V 12~ 13~\n"
+                                     "14. 15. 16. 17. 18V 19~ 20~\n21. 22. 23~ 24~ 25~ 26~ 27~\n"
+                                     "28~ 29~ 30~\n\n. guardado   ~ libre   V viernes.ini   "
                                      "E examenes.ini\n"),
                  qPrintable(course.out));
         QCOMPARE(course.out.count("lu  ma  mi"), 10);
@@ -109,7 +113,7 @@ private slots:
                   .arg(months[today.month() - 1])
                   .arg(today.year()),
               "Calendario: " + demo, QStringLiteral("septiembre 2026"),
-              QStringLiteral("junio 2027"), QStringLiteral("guardado"), QStringLiteral("silencio"),
+              QStringLiteral("junio 2027"), QStringLiteral("guardado"), QStringLiteral("libre"),
               QStringLiteral("viernes.ini"), QStringLiteral("examenes.ini")})
             QVERIFY2(text.contains(said), qPrintable(said + " / " + text));
         QVERIFY(!text.contains(QLatin1String("julio 2027")));
@@ -117,7 +121,7 @@ private slots:
         QVERIFY2(info.contains(QRegularExpression("Pages: +1\n")), qPrintable(info));
         QVERIFY2(info.contains(QRegularExpression("Page size: +842 x 595 pts \\(A4\\)")),
                  qPrintable(info));
-        // The days in the calendar window's fills: guardado, silencio,
+        // The days in the calendar window's fills: guardado, libre,
         // viernes.ini, examenes.ini.
         QProcess render;
         render.start("pdftoppm",
@@ -128,7 +132,7 @@ private slots:
         for (int y = 0; y < page.height(); ++y)
             for (int x = 0; x < page.width(); ++x)
                 fills.insert(page.pixel(x, y) & 0xffffff);
-        for (const QRgb fill : {0xb6d7a8, 0xc8c8c8, 0x9fc5e8, 0xffd966})
+        for (const QRgb fill : {0xb6d7a8, 0xe6d5bc, 0x9fc5e8, 0xffd966})
             QVERIFY2(fills.contains(fill), qPrintable(QString::number(fill, 16)));
 
         // Thirteen months take two pages; a PDF is written over, to stdout too.
@@ -201,13 +205,17 @@ private slots:
             << false;
         QTest::newRow("a bell within a minute")
             << true << QStringList{six.first(), "2027-03-17T09:00 sync cut"} << "10:44:30"
-            << "salió a medias: no se sabe qué tiene el reloj), pero hay un timbre a las 10:45, a "
-               "menos de un minuto"
+            << "salió a medias: no se sabe qué tiene el reloj), pero el calendario tiene un timbre "
+               "el "
+               "2027-03-17 a las 10:45, a menos de un minuto: se enviará a las 11:00.\nNo está "
+               "listo: no se sabe qué tiene el reloj.\n"
             << false;
         QTest::newRow("a change waits for the day's last bell")
             << true << six << "10:50:00"
             << "sonará distinto del calendario el 2027-03-18 a las 08:55 (el reloj tiene 08:55 "
-               "corto y el calendario no): se enviará después del último timbre de hoy, a las 14:00"
+               "corto y el calendario no): se enviará a las 14:15, después del último timbre de "
+               "hoy "
+               "(14:00), para no interrumpir las clases.\nListo hasta el 2027-03-18 a las 08:55.\n"
             << false;
         QTest::newRow("the window's upload holds")
             << true << QStringList{"2027-03-17T06:00 ventana"} << "10:44:30"
@@ -222,7 +230,19 @@ private slots:
             << "Hace falta enviar: todavía no se ha enviado nada hoy" << true;
         QTest::newRow("no calendar: as stored")
             << false << six << "07:00:00"
-            << "suena como el horario guardado en las próximas 24 horas: no se envía nada."
+            << "suena como el horario guardado hasta el 2027-03-18 a las 07:00: no se envía "
+               "nada.\nListo hasta el 2027-03-28 a las 08:00.\n"
+            << false;
+        // Free days ring what the next school day needs.
+        QTest::newRow("before the Christmas holidays, after the last bell")
+            << true << QStringList{"2026-12-22T06:00 sync"} << "2026-12-22 15:00:00"
+            << "Hace falta enviar: lo que tiene el reloj sonaría distinto del calendario el "
+               "2027-01-08 a las 08:55: el reloj tiene 08:55 corto y el calendario no."
+            << true;
+        QTest::newRow("summer: the clock holds the next school day's")
+            << true << QStringList{"2027-07-15T00:10 sync"} << "2027-07-15 10:00:00"
+            << "suena como el calendario hasta el 2027-09-08 a las 10:00: no se envía nada.\nListo "
+               "para 31 días, hasta el 2027-08-15 a las 10:00 por lo menos.\n"
             << false;
     }
     void ifNeeded() {
@@ -245,7 +265,10 @@ private slots:
         for (const QString& upload : record) {
             const QStringList f = upload.split(' ');
             const bool cut = f.value(2) == QLatin1String("cut");
-            lines += (f[0] + ":00.000+01:00\t" + f[1] + "\tCOM4\t/dev/ttyS3\t" +
+            const QDateTime at(QDateTime::fromString(f[0], Qt::ISODate).date(),
+                               QDateTime::fromString(f[0], Qt::ISODate).time(),
+                               QTimeZone("Europe/Madrid"));
+            lines += (at.toString(Qt::ISODateWithMs) + "\t" + f[1] + "\tCOM4\t/dev/ttyS3\t" +
                       (cut ? "COM4: error de entrada/salida: el disco o el dispositivo falló\t40\t"
                            : "enviado\t82\t"))
                          .toUtf8() +
@@ -253,7 +276,7 @@ private slots:
                      "\n";
         }
         writeFile(user.record(), lines);
-        user.fakeTime = "2027-03-17 " + now;
+        user.fakeTime = now.contains('-') ? now : "2027-03-17 " + now;
         const Result r = user.run({"--sync", "--if-needed"});
         QCOMPARE(r.exit, 0);
         QVERIFY2(r.out.contains(says), qPrintable(r.all()));
