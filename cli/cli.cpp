@@ -170,8 +170,10 @@ QString monthsValue(const QString& value, std::optional<MonthSpan>& plan) {
         return QDate(m.captured(year).toInt(), m.captured(at).toInt(), 1);
     };
     const bool range = m.hasMatch() && !m.captured(3).isEmpty();
+    // A year alone must exist too: Qt has no year 0.
     if (!m.hasMatch() || (range && m.captured(2).isEmpty()) ||
-        (!m.captured(2).isEmpty() && !month(1, 2).isValid()) || (range && !month(3, 4).isValid()))
+        !(m.captured(2).isEmpty() ? QDate(m.captured(1).toInt(), 1, 1) : month(1, 2)).isValid() ||
+        (range && !month(3, 4).isValid()))
         return QStringLiteral("--plan: «%1» no es un mes AAAA-MM, un año AAAA ni unos meses "
                               "AAAA-MM..AAAA-MM")
             .arg(value);

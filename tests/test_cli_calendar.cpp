@@ -42,6 +42,7 @@ private slots:
             "guardado   ~ libre   V viernes.ini   E examenes.ini\n");
         row("plan, months backwards", {"--plan", "2027-06..2026-09"}, 64,
             "--plan: «2027-06..2026-09»: el último mes va antes del primero");
+        row("plan, year 0", {"--plan", "0000"}, 64, "--plan: «0000» no es un mes AAAA-MM");
         row("plan, too many months", {"--plan", "2026-01..2028-01"}, 64,
             "--plan: «2026-01..2028-01» son 25 meses; se dibujan 24 como mucho");
         row("pdf over a calendar", {"--plan", "--pdf", "%D/calendario.ini"}, 1,
