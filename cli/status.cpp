@@ -1,0 +1,256 @@
+// --status: the health of the whole chain from the calendar to the clock,
+// as monitoring programs read it (Nagios, Icinga, Zabbix, Checkmk): a first
+// line "HORVEX OK - …" with performance data after "|", then the details.
+#include "calendar/rolling_day.h"
+#include "cli/commands.h"
+#include "cli/schedule_source.h"
+#include "cli/timed_run_state.h"
+#include "cli/timer_query.h"
+#include "clocklink/pc_clock.h"
+#include "schedule/failure.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
+#include <set>
+
+namespace horvex::cli {
+
+namespace {
+
+// The monitoring plugins' states, in their exit codes; worst first as
+// Checkmk and Icinga add them up: critical, unknown, warning, ok.
+enum class Level { Ok = 0, Warning = 1, Critical = 2, Unknown = 3 };
+
+int rank(Level l) {
+    constexpr std::array<int, 4> kRank{0, 1, 3, 2};
+    return kRank[static_cast<std::size_t>(l)];
+}
+
+QString levelName(Level l) {
+    constexpr std::array<const char*, 4> kNames{"OK", "WARNING", "CRITICAL", "UNKNOWN"};
+    return QLatin1String(kNames[static_cast<std::size_t>(l)]);
+}
+
+// How far ahead listo hasta looks.
+constexpr int kHorizonDays = 31;
+// A difference this close makes the clock wrong now, not later.
+constexpr qint64 kCriticalWithin = 60 * 60;
+// The record is read back this far for the failures since the last good upload.
+constexpr int kLookBack = 500;
+
+QString when(const QDateTime& t) {
+    return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
+}
+
+struct Report {
+    Level level = Level::Ok;
+    QStringList problems; // for the first line, worst first
+    QStringList details;
+    std::optional<qint64> sinceUpload; // seconds
+    std::optional<qint64> ready;       // seconds until listo hasta
+    QString readyText;                 // "listo hasta el …", for an OK first line
+
+    void add(Level l, const QString& problem) {
+        if (rank(l) > rank(level))
+            level = l;
+        problems.insert(l == Level::Warning ? problems.size() : 0, problem);
+    }
+    // A part of the state that could not be read: said, and the verdict
+    // cannot be OK.
+    void unreadable(const QString& what, const Failure& f) {
+        add(Level::Unknown, QStringLiteral("no se puede leer %1").arg(what));
+        details << QStringLiteral("No se puede leer %1: %2.").arg(what, f.description());
+    }
+};
+
+// The first minute from `now` at which `held`, which rings the same bells
+// every day, rings otherwise than `wanted` gives for that day; nothing
+// within kHorizonDays.
+std::optional<QDateTime>
+readyUntil(const ClockSchedule& held,
+           const std::function<std::optional<ClockSchedule>(QDate)>& wanted, const QDateTime& now) {
+    const auto keys = [](const ClockSchedule& s) {
+        std::map<int, bool> bells;
+        for (const Bell& b : bellsOf(s))
+            bells[minuteOf(b.time)] = b.longRing;
+        return bells;
+    };
+    const std::map<int, bool> has = keys(held);
+    for (int d = 0; d < kHorizonDays; ++d) {
+        const QDate day = now.date().addDays(d);
+        const int from = d == 0 ? minuteOf(now.time()) : 0;
+        const std::optional<ClockSchedule> w = wanted(day);
+        if (!w)
+            return QDateTime(day, QTime(0, 0)) < now ? now : QDateTime(day, QTime(0, 0));
+        const std::map<int, bool> wants = keys(*w);
+        std::set<int> differ;
+        for (const auto& [m, longRing] : has)
+            if (!wants.contains(m) || wants.at(m) != longRing)
+                differ.insert(m);
+        for (const auto& [m, longRing] : wants)
+            if (!has.contains(m) ||
+                (longRing ? held.longRing != w->longRing : held.shortRing != w->shortRing))
+                differ.insert(m);
+        if (const auto m = differ.lower_bound(from); m != differ.end())
+            return QDateTime(day, QTime(*m / 60, *m % 60));
+    }
+    return std::nullopt;
+}
+
+void clockPart(Report& report, const QDateTime& now, const std::optional<Calendar>& calendar,
+               const ClockSchedule& stored) {
+    std::optional<HeldUpload> held;
+    try {
+        held = heldUpload(UploadRecord());
+    } catch (const Failure& f) {
+        return report.unreadable(QStringLiteral("el registro de envíos"), f);
+    }
+    report.details << heldText(held);
+    if (!held)
+        return report.add(Level::Critical, QStringLiteral("no consta que el reloj haya recibido "
+                                                          "entera ninguna trama"));
+    report.sinceUpload = held->at.secsTo(now);
+    if (!held->doubt.isEmpty())
+        return report.add(Level::Critical, QStringLiteral("no se sabe qué tiene el reloj"));
+    std::optional<QDateTime> until;
+    try {
+        until = readyUntil(
+            held->schedule,
+            [&](QDate day) -> std::optional<ClockSchedule> {
+                return calendar ? calendar->day(day).schedule : stored;
+            },
+            now);
+    } catch (const Failure& f) {
+        return report.unreadable(QStringLiteral("lo que tiene el reloj"), f);
+    }
+    const QString source =
+        calendar ? QStringLiteral("el calendario") : QStringLiteral("el horario guardado");
+    if (!until) {
+        report.ready = qint64(kHorizonDays) * 24 * 3600;
+        report.readyText = QStringLiteral("listo para %1 días").arg(kHorizonDays);
+        report.details << QStringLiteral("Listo para los próximos %1 días: el reloj suena como %2.")
+                              .arg(kHorizonDays)
+                              .arg(source);
+        return;
+    }
+    report.ready = std::max<qint64>(0, now.secsTo(*until));
+    report.readyText = QStringLiteral("listo hasta el ") + when(*until);
+    report.details << QStringLiteral("Listo hasta el %1: desde entonces el reloj sonaría distinto "
+                                     "que %2.")
+                          .arg(when(*until), source);
+    if (*report.ready < kCriticalWithin)
+        report.add(
+            Level::Critical,
+            QStringLiteral("el reloj suena distinto que %1 el %2").arg(source, when(*until)));
+}
+
+// The failed uploads since the last that went out whole, and the last
+// timed run when the record did not get it.
+void runsPart(Report& report) {
+    std::optional<LastTimedRun> last;
+    try {
+        last = lastTimedRun();
+    } catch (const Failure& f) {
+        return report.unreadable(QStringLiteral("el estado del temporizador"), f);
+    }
+    report.details << (last ? QStringLiteral("Última pasada del temporizador: ") + last->toString()
+                            : QStringLiteral("El temporizador todavía no ha pasado."));
+    using State = RecordedUpload::State;
+    QList<RecordedUpload> uploads;
+    try {
+        uploads = UploadRecord().recent(kLookBack);
+    } catch (const Failure&) {
+        return; // said with what the clock holds
+    }
+    int failures = 0;
+    bool lastInRecord = false;
+    for (auto u = uploads.crbegin(); u != uploads.crend() && u->state != State::Sent; ++u) {
+        failures +=
+            u->state == State::NotSent || u->state == State::Cut || u->state == State::Interrupted;
+        lastInRecord = lastInRecord || (last && u->outcome.id == last->id);
+    }
+    if (last && last->failed() && !lastInRecord)
+        ++failures;
+    report.details
+        << QStringLiteral("Envíos fallidos desde el último que salió entero: %1.").arg(failures);
+    if (last && last->failed())
+        report.add(Level::Warning, QStringLiteral("la última pasada del temporizador falló"));
+}
+
+void calendarPart(Report& report, const std::optional<Calendar>& calendar, const QDate& today) {
+    if (!calendar) {
+        report.details << QStringLiteral("No hay calendario: todos los días usan el horario "
+                                         "guardado.");
+        return;
+    }
+    const std::vector<CalendarProblem> problems = calendar->check(today);
+    const auto errors = std::count_if(problems.begin(), problems.end(),
+                                      [](const CalendarProblem& p) { return !p.warning; });
+    const auto warnings = static_cast<qsizetype>(problems.size()) - errors;
+    report.details << QStringLiteral("Calendario %1: %2 errores, %3 avisos.")
+                          .arg(calendar->file())
+                          .arg(errors)
+                          .arg(warnings);
+    for (const CalendarProblem& p : problems)
+        report.details << QStringLiteral("  ") + p.toString();
+    if (errors > 0)
+        report.add(Level::Critical, QStringLiteral("el calendario tiene %1 errores").arg(errors));
+    else if (warnings > 0)
+        report.add(Level::Warning, QStringLiteral("el calendario tiene %1 avisos").arg(warnings));
+}
+
+void timerPart(Report& report) {
+    const TimerState timer = syncTimerState();
+    report.details << timer.text;
+    if (timer.known && !timer.enabled)
+        report.add(Level::Warning, QStringLiteral("el temporizador no está activado"));
+}
+
+QString perfData(const Report& report) {
+    const auto seconds = [](const std::optional<qint64>& s) {
+        return s ? QString::number(*s) + QLatin1Char('s') : QStringLiteral("U");
+    };
+    return QStringLiteral("desde_envio=%1;;;0; listo=%2;;%3:;0;%4")
+        .arg(seconds(report.sinceUpload), seconds(report.ready))
+        .arg(kCriticalWithin)
+        .arg(qint64(kHorizonDays) * 24 * 3600);
+}
+
+} // namespace
+
+int runStatus(const Request& r) {
+    Report report;
+    const QDateTime now = QDateTime::currentDateTime();
+    std::optional<Calendar> calendar;
+    ClockSchedule stored;
+    bool sourceRead = false;
+    try {
+        stored = storedSchedule();
+        calendar = loadCalendar(r.calendar, stored);
+        sourceRead = true;
+    } catch (const Failure& f) {
+        report.unreadable(QStringLiteral("el horario guardado o el calendario"), f);
+    }
+    if (sourceRead) {
+        clockPart(report, now, calendar, stored);
+        calendarPart(report, calendar, now.date());
+    }
+    runsPart(report);
+    timerPart(report);
+    const std::optional<QString> unsynced = unsynchronisedPcClock();
+    report.details << (unsynced ? QStringLiteral("Hora del PC: ") + *unsynced + QLatin1Char('.')
+                                : QStringLiteral("Hora del PC: sincronizada con un servidor de "
+                                                 "hora."));
+    const QString summary = report.problems.isEmpty()
+                                ? QStringLiteral("el reloj está al día, ") + report.readyText
+                                : report.problems.join(QStringLiteral("; "));
+    say(QStringLiteral("HORVEX %1 - %2 | %3")
+            .arg(levelName(report.level), summary, perfData(report)));
+    for (const QString& line : report.details)
+        say(line);
+    return static_cast<int>(report.level);
+}
+
+} // namespace horvex::cli
