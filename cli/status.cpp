@@ -40,6 +40,10 @@ constexpr qint64 kCriticalWithin = 60 * 60;
 // The record is read back this far for the failures since the last good upload.
 constexpr int kLookBack = 500;
 
+QString count(qsizetype n, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
 QString when(const QDateTime& t) {
     return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
 }
@@ -189,16 +193,17 @@ void calendarPart(Report& report, const std::optional<Calendar>& calendar, const
     const auto errors = std::count_if(problems.begin(), problems.end(),
                                       [](const CalendarProblem& p) { return !p.warning; });
     const auto warnings = static_cast<qsizetype>(problems.size()) - errors;
-    report.details << QStringLiteral("Calendario %1: %2 errores, %3 avisos.")
-                          .arg(calendar->file())
-                          .arg(errors)
-                          .arg(warnings);
+    report.details << QStringLiteral("Calendario %1: %2, %3.")
+                          .arg(calendar->file(), count(errors, "error", "errores"),
+                               count(warnings, "aviso", "avisos"));
     for (const CalendarProblem& p : problems)
         report.details << QStringLiteral("  ") + p.toString();
     if (errors > 0)
-        report.add(Level::Critical, QStringLiteral("el calendario tiene %1 errores").arg(errors));
+        report.add(Level::Critical,
+                   QStringLiteral("el calendario tiene ") + count(errors, "error", "errores"));
     else if (warnings > 0)
-        report.add(Level::Warning, QStringLiteral("el calendario tiene %1 avisos").arg(warnings));
+        report.add(Level::Warning,
+                   QStringLiteral("el calendario tiene ") + count(warnings, "aviso", "avisos"));
 }
 
 void timerPart(Report& report) {

@@ -24,7 +24,8 @@ struct Result {
 class User {
 public:
     Pty line;
-    QString fakeTime; // the wall clock's time in Madrid when the program starts
+    QString fakeTime;                    // the wall clock's time in Madrid when the program starts
+    bool clockStands = false;            // the faked wall clock stays at fakeTime
     QHash<QString, QString> environment; // more variables for the program
 
     User() { QDir().mkpath(byId()); }
@@ -81,7 +82,8 @@ public:
         if (fakeTime.isEmpty())
             p->start(QStringLiteral(HORVEX), args);
         else
-            p->start(QStringLiteral("faketime"), QStringList{fakeTime, HORVEX} + args);
+            p->start(QStringLiteral("faketime"), (clockStands ? QStringList{"-f"} : QStringList()) +
+                                                     QStringList{fakeTime, HORVEX} + args);
         return p;
     }
     // The sample school year as this user's calendar, its weekday timetable
