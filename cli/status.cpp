@@ -1,8 +1,8 @@
 // --status: the health of the whole chain from the calendar to the clock,
 // as monitoring programs read it (Nagios, Icinga, Zabbix, Checkmk): a first
 // line "HORVEX OK - …" with performance data after "|", then the details.
-#include "calendar/rolling_day.h"
 #include "cli/commands.h"
+#include "cli/ready_until_local.h"
 #include "cli/schedule_source.h"
 #include "cli/timed_run_state.h"
 #include "cli/timer_query.h"
@@ -11,9 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
-#include <map>
-#include <set>
 
 namespace horvex::cli {
 
@@ -33,8 +30,8 @@ QString levelName(Level l) {
     return QLatin1String(kNames[static_cast<std::size_t>(l)]);
 }
 
-// How far ahead listo hasta looks.
-constexpr int kHorizonDays = 31;
+// How far ahead listo hasta looks, in seconds.
+constexpr qint64 kReadySeconds = qint64(kReadyDays) * 24 * 60 * 60;
 // A difference this close makes the clock wrong now, not later.
 constexpr qint64 kCriticalWithin = 60 * 60;
 // The record is read back this far for the failures since the last good upload.
@@ -69,40 +66,6 @@ struct Report {
     }
 };
 
-// The first minute from `now` at which `held`, which rings the same bells
-// every day, rings otherwise than `wanted` gives for that day; nothing
-// within kHorizonDays.
-std::optional<QDateTime>
-readyUntil(const ClockSchedule& held,
-           const std::function<std::optional<ClockSchedule>(QDate)>& wanted, const QDateTime& now) {
-    const auto keys = [](const ClockSchedule& s) {
-        std::map<int, bool> bells;
-        for (const Bell& b : bellsOf(s))
-            bells[minuteOf(b.time)] = b.longRing;
-        return bells;
-    };
-    const std::map<int, bool> has = keys(held);
-    for (int d = 0; d < kHorizonDays; ++d) {
-        const QDate day = now.date().addDays(d);
-        const int from = d == 0 ? minuteOf(now.time()) : 0;
-        const std::optional<ClockSchedule> w = wanted(day);
-        if (!w)
-            return QDateTime(day, QTime(0, 0)) < now ? now : QDateTime(day, QTime(0, 0));
-        const std::map<int, bool> wants = keys(*w);
-        std::set<int> differ;
-        for (const auto& [m, longRing] : has)
-            if (!wants.contains(m) || wants.at(m) != longRing)
-                differ.insert(m);
-        for (const auto& [m, longRing] : wants)
-            if (!has.contains(m) ||
-                (longRing ? held.longRing != w->longRing : held.shortRing != w->shortRing))
-                differ.insert(m);
-        if (const auto m = differ.lower_bound(from); m != differ.end())
-            return QDateTime(day, QTime(*m / 60, *m % 60));
-    }
-    return std::nullopt;
-}
-
 void clockPart(Report& report, const QDateTime& now, const std::optional<Calendar>& calendar,
                const ClockSchedule& stored) {
     std::optional<HeldUpload> held;
@@ -120,31 +83,21 @@ void clockPart(Report& report, const QDateTime& now, const std::optional<Calenda
         return report.add(Level::Critical, QStringLiteral("no se sabe qué tiene el reloj"));
     std::optional<QDateTime> until;
     try {
-        until = readyUntil(
-            held->schedule,
-            [&](QDate day) -> std::optional<ClockSchedule> {
-                return calendar ? calendar->day(day).schedule : stored;
-            },
-            now);
+        until = readyUntil(calendar ? &*calendar : nullptr, stored, held, now);
     } catch (const Failure& f) {
-        return report.unreadable(QStringLiteral("lo que tiene el reloj"), f);
+        return report.unreadable(QStringLiteral("hasta cuándo está listo el reloj"), f);
     }
+    report.ready = until ? std::max<qint64>(0, now.secsTo(*until)) : kReadySeconds;
+    report.readyText = readyUntilText(until, now);
     const QString source =
         calendar ? QStringLiteral("el calendario") : QStringLiteral("el horario guardado");
-    if (!until) {
-        report.ready = qint64(kHorizonDays) * 24 * 3600;
-        report.readyText = QStringLiteral("listo para %1 días").arg(kHorizonDays);
-        report.details << QStringLiteral("Listo para los próximos %1 días: el reloj suena como %2.")
-                              .arg(kHorizonDays)
-                              .arg(source);
-        return;
-    }
-    report.ready = std::max<qint64>(0, now.secsTo(*until));
-    report.readyText = QStringLiteral("listo hasta el ") + when(*until);
-    report.details << QStringLiteral("Listo hasta el %1: desde entonces el reloj sonaría distinto "
-                                     "que %2.")
-                          .arg(when(*until), source);
-    if (*report.ready < kCriticalWithin)
+    report.details << QStringLiteral("%1%2: %3.")
+                          .arg(report.readyText.left(1).toUpper(), report.readyText.mid(1),
+                               until ? QStringLiteral("desde entonces el reloj sonaría distinto "
+                                                      "que %1")
+                                           .arg(source)
+                                     : QStringLiteral("el reloj suena como %1").arg(source));
+    if (until && *report.ready < kCriticalWithin)
         report.add(
             Level::Critical,
             QStringLiteral("el reloj suena distinto que %1 el %2").arg(source, when(*until)));
@@ -220,7 +173,7 @@ QString perfData(const Report& report) {
     return QStringLiteral("desde_envio=%1;;;0; listo=%2;;%3:;0;%4")
         .arg(seconds(report.sinceUpload), seconds(report.ready))
         .arg(kCriticalWithin)
-        .arg(qint64(kHorizonDays) * 24 * 3600);
+        .arg(kReadySeconds);
 }
 
 } // namespace

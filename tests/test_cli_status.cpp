@@ -95,15 +95,20 @@ private slots:
         QTest::addColumn<QString>("detail");
         const QStringList six{"2027-03-17T06:00 sync"};
         const QString perf = " | desde_envio=3600s;;;0; listo=2678400s;;3600:;0;2678400";
-        QTest::newRow("right for a month")
-            << "" << six << QByteArray() << "enabled"
-            << "2027-03-17 07:00:00" << 0
-            << "HORVEX OK - el reloj está al día, listo para 31 días" + perf
-            << "Temporizador: horvex-sync.timer activado.";
+        QTest::newRow("right for a month") << "" << six << QByteArray() << "enabled"
+                                           << "2027-03-17 07:00:00" << 0
+                                           << "HORVEX OK - el reloj está al día, listo para 31 "
+                                              "días, hasta el 2027-04-17 a las 07:00 "
+                                              "por lo menos" +
+                                                  perf
+                                           << "Temporizador: horvex-sync.timer activado.";
         QTest::newRow("user manager not reachable")
             << "" << six << QByteArray() << ""
             << "2027-03-17 07:00:00" << 0
-            << "HORVEX OK - el reloj está al día, listo para 31 días" + perf
+            << "HORVEX OK - el reloj está al día, listo para 31 días, hasta el 2027-04-17 a las "
+               "07:00 "
+               "por lo menos" +
+                   perf
             << "Temporizador: no se pudo preguntar al gestor de servicios del usuario";
         QTest::newRow("timer disabled")
             << "" << six << QByteArray() << "disabled"
