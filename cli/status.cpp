@@ -48,6 +48,7 @@ QString when(const QDateTime& t) {
 struct Report {
     Level level = Level::Ok;
     QStringList problems; // for the first line, worst first
+    QList<int> ranks;     // of each problem
     QStringList details;
     std::optional<qint64> sinceUpload; // seconds
     std::optional<qint64> ready;       // seconds until listo hasta
@@ -56,7 +57,12 @@ struct Report {
     void add(Level l, const QString& problem) {
         if (rank(l) > rank(level))
             level = l;
-        problems.insert(l == Level::Warning ? problems.size() : 0, problem);
+        // After those as bad or worse, before the milder ones.
+        qsizetype at = 0;
+        while (at < ranks.size() && ranks[at] >= rank(l))
+            ++at;
+        problems.insert(at, problem);
+        ranks.insert(at, rank(l));
     }
     // A part of the state that could not be read: said, and the verdict
     // cannot be OK.
