@@ -127,6 +127,8 @@ QString helpText(const std::vector<Row>& rows) {
         QStringLiteral("  horvex --map-port 4=/dev/ttyUSB0  COM4 abre el adaptador USB"),
         QStringLiteral("  horvex --export horario.ini       guarda el horario en un archivo"),
         QStringLiteral("  horvex --plan 2027-03             el mes con el horario de cada día"),
+        QStringLiteral(
+            "  horvex --status                   si el reloj está al día, y hasta cuándo"),
         QString(),
         QStringLiteral("Más información: man horvex")}
         .join(QLatin1Char('\n'));
