@@ -95,18 +95,16 @@ void clockPart(Report& report, const QDateTime& now, const std::optional<Calenda
     }
     report.ready = until ? std::max<qint64>(0, now.secsTo(*until)) : kReadySeconds;
     report.readyText = readyUntilText(until, now);
-    const QString source =
-        calendar ? QStringLiteral("el calendario") : QStringLiteral("el horario guardado");
+    const QString of =
+        calendar ? QStringLiteral("del calendario") : QStringLiteral("del horario guardado");
     report.details << QStringLiteral("%1%2: %3.")
                           .arg(report.readyText.left(1).toUpper(), report.readyText.mid(1),
-                               until ? QStringLiteral("desde entonces el reloj sonaría distinto "
-                                                      "que %1")
-                                           .arg(source)
-                                     : QStringLiteral("el reloj suena como %1").arg(source));
+                               (until ? QStringLiteral("desde entonces el reloj sonaría distinto ")
+                                      : QStringLiteral("el reloj no suena distinto ")) +
+                                   of);
     if (until && *report.ready < kCriticalWithin)
-        report.add(
-            Level::Critical,
-            QStringLiteral("el reloj suena distinto que %1 el %2").arg(source, when(*until)));
+        report.add(Level::Critical,
+                   QStringLiteral("el reloj suena distinto %1 el %2").arg(of, when(*until)));
 }
 
 // The failed uploads since the last that went out whole, and the last

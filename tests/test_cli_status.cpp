@@ -134,7 +134,7 @@ private slots:
         QTest::newRow("rings otherwise within the hour")
             << "sample" << six << QByteArray() << "enabled"
             << "2027-03-18 08:00:00" << 2
-            << "HORVEX CRITICAL - el reloj suena distinto que el calendario el 2027-03-18 a las "
+            << "HORVEX CRITICAL - el reloj suena distinto del calendario el 2027-03-18 a las "
                "08:55; el calendario tiene 1 aviso | desde_envio=93600s;;;0; "
                "listo=3300s;;3600:;0;2678400"
             << "aviso: %H/config/Horvex/festivos.ics:33: «Claustro»";
