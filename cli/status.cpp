@@ -1,8 +1,8 @@
 // --status: the health of the whole chain from the calendar to the clock,
 // as monitoring programs read it (Nagios, Icinga, Zabbix, Checkmk): a first
 // line "HORVEX OK - …" with performance data after "|", then the details.
+#include "calendar/ready_until.h"
 #include "cli/commands.h"
-#include "cli/ready_until_local.h"
 #include "cli/schedule_source.h"
 #include "cli/timed_run_state.h"
 #include "cli/timer_query.h"
@@ -87,24 +87,28 @@ void clockPart(Report& report, const QDateTime& now, const std::optional<Calenda
     report.sinceUpload = held->at.secsTo(now);
     if (!held->doubt.isEmpty())
         return report.add(Level::Critical, QStringLiteral("no se sabe qué tiene el reloj"));
-    std::optional<QDateTime> until;
+    const QString source =
+        calendar ? QStringLiteral("el calendario") : QStringLiteral("el horario guardado");
+    std::optional<Divergence> first;
     try {
-        until = readyUntil(calendar ? &*calendar : nullptr, stored, held, now);
+        first = firstDivergence(calendar ? &*calendar : nullptr, stored, *held, now,
+                                now.addDays(kReadyDays), source);
     } catch (const Failure& f) {
         return report.unreadable(QStringLiteral("hasta cuándo está listo el reloj"), f);
     }
+    const std::optional<QDateTime> until =
+        first ? std::optional<QDateTime>(first->at) : std::nullopt;
     report.ready = until ? std::max<qint64>(0, now.secsTo(*until)) : kReadySeconds;
     report.readyText = readyUntilText(until, now);
-    const QString of =
-        calendar ? QStringLiteral("del calendario") : QStringLiteral("del horario guardado");
     report.details << QStringLiteral("%1%2: %3.")
                           .arg(report.readyText.left(1).toUpper(), report.readyText.mid(1),
-                               (until ? QStringLiteral("desde entonces el reloj sonaría distinto ")
-                                      : QStringLiteral("el reloj no suena distinto ")) +
-                                   of);
+                               first ? QStringLiteral("entonces %1").arg(first->text)
+                                     : QStringLiteral("el reloj suena como %1").arg(source));
     if (until && *report.ready < kCriticalWithin)
-        report.add(Level::Critical,
-                   QStringLiteral("el reloj suena distinto %1 el %2").arg(of, when(*until)));
+        report.add(Level::Critical, QStringLiteral("el reloj suena distinto %1 el %2")
+                                        .arg(calendar ? QStringLiteral("del calendario")
+                                                      : QStringLiteral("del horario guardado"),
+                                             when(*until)));
 }
 
 // The failed uploads since the last that went out whole, and the last

@@ -94,21 +94,17 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("detail");
         const QStringList six{"2027-03-17T06:00 sync"};
-        const QString perf = " | desde_envio=3600s;;;0; listo=2678400s;;3600:;0;2678400";
-        QTest::newRow("right for a month") << "" << six << QByteArray() << "enabled"
-                                           << "2027-03-17 07:00:00" << 0
-                                           << "HORVEX OK - el reloj está al día, listo para 31 "
-                                              "días, hasta el 2027-04-17 a las 07:00 "
-                                              "por lo menos" +
-                                                  perf
-                                           << "Temporizador: horvex-sync.timer activado.";
+        const QString perf = " | desde_envio=3600s;;;0; listo=950400s;;3600:;0;2678400";
+        const QString ok =
+            "HORVEX OK - el reloj está al día, listo hasta el 2027-03-28 a las 08:00";
+        QTest::newRow("right until the clocks change")
+            << "" << six << QByteArray() << "enabled"
+            << "2027-03-17 07:00:00" << 0 << ok + perf
+            << "Listo hasta el 2027-03-28 a las 08:00: entonces el horario guardado tiene 08:00 "
+               "largo y el reloj no.\nNo hay calendario";
         QTest::newRow("user manager not reachable")
             << "" << six << QByteArray() << ""
-            << "2027-03-17 07:00:00" << 0
-            << "HORVEX OK - el reloj está al día, listo para 31 días, hasta el 2027-04-17 a las "
-               "07:00 "
-               "por lo menos" +
-                   perf
+            << "2027-03-17 07:00:00" << 0 << ok + perf
             << "Temporizador: no se pudo preguntar al gestor de servicios del usuario";
         QTest::newRow("timer disabled")
             << "" << six << QByteArray() << "disabled"
