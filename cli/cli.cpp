@@ -124,6 +124,8 @@ QString helpText(const std::vector<Row>& rows) {
         QStringLiteral("      (--check: se hallaron errores)"),
         QStringLiteral("  2   --sync: la trama se cortó a medias"),
         QStringLiteral("  64  opciones mal dadas"),
+        QStringLiteral("  --status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN, como los programas de"),
+        QStringLiteral("      monitorización (Nagios, Icinga, Zabbix, Checkmk)"),
         QString(),
         QStringLiteral("Ejemplos:"),
         QStringLiteral("  horvex --sync                     envía la hora y el horario guardado"),
@@ -132,6 +134,8 @@ QString helpText(const std::vector<Row>& rows) {
         QStringLiteral("  horvex --plan 2027-03             el mes con el horario de cada día"),
         QStringLiteral("  horvex --plan 2026-09..2027-06    el curso, mes a mes"),
         QStringLiteral("  horvex --plan 2027 --pdf plan.pdf el año en un PDF para imprimir"),
+        QStringLiteral(
+            "  horvex --status                   si el reloj está al día, y hasta cuándo"),
         QString(),
         QStringLiteral("Más información: man horvex")}
         .join(QLatin1Char('\n'));
@@ -294,6 +298,16 @@ std::vector<Row> commandLine() {
          {},
          {},
          runCheck},
+        {QStringLiteral("status"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Dice si el reloj está al día y por qué no: lo que tiene, hasta cuándo "
+                        "vale, la última pasada del temporizador, el calendario. La primera línea "
+                        "y el código de salida son los de los programas de monitorización."),
+         {},
+         {},
+         runStatus},
         {QStringLiteral("calendar-window"),
          {},
          Takes::Nothing,
@@ -348,7 +362,8 @@ std::vector<Row> commandLine() {
          QStringLiteral("ARCHIVO"),
          QStringLiteral("Usa este calendario en vez de calendario.ini junto a Horvex.conf."),
          {QStringLiteral("sync"), QStringLiteral("print-frame"), QStringLiteral("day"),
-          QStringLiteral("plan"), QStringLiteral("check"), QStringLiteral("calendar-window")},
+          QStringLiteral("plan"), QStringLiteral("check"), QStringLiteral("status"),
+          QStringLiteral("calendar-window")},
          [](const QString& v, Request& r) { return r.calendar = v, QString(); }},
         {QStringLiteral("pdf"),
          {},
