@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <array>
 
@@ -77,6 +78,36 @@ QString MonthSpan::title() const {
         return monthName(m.month()) + QLatin1Char(' ') + QString::number(m.year());
     };
     return count == 1 ? name(first) : QStringLiteral("%1 a %2").arg(name(first), name(last()));
+}
+
+std::variant<MonthSpan, QString> monthsNamed(const QString& text) {
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})(?:-(\\d\\d))?(?:\\.\\.(\\d{4})-(\\d\\d))?$"));
+    const QRegularExpressionMatch m = form.match(text);
+    const auto month = [&](int year, int at) {
+        return QDate(m.captured(year).toInt(), m.captured(at).toInt(), 1);
+    };
+    const bool range = m.hasMatch() && !m.captured(3).isEmpty();
+    // A year alone must exist too: Qt has no year 0.
+    if (!m.hasMatch() || (range && m.captured(2).isEmpty()) ||
+        !(m.captured(2).isEmpty() ? QDate(m.captured(1).toInt(), 1, 1) : month(1, 2)).isValid() ||
+        (range && !month(3, 4).isValid()))
+        return QStringLiteral("«%1» no es un mes AAAA-MM, un año AAAA ni unos meses "
+                              "AAAA-MM..AAAA-MM")
+            .arg(text);
+    if (m.captured(2).isEmpty())
+        return MonthSpan{QDate(m.captured(1).toInt(), 1, 1), 12};
+    const QDate first = month(1, 2);
+    const QDate last = range ? month(3, 4) : first;
+    const int count = (last.year() - first.year()) * 12 + last.month() - first.month() + 1;
+    if (count < 1)
+        return QStringLiteral("«%1»: el último mes va antes del primero").arg(text);
+    if (count > kMostPlanMonths)
+        return QStringLiteral("«%1» son %2 meses; se dibujan %3 como mucho")
+            .arg(text)
+            .arg(count)
+            .arg(kMostPlanMonths);
+    return MonthSpan{first, count};
 }
 
 const QString& monthName(int month) {

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 #include <optional>
+#include <variant>
 #include <vector>
 
 namespace horvex {
@@ -20,6 +21,13 @@ struct MonthSpan {
     // "marzo 2027", or "septiembre 2026 a junio 2027".
     QString title() const;
 };
+
+// Two school years; more would be a book, not a plan.
+inline constexpr int kMostPlanMonths = 24;
+
+// "2027-03", "2027" (its twelve months) or "2026-09..2027-06": the months,
+// or why not, quoting the text.
+std::variant<MonthSpan, QString> monthsNamed(const QString& text);
 
 // "marzo", for month 1 to 12.
 const QString& monthName(int month);

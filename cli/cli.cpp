@@ -25,8 +25,6 @@ int outputError = 0;
 const QString kVersion = QStringLiteral(HORVEX_VERSION);
 constexpr int kHelpWidth = 79;
 constexpr int kHelpColumn = 26;
-// Two school years; more would be a book, not a plan.
-constexpr int kPlanMonths = 24;
 
 } // namespace
 
@@ -165,40 +163,6 @@ QString dayValue(const QString& value, QDate& day) {
                : QStringLiteral("--day: «%1» no es una fecha AAAA-MM-DD que exista").arg(value);
 }
 
-// "2027-03", "2027" (its twelve months) or "2026-09..2027-06".
-QString monthsValue(const QString& value, std::optional<MonthSpan>& plan) {
-    static const QRegularExpression form(
-        QStringLiteral("^(\\d{4})(?:-(\\d\\d))?(?:\\.\\.(\\d{4})-(\\d\\d))?$"));
-    const QRegularExpressionMatch m = form.match(value);
-    const auto month = [&](int year, int at) {
-        return QDate(m.captured(year).toInt(), m.captured(at).toInt(), 1);
-    };
-    const bool range = m.hasMatch() && !m.captured(3).isEmpty();
-    // A year alone must exist too: Qt has no year 0.
-    if (!m.hasMatch() || (range && m.captured(2).isEmpty()) ||
-        !(m.captured(2).isEmpty() ? QDate(m.captured(1).toInt(), 1, 1) : month(1, 2)).isValid() ||
-        (range && !month(3, 4).isValid()))
-        return QStringLiteral("--plan: «%1» no es un mes AAAA-MM, un año AAAA ni unos meses "
-                              "AAAA-MM..AAAA-MM")
-            .arg(value);
-    if (m.captured(2).isEmpty()) {
-        plan = MonthSpan{QDate(m.captured(1).toInt(), 1, 1), 12};
-        return {};
-    }
-    const QDate first = month(1, 2);
-    const QDate last = range ? month(3, 4) : first;
-    const int count = (last.year() - first.year()) * 12 + last.month() - first.month() + 1;
-    if (count < 1)
-        return QStringLiteral("--plan: «%1»: el último mes va antes del primero").arg(value);
-    if (count > kPlanMonths)
-        return QStringLiteral("--plan: «%1» son %2 meses; se dibujan %3 como mucho")
-            .arg(value)
-            .arg(count)
-            .arg(kPlanMonths);
-    plan = MonthSpan{first, count};
-    return {};
-}
-
 // Every command and option. A command runs; an option names the commands
 // it goes with.
 std::vector<Row> commandLine() {
@@ -287,7 +251,12 @@ std::vector<Row> commandLine() {
                         "y los próximos 7 días; o los meses de un año AAAA, o de AAAA-MM..AAAA-MM "
                         "(un curso: 2026-09..2027-06), con una leyenda."),
          {},
-         [](const QString& v, Request& r) { return monthsValue(v, r.plan); },
+         [](const QString& v, Request& r) {
+             const std::variant<MonthSpan, QString> months = monthsNamed(v);
+             if (const QString* wrong = std::get_if<QString>(&months))
+                 return QStringLiteral("--plan: ") + *wrong;
+             return r.plan = std::get<MonthSpan>(months), QString();
+         },
          runPlan},
         {QStringLiteral("check"),
          {},

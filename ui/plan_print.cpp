@@ -18,8 +18,6 @@ namespace {
 // Months offered: a year before the proposal to two after it.
 constexpr int kBefore = 12;
 constexpr int kAfter = 36;
-// As --plan allows.
-constexpr int kMostMonths = 2 * kMonthsPerPage;
 
 QComboBox* monthList(QWidget* parent, QDate from, QDate chosen) {
     auto* list = new QComboBox(parent);
@@ -59,11 +57,11 @@ std::optional<MonthSpan> askMonths(QWidget* parent, const MonthSpan& proposed) {
     };
     const auto check = [&] {
         const MonthSpan s = span();
-        const bool good = s.count >= 1 && s.count <= kMostMonths;
+        const bool good = s.count >= 1 && s.count <= kMostPlanMonths;
         note->setText(s.count < 1 ? QStringLiteral("El último mes va antes del primero.")
                       : !good     ? QStringLiteral("Son %1 meses; se imprimen %2 como mucho.")
                                     .arg(s.count)
-                                    .arg(kMostMonths)
+                                    .arg(kMostPlanMonths)
                               : QStringLiteral("%1 meses: %2.")
                                     .arg(s.count)
                                     .arg(s.count > kMonthsPerPage
