@@ -1,19 +1,24 @@
 #pragma once
 
 #include "calendar/calendar.h"
+#include "calendar/calendar_draft.h"
 #include "clocklink/operator.h"
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
-#include "calendar/calendar_draft.h"
 #include "ui/calendar_look.h"
+#include "ui/new_schedule_dialog.h"
+#include "ui/schedule_editor.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
+class QFileSystemWatcher;
 class QLabel;
 class QTimer;
+class QUndoStack;
 
 namespace horvex {
 
@@ -22,6 +27,7 @@ class IcsPanel;
 class MonthGrid;
 class MonthPanel;
 class ProblemsPanel;
+
 class WeekTable;
 struct DayLook;
 
@@ -46,10 +52,18 @@ public:
         // progress and result on the status line.
         std::function<void(const QString& calendarFile, StatusLine&)> sendNow;
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-        // An .ics file to add, or nothing; a file name for a new schedule
-        // file, or nothing.
+        // Puts a schedule in the settings store ("guardado"); throws Failure.
+        std::function<void(const ScheduleTexts&)> saveStored;
+        // The folder "Añadir…" opens in: the user's downloads.
+        std::function<QString()> downloads;
+        // An .ics file to add, or nothing.
         std::function<QString(QWidget*, const QString& folder)> chooseIcs;
-        std::function<QString(QWidget*, const QString& folder)> chooseNewSchedule;
+        // The name and start of a new schedule, or nothing; `check` gives
+        // the file's name for a typed name or throws Failure saying why not.
+        std::function<std::optional<NewSchedule>(
+            QWidget*, const QStringList& files,
+            const std::function<QString(const QString&)>& check)>
+            askNewSchedule;
         // A yes-or-no question.
         std::function<bool(QWidget*, const QString& title, const QString& text)> ask;
     };
@@ -69,6 +83,11 @@ public:
     void addIcs();
     void removeIcs();
     void newSchedule();
+    // Opens a schedule in the editor: a file the calendar names, or
+    // "guardado".
+    void editSchedule(const QString& name);
+    // The editor open, if any.
+    ScheduleEditor* scheduleEditor() const { return editor_; }
 
     // StatusLine: the status line under the problems.
     void setPanelText(int panel, const QString& text) override;
@@ -83,7 +102,15 @@ private:
     void build();
     QWidget* buildButtons();
 
-    void edit(const std::function<void(IniDocument&)>& change);
+    class Edit;
+    void edit(const std::function<void(IniDocument&)>& change, const QString& what);
+    void restore(const IniDocument& doc);
+    void saveSchedule();
+    void renameSchedule(const QString& from, const QString& to, const QByteArray& text);
+    void watchFiles();
+    void readChangedFiles();
+    // Whether the file held something new.
+    bool readScheduleAgain(const QString& path);
     void showCalendar();
     void fillValueLists();
     void showDay();
@@ -107,6 +134,13 @@ private:
     ProblemsPanel* problems_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* minute_ = nullptr;
+    QUndoStack* undo_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* changed_ = nullptr; // gathers the changes of one save by an editor
+    QStringList changedPaths_;
+    QPointer<ScheduleEditor> editor_;
+    QString editorFile_;      // the schedule file open; empty for "guardado"
+    QByteArray editorLoaded_; // its text as read
 };
 
 } // namespace horvex
