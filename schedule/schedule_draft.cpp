@@ -156,7 +156,14 @@ ScheduleDraft::Problems ScheduleDraft::problems() const {
     const int shortLine =
         static_cast<int>((header_.isEmpty() ? readableHeader() : header_).size()) + 2;
     const int firstBell = shortLine + 2;
-    const auto add = [](QString& to, const QString& text) {
+    // A bell is named by its place in the list, not by a line nobody sees.
+    const auto add = [&](QString& to, QString text) {
+        static const QRegularExpression line(QStringLiteral("la línea (\\d+)"));
+        const QRegularExpressionMatch m = line.match(text);
+        if (const int bell = m.captured(1).toInt() - firstBell;
+            m.hasMatch() && bell >= 0 && bell < static_cast<int>(bells.size()))
+            text.replace(m.capturedStart(), m.capturedLength(),
+                         QStringLiteral("el timbre %1").arg(bell + 1));
         to += (to.isEmpty() ? QString() : QStringLiteral("; ")) + text;
     };
     for (const LineProblem& p : parsed().problems) {

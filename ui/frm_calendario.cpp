@@ -152,8 +152,13 @@ void FrmCalendario::build() {
     problems_ = new ProblemsPanel(this);
     connect(problems_, &ProblemsPanel::chosen, this, &FrmCalendario::goToProblem);
 
+    // The problems under the month, not across the window: the Día panel
+    // keeps its height however many problems there are.
     auto* middle = new QHBoxLayout;
-    middle->addWidget(month_, 3);
+    auto* left = new QVBoxLayout;
+    left->addWidget(month_, 1);
+    left->addWidget(problems_);
+    middle->addLayout(left, 3);
     auto* right = new QVBoxLayout;
     right->addWidget(day_, 1);
     right->addWidget(week_);
@@ -165,7 +170,6 @@ void FrmCalendario::build() {
     all->setSpacing(6);
     all->addWidget(top_);
     all->addLayout(middle, 1);
-    all->addWidget(problems_);
     all->addWidget(buildButtons());
     pressButtonsOnEnter(*this);
     resize(980, 690);

@@ -85,6 +85,8 @@ ScheduleEditor::ScheduleEditor(const QString& name, bool renamable, const Schedu
     bells_->setSelectionBehavior(QAbstractItemView::SelectRows);
     bells_->setSelectionMode(QAbstractItemView::SingleSelection);
     bells_->setWordWrap(true);
+    // As high as a row's ring list, or a problem's lines if more.
+    bells_->verticalHeader()->setMinimumSectionSize(QComboBox().sizeHint().height());
     connect(bells_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         const auto row = static_cast<std::size_t>(item->row());
         const QString time = item->text().trimmed();
