@@ -42,6 +42,7 @@ private slots:
     void sendNowIsTheSyncUpload();
     void rangeAcrossMonthsAndUndo();
     void filesChangedOnDisk();
+    void icsCopiedBeside();
 };
 
 void TestCalendario::editsSavesAndReloads() {
@@ -290,6 +291,42 @@ void TestCalendario::sendNowIsTheSyncUpload() {
     QCOMPARE(recorded.size(), 1);
     QCOMPARE(recorded[0].outcome.origin, QStringLiteral("calendario"));
     QVERIFY(recorded[0].state == RecordedUpload::State::Sent);
+}
+
+// An .ics chosen in the downloads is copied beside the calendar, its name
+// kept; a different file of that name is replaced only when the user says so.
+void TestCalendario::icsCopiedBeside() {
+    QTemporaryDir dir;
+    QTemporaryDir downloads;
+    const QString file = dir.filePath(QStringLiteral("calendario.ini"));
+    const QString name = QStringLiteral("Festivos Año 2027.ics");
+    const QString chosen = downloads.filePath(name);
+    writeFile(chosen, ics("Fiesta", "20270301"));
+    bool replace = false;
+    QString openedIn;
+    FrmCalendario::Services services;
+    services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
+    services.downloads = [&] { return downloads.path(); };
+    services.chooseIcs = [&](QWidget*, const QString& folder) {
+        openedIn = folder;
+        return chosen;
+    };
+    services.ask = [&](QWidget*, const QString&, const QString&) { return replace; };
+    FrmCalendario window(file, MissingFolder::Refuse, services);
+    part<QPushButton>(window, "addIcs")->click();
+    QCOMPARE(openedIn, downloads.path());
+    QCOMPARE(readFile(dir.filePath(name)), ics("Fiesta", "20270301"));
+    window.save();
+    QCOMPARE(readFile(file), "[Calendarios]\n" + name.toUtf8() + "=silencio\n");
+    QVERIFY(QFile::remove(chosen));
+    QVERIFY(part<MonthGrid>(window, "grid")->describe(QDate(2027, 3, 1)).contains(": silencio"));
+
+    writeFile(chosen, ics("Otra", "20270302"));
+    part<QPushButton>(window, "addIcs")->click();
+    QCOMPARE(readFile(dir.filePath(name)), ics("Fiesta", "20270301"));
+    replace = true;
+    part<QPushButton>(window, "addIcs")->click();
+    QCOMPARE(readFile(dir.filePath(name)), ics("Otra", "20270302"));
 }
 
 QTEST_MAIN(TestCalendario)
