@@ -49,6 +49,8 @@ public:
     void save();
 
     const QString& file() const { return file_; }
+    // Whether saving may make the file's folder.
+    MissingFolder missingFolder() const { return missing_; }
     const Calendar& calendar() const { return calendar_; }
     const IniDocument& document() const { return doc_; }
     // The file's text as last read or saved.

@@ -23,14 +23,23 @@ const QString kGuardado = QStringLiteral("guardado");
 
 } // namespace
 
+QString FrmCalendario::folderForFiles() const {
+    const QString folder = QFileInfo(file_).absolutePath();
+    // The settings folder's calendar may come before its folder does.
+    if (draft_.missingFolder() == MissingFolder::Create)
+        makeFolders(folder);
+    return folder;
+}
+
 void FrmCalendario::newSchedule() {
     const QStringList files = scheduleFilesBeside(file_);
     const std::optional<NewSchedule> chosen = services_.askNewSchedule(
         this, files, [this](const QString& typed) { return newScheduleName(file_, typed); });
     if (!chosen)
         return;
-    const QString path = QFileInfo(file_).absoluteDir().filePath(chosen->name);
+    QString path;
     try {
+        path = QDir(folderForFiles()).filePath(chosen->name);
         QByteArray text;
         if (chosen->start == kGuardado) {
             if (!services_.stored)
@@ -195,6 +204,7 @@ void FrmCalendario::addIcs() {
     // Kept beside the calendar: tidying the downloads must not stop the bells.
     if (const QString copy = icsCopyTarget(file_, path); !copy.isEmpty()) {
         try {
+            folderForFiles();
             const bool same = QFileInfo::exists(copy) &&
                               readExisting(copy, kIcsLimit) == readExisting(path, kIcsLimit);
             if (!same && QFileInfo::exists(copy) &&

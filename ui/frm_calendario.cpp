@@ -435,6 +435,9 @@ void FrmCalendario::sendNow() {
 }
 
 void FrmCalendario::closeEvent(QCloseEvent* event) {
+    // The schedule open asks about its own changes first.
+    if (editor_ && !editor_->close())
+        return event->ignore();
     if (!draft_.unsaved())
         return event->accept();
     const auto answer = QMessageBox::question(

@@ -108,6 +108,8 @@ private:
     void saveSchedule();
     void renameSchedule(const QString& from, const QString& to, const QByteArray& text);
     void watchFiles();
+    // The calendar's folder, made if it may be. Throws Failure.
+    QString folderForFiles() const;
     void readChangedFiles();
     // Whether the file held something new.
     bool readScheduleAgain(const QString& path);
