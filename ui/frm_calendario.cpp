@@ -315,7 +315,7 @@ void FrmCalendario::goToProblem(const CalendarProblem& p) {
 void FrmCalendario::showTopLine() {
     QStringList said{nextBellText(draft_.calendar(), services_.now())};
     if (services_.clockHolds)
-        said << services_.clockHolds();
+        said << services_.clockHolds(file_);
     if (services_.nextRun)
         said << services_.nextRun(file_);
     top_->setText(said.join(QLatin1Char(' ')));
