@@ -71,9 +71,11 @@ void FrmCalendario::editSchedule(const QString& name) {
         editor_->activateWindow();
         return;
     }
-    if (name == QLatin1String("silencio"))
-        return say(QStringLiteral("«silencio» no tiene timbres que cambiar: esos días no suena "
-                                  "ninguno."));
+    if (const DayValue::Kind kind = dayValueNamed(name).kind;
+        kind == DayValue::Kind::Silencio || kind == DayValue::Kind::Libre)
+        return say(QStringLiteral("«%1» no tiene timbres que cambiar: esos días no suena "
+                                  "ninguno.")
+                       .arg(name));
     ScheduleDraft schedule;
     QString path;
     QString note;
