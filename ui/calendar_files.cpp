@@ -230,6 +230,18 @@ void FrmCalendario::addIcs() {
             .arg(name, v.name()));
 }
 
+void FrmCalendario::removeIcs() {
+    const QString key = ics_->currentKey();
+    if (key.isNull()) {
+        say(QStringLiteral("Elija primero el calendario .ics que quiere quitar."));
+        return;
+    }
+    edit([&](IniDocument& doc) { setIcsRule(doc, key, std::nullopt); },
+         QStringLiteral("quitar %1").arg(key));
+    say(QStringLiteral("Quitado %1 del calendario (el archivo sigue en su sitio; sin guardar).")
+            .arg(key));
+}
+
 void FrmCalendario::watchFiles() {
     const Calendar& calendar = draft_.calendar();
     QStringList wanted{file_};

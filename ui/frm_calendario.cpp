@@ -49,23 +49,6 @@ QString nextBellText(const Calendar& calendar, const QDateTime& now) {
 
 } // namespace
 
-// An edit of the calendar, undone by putting back the text it changed.
-class FrmCalendario::Edit : public QUndoCommand {
-public:
-    Edit(FrmCalendario& window, IniDocument before, IniDocument after, const QString& what)
-        : QUndoCommand(what)
-        , window_(window)
-        , before_(std::move(before))
-        , after_(std::move(after)) {}
-    void undo() override { window_.restore(before_); }
-    void redo() override { window_.restore(after_); }
-
-private:
-    FrmCalendario& window_;
-    IniDocument before_;
-    IniDocument after_;
-};
-
 FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services services,
                              QWidget* parent)
     : QWidget(parent)
@@ -195,22 +178,7 @@ QWidget* FrmCalendario::buildButtons() {
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
             &FrmCalendario::save);
-    connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, this, [this] {
-        if (!undo_->canUndo())
-            return say(QStringLiteral("No hay nada que deshacer."));
-        const QString what = undo_->undoText();
-        undo_->undo();
-        say(QStringLiteral("Deshecho: %1.").arg(what));
-    });
-    for (const QKeySequence& keys :
-         {QKeySequence(QKeySequence::Redo), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] {
-            if (!undo_->canRedo())
-                return say(QStringLiteral("No hay nada que rehacer."));
-            const QString what = undo_->redoText();
-            undo_->redo();
-            say(QStringLiteral("Rehecho: %1.").arg(what));
-        });
+    buildUndo();
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(status_, 1);
@@ -229,17 +197,6 @@ void FrmCalendario::reload() {
         say(QStringLiteral("No se pudo leer %1: %2. No se guardará nada hasta poder leerlo.")
                 .arg(file_, why),
             true);
-}
-
-void FrmCalendario::edit(const std::function<void(IniDocument&)>& change, const QString& what) {
-    IniDocument after = draft_.document();
-    change(after);
-    undo_->push(new Edit(*this, draft_.document(), std::move(after), what));
-}
-
-void FrmCalendario::restore(const IniDocument& doc) {
-    draft_.restore(doc);
-    showCalendar();
 }
 
 void FrmCalendario::showCalendar() {
@@ -364,18 +321,6 @@ void FrmCalendario::assign() {
     say(v ? QStringLiteral("Asignado %1 %2 (sin guardar).").arg(v->name(), days)
           : QStringLiteral("Quitadas las reglas de fecha que llegaban %1 (sin guardar).")
                 .arg(days));
-}
-
-void FrmCalendario::removeIcs() {
-    const QString key = ics_->currentKey();
-    if (key.isNull()) {
-        say(QStringLiteral("Elija primero el calendario .ics que quiere quitar."));
-        return;
-    }
-    edit([&](IniDocument& doc) { setIcsRule(doc, key, std::nullopt); },
-         QStringLiteral("quitar %1").arg(key));
-    say(QStringLiteral("Quitado %1 del calendario (el archivo sigue en su sitio; sin guardar).")
-            .arg(key));
 }
 
 void FrmCalendario::save() {

@@ -102,6 +102,7 @@ protected:
 private:
     void build();
     QWidget* buildButtons();
+    void buildUndo();
 
     class Edit;
     void edit(const std::function<void(IniDocument&)>& change, const QString& what);
