@@ -154,12 +154,13 @@ void TestCalendario::editsSavesAndReloads() {
     const QByteArray theirs = saved + "; revisado\n";
     writeFile(file, theirs);
     QTest::mouseClick(part<QPushButton>(*window, "save"), Qt::LeftButton);
-    QCOMPARE(questions.size(), 1);
-    QVERIFY(questions[0].contains(QStringLiteral("cambió")));
+    // Asked at the save (the watcher, on a slow machine, may have asked first).
+    QVERIFY(!questions.isEmpty() && questions.last().contains(QStringLiteral("cambió")));
+    const qsizetype asked = questions.size();
     QCOMPARE(readFile(file), theirs);
     reloadAnswer = true;
     window->save();
-    QCOMPARE(questions.size(), 2);
+    QCOMPARE(questions.size(), asked + 1);
     QVERIFY(!window->unsaved());
     QVERIFY(grid->describe(QDate(2027, 3, 22)).contains(QLatin1String(": guardado")));
 
