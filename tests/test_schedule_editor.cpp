@@ -191,9 +191,12 @@ void TestScheduleEditor::storedScheduleSaved() {
     const QByteArray saved = sandbox.read();
     for (const char* kept : {"cboport=9\n", "cboMM0=50\n", "cboHH0=07\n", "; nota\n[Otra]\nx=1\n"})
         QVERIFY2(saved.contains(kept), kept);
+    // The main window saved meanwhile: the editor and the month follow.
+    sandbox.write(QByteArray(saved).replace("cboMM0=50", "cboMM0=55"));
+    QTRY_COMPARE(bells->item(0, 0)->text(), QStringLiteral("07:55"));
     QVERIFY2(part<QLabel>(window, "top")
                  ->text()
-                 .startsWith(QStringLiteral("Próximo timbre: hoy a las 07:50, largo (guardado).")),
+                 .startsWith(QStringLiteral("Próximo timbre: hoy a las 07:55, largo (guardado).")),
              qPrintable(part<QLabel>(window, "top")->text()));
 }
 

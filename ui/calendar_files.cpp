@@ -84,6 +84,7 @@ void FrmCalendario::editSchedule(const QString& name) {
             if (!services_.stored || !services_.saveStored)
                 throw Failure(QStringLiteral("no hay horario guardado"));
             schedule = ScheduleDraft::fromTexts(services_.stored());
+            editorLoaded_ = schedule.text();
         } else {
             path = draft_.calendar().resolve(name);
             editorLoaded_ = readExisting(path, kStoreLimit);
@@ -123,6 +124,7 @@ void FrmCalendario::saveSchedule() {
             return editor_->say(QStringLiteral("No se guardó: %1.").arg(f.description()), true);
         }
         editor_->saved(kGuardado);
+        editorLoaded_ = ScheduleDraft::fromTexts(schedule.parsed().texts).text();
         draft_.rereadStored(services_.stored);
         showCalendar();
         return editor_->say(QStringLiteral("Guardado en la configuración de Horvex, como la "
@@ -144,7 +146,7 @@ void FrmCalendario::saveSchedule() {
                 QStringLiteral("%1. No se ha guardado nada.\n\n¿Leerlo de nuevo? Los cambios "
                                "hechos en el horario se perderán.")
                     .arg(changed.description())))
-            readScheduleAgain(editorFile_);
+            readScheduleAgain();
         else
             editor_->say(QStringLiteral("No se guardó: %1.").arg(changed.description()), true);
         return;
@@ -253,6 +255,8 @@ void FrmCalendario::watchFiles() {
             wanted << calendar.resolve(rule.key);
     if (!editorFile_.isEmpty())
         wanted << editorFile_;
+    if (const QString store = storeFile(); !store.isEmpty())
+        wanted << store;
     const QStringList watched = watcher_->files();
     for (const QString& path : watched)
         if (!wanted.contains(path))
@@ -268,9 +272,14 @@ void FrmCalendario::readChangedFiles() {
     const QStringList paths = std::exchange(changedPaths_, {});
     watchFiles();
     QStringList others;
+    const QString store = storeFile();
     for (const QString& path : paths) {
+        const bool ofStore = path == store;
+        if (ofStore)
+            draft_.rereadStored(services_.stored);
+        const bool opened = editor_ && (ofStore ? editorFile_.isEmpty() : path == editorFile_);
         // The editor's own save comes back as a change: nothing new in it.
-        if (path == file_ || (path == editorFile_ && editor_ && !readScheduleAgain(path)))
+        if (path == file_ || (opened && !readScheduleAgain()))
             continue;
         others << QFileInfo(path).fileName();
     }
@@ -305,10 +314,20 @@ void FrmCalendario::readChangedFiles() {
             .arg(others.join(QStringLiteral(", "))));
 }
 
-bool FrmCalendario::readScheduleAgain(const QString& path) {
+QString FrmCalendario::storeFile() const {
+    try {
+        return services_.storeFile ? services_.storeFile() : QString();
+    } catch (const Failure&) {
+        return {}; // no home: nothing to watch
+    }
+}
+
+bool FrmCalendario::readScheduleAgain() {
+    const QString path = editorFile_.isEmpty() ? storeFile() : editorFile_;
     QByteArray now;
     try {
-        now = readExisting(path, kStoreLimit);
+        now = editorFile_.isEmpty() ? ScheduleDraft::fromTexts(services_.stored()).text()
+                                    : readExisting(path, kStoreLimit);
     } catch (const Failure& f) {
         editor_->say(f.description(), true);
         return true;

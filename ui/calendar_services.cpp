@@ -140,6 +140,7 @@ FrmCalendario::Services calendarServices() {
     s.saveStored = [](const ScheduleTexts& texts) {
         saveStoredSchedule(RegStore().fileName(), texts);
     };
+    s.storeFile = [] { return RegStore().fileName(); };
     s.downloads = downloads;
     s.clockHolds = clockHolds;
     s.nextRun = nextRun;

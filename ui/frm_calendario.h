@@ -55,6 +55,8 @@ public:
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
         // Puts a schedule in the settings store ("guardado"); throws Failure.
         std::function<void(const ScheduleTexts&)> saveStored;
+        // The settings file, watched for "guardado"; throws Failure.
+        std::function<QString()> storeFile;
         // The folder "Añadir…" opens in: the user's downloads.
         std::function<QString()> downloads;
         // An .ics file to add, or nothing.
@@ -113,8 +115,9 @@ private:
     // The calendar's folder, made if it may be. Throws Failure.
     QString folderForFiles() const;
     void readChangedFiles();
-    // Whether the file held something new.
-    bool readScheduleAgain(const QString& path);
+    // Reads the schedule open again; whether it held something new.
+    bool readScheduleAgain();
+    QString storeFile() const;
     void showCalendar();
     void fillValueLists();
     void showDay();
@@ -144,7 +147,7 @@ private:
     QStringList changedPaths_;
     QPointer<ScheduleEditor> editor_;
     QString editorFile_;      // the schedule file open; empty for "guardado"
-    QByteArray editorLoaded_; // its text as read
+    QByteArray editorLoaded_; // its text as read (of "guardado", as a file would hold it)
 };
 
 } // namespace horvex
