@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "schedule/quoted.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "clocklink/mscomm.h"
@@ -44,13 +45,15 @@ OutputTo::~OutputTo() {
     sink = std::move(previous_);
 }
 
-void say(const QString& line) {
+void say(const QString& text) {
+    const QString line = boundedMessage(text);
     if (sink)
         return sink(line, false);
     out((line + QLatin1Char('\n')).toUtf8());
 }
 
-void complain(const QString& line) {
+void complain(const QString& text) {
+    const QString line = boundedMessage(text);
     if (sink)
         return sink(line, true);
     std::fputs((QStringLiteral("horvex: ") + line + QLatin1Char('\n')).toUtf8().constData(),
@@ -134,14 +137,14 @@ QString positiveCount(const QString& value, int& count) {
     bool ok = false;
     count = value.toInt(&ok);
     return ok && count >= 1 ? QString()
-                            : QStringLiteral("--history: «%1» no es un número positivo").arg(value);
+                            : QStringLiteral("--history: %1 no es un número positivo").arg(quoted(value));
 }
 
 QString portNumber(const QString& value, std::optional<int>& port) {
     bool ok = false;
     const int n = value.toInt(&ok);
     if (!ok || n < MSComm1::kFirstPort || n > MSComm1::kLastPort)
-        return QStringLiteral("--port: «%1» no es un número de puerto de 1 a 255").arg(value);
+        return QStringLiteral("--port: %1 no es un número de puerto de 1 a 255").arg(quoted(value));
     port = n;
     return {};
 }
@@ -151,7 +154,7 @@ QString dayValue(const QString& value, QDate& day) {
     day = QDate::fromString(value, Qt::ISODate);
     return form.match(value).hasMatch() && day.isValid()
                ? QString()
-               : QStringLiteral("--day: «%1» no es una fecha AAAA-MM-DD que exista").arg(value);
+               : QStringLiteral("--day: %1 no es una fecha AAAA-MM-DD que exista").arg(quoted(value));
 }
 
 QString monthValue(const QString& value, QDate& month) {
@@ -159,7 +162,7 @@ QString monthValue(const QString& value, QDate& month) {
     month = QDate::fromString(value + QStringLiteral("-01"), Qt::ISODate);
     return form.match(value).hasMatch() && month.isValid()
                ? QString()
-               : QStringLiteral("--plan: «%1» no es un mes AAAA-MM").arg(value);
+               : QStringLiteral("--plan: %1 no es un mes AAAA-MM").arg(quoted(value));
 }
 
 // Every command and option. A command runs; an option names the commands

@@ -1,4 +1,5 @@
 // --list-ports and --map-port: which device each port number opens here.
+#include "schedule/quoted.h"
 #include "cli/commands.h"
 #include "clocklink/port_list.h"
 #include "clocklink/puerto.h"
@@ -172,9 +173,9 @@ int runListPorts(const Request&) {
 int runMapPort(const Request& r) {
     const int n = mappedNumber(r.mapping);
     if (n == 0) {
-        complain(QStringLiteral("--map-port: «%1» no es N=DISPOSITIVO con N de 1 a 255 (por "
+        complain(QStringLiteral("--map-port: %1 no es N=DISPOSITIVO con N de 1 a 255 (por "
                                 "ejemplo 4=/dev/ttyUSB0)")
-                     .arg(r.mapping));
+                     .arg(quoted(r.mapping)));
         return kUsage;
     }
     const QString given = r.mapping.section(QLatin1Char('='), 1).trimmed();

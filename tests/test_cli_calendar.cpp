@@ -47,7 +47,7 @@ private slots:
         QFETCH(QString, says);
         User user;
         const Result r = user.run(user.expand(args));
-        QCOMPARE(r.exit, exit);
+        HORVEX_COMPARE_EXIT(r, exit);
         QVERIFY2(r.all().contains(user.expand(says)), qPrintable(r.all()));
         QVERIFY(!QFileInfo::exists(user.path("none")));
     }
@@ -57,8 +57,8 @@ private slots:
     // day up to noon; the record names the rules. An unsynchronised PC clock
     // is a warning only.
     void calendarUploadAtAChosenMoment() {
-        if (QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty())
-            QSKIP("faketime is not installed");
+        if (fakeTimeLibrary().isEmpty())
+            QSKIP("libfaketime is not installed");
         QString error;
         const std::unique_ptr<reloj::Listener> clock = reloj::Listener::openPty(&error);
         QVERIFY2(clock, qPrintable(error));
@@ -68,7 +68,7 @@ private slots:
         user.fakeTime = QStringLiteral("2027-03-17 12:00:30");
         auto received = std::async(std::launch::async, [&] { return clock->next(5000); });
         const Result r = user.run({"--sync"});
-        QCOMPARE(r.exit, 0);
+        HORVEX_COMPARE_EXIT(r, 0);
         timex tx{};
         const bool unsynced = ::adjtimex(&tx) == TIME_ERROR || (tx.status & STA_UNSYNC) != 0;
         QCOMPARE(r.err.contains(QStringLiteral("la hora del PC no está sincronizada")), unsynced);
@@ -143,8 +143,8 @@ private slots:
         QFETCH(QString, now);
         QFETCH(QString, says);
         QFETCH(bool, sends);
-        if (QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty())
-            QSKIP("faketime is not installed");
+        if (fakeTimeLibrary().isEmpty())
+            QSKIP("libfaketime is not installed");
         User user;
         user.setStore({});
         user.useSample(calendar);
@@ -166,7 +166,7 @@ private slots:
         writeFile(user.record(), lines);
         user.fakeTime = "2027-03-17 " + now;
         const Result r = user.run({"--sync", "--if-needed"});
-        QCOMPARE(r.exit, 0);
+        HORVEX_COMPARE_EXIT(r, 0);
         QVERIFY2(r.out.contains(says), qPrintable(r.all()));
         QCOMPARE(user.line.drain().size(), sends ? reloj::kFrameSize : 0);
     }

@@ -76,7 +76,7 @@ private slots:
         writeFile(user.path("bad.ini"), "x\n[Timbres]\ncorto=2\nlargo=05\n7:30\n08:00 fuerte\n"
                                         "H01=09:00\nH1=10:00\n09:00\nH36=11:00\n[HH]\n");
         const Result exported = user.run({"--export", user.path("good.ini")});
-        QCOMPARE(exported.exit, 0);
+        HORVEX_COMPARE_EXIT(exported, 0);
         QVERIFY2(exported.err.contains("aviso: H00 y H02: a la misma hora, 07:30; --import no "
                                        "aceptará"),
                  qPrintable(exported.err));

@@ -145,7 +145,7 @@ private slots:
         if (stop.contains(setup))
             ::kill(static_cast<pid_t>(p->processId()), stop[setup]);
         const Result r = User::finish(*p);
-        QCOMPARE(r.exit, exit);
+        HORVEX_COMPARE_EXIT(r, exit);
         QVERIFY2(r.all().contains(user.expand(said)), qPrintable(r.all()));
 
         bytes += user.line.drain();
@@ -269,7 +269,7 @@ private slots:
             "[HH]\ncboHH0=07\ncboHH35=23\n[MM]\ncboMM0=30\ncboMM35=60\n[ALA]\nchkAla35=1\n"
             "chkAla0=2\n[TAla]\nCorto=15\nLargo=01\n");
         const Result r = user.run({"--print-frame"});
-        QCOMPARE(r.exit, 0);
+        HORVEX_COMPARE_EXIT(r, 0);
         const QStringList out = lines(r.out);
         QByteArray hex;
         for (const QString& l : out.mid(1, 6))

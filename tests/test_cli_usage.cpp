@@ -62,7 +62,7 @@ private slots:
             return;
         }
         const Result r = User::finish(*p);
-        QCOMPARE(r.exit, exit);
+        HORVEX_COMPARE_EXIT(r, exit);
         QVERIFY2(r.all().contains(user.expand(says)), qPrintable(r.all()));
         QVERIFY(!QFileInfo::exists(user.path("none")));
         if (args.first() == QLatin1String("--help"))
