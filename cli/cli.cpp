@@ -45,8 +45,7 @@ OutputTo::~OutputTo() {
     sink = std::move(previous_);
 }
 
-void say(const QString& text) {
-    const QString line = boundedMessage(text);
+void say(const QString& line) {
     if (sink)
         return sink(line, false);
     out((line + QLatin1Char('\n')).toUtf8());

@@ -108,6 +108,7 @@ QStringList nearMisses(const QString& typed, const std::vector<Row>& rows) {
         if (name.size() >= 3 && row.name.startsWith(name))
             started << row.name;
     }
+    started.sort();
     return best != nullptr ? QStringList{best->name} : started;
 }
 
