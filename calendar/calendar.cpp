@@ -343,9 +343,10 @@ void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) con
                        false, seen.first});
     }
     if (more)
-        out.push_back({file_, 0,
-                       QStringLiteral("y más conflictos: se nombran los %1 primeros").arg(kMostConflicts),
-                       false, today});
+        out.push_back(
+            {file_, 0,
+             QStringLiteral("y más conflictos: se nombran los %1 primeros").arg(kMostConflicts),
+             false, today});
 }
 
 std::vector<CalendarProblem> Calendar::lateProblems() const {

@@ -1,7 +1,7 @@
 #include "calendar/calendar_rules.h"
 
-#include "schedule/quoted.h"
 #include "schedule/ini_document.h"
+#include "schedule/quoted.h"
 
 #include <QRegularExpression>
 #include <array>
@@ -149,7 +149,8 @@ ParsedCalendar parseCalendarRules(const QByteArray& bytes) {
         if (section == Section::Unknown) // its header was named
             continue;
         if (section == Section::None) {
-            problem(QStringLiteral("%1 fuera de [Semana], [Fechas] o [Calendarios]").arg(quoted(line)));
+            problem(
+                QStringLiteral("%1 fuera de [Semana], [Fechas] o [Calendarios]").arg(quoted(line)));
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));

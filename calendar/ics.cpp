@@ -25,8 +25,8 @@ constexpr int kMostSteps = 200000;
 
 struct Prepared {
     QByteArray text;
-    std::vector<int> eventLines; // where each BEGIN:VEVENT stands in the file
-    std::vector<IcsNote> notes;  // dates that do not exist
+    std::vector<int> eventLines;   // where each BEGIN:VEVENT stands in the file
+    std::vector<IcsNote> notes;    // dates that do not exist
     QSet<std::size_t> wrongEvents; // those holding them, by their place in eventLines
 };
 
@@ -96,10 +96,10 @@ Prepared prepare(const QByteArray& bytes) {
             for (const QString& wrong : impossibleDates(name, value)) {
                 if (!out.eventLines.empty())
                     out.wrongEvents.insert(out.eventLines.size() - 1);
-                out.notes.push_back(
-                    {l.line,
-                     QStringLiteral("%1: la fecha %2 no existe").arg(QString::fromLatin1(name), wrong),
-                     false});
+                out.notes.push_back({l.line,
+                                     QStringLiteral("%1: la fecha %2 no existe")
+                                         .arg(QString::fromLatin1(name), wrong),
+                                     false});
             }
             l.text = l.text.left(colon + 1) + value.toLatin1();
         }
@@ -164,7 +164,8 @@ struct IcsCalendar::Data {
     void read(icalcomponent* event, int line);
     bool readRules(icalcomponent* component, Event& e);
     void note(int line, const QString& summary, const QString& text, bool warning) {
-        notes.push_back({line, summary.isEmpty() ? text : quoted(summary) + QStringLiteral(": ") + text,
+        notes.push_back({line,
+                         summary.isEmpty() ? text : quoted(summary) + QStringLiteral(": ") + text,
                          warning});
     }
     // Each day an occurrence of `e` starts on, from `from` to `to`, counting
@@ -180,8 +181,9 @@ bool IcsCalendar::Data::readRules(icalcomponent* component, Event& e) {
         if (rule.freq == ICAL_NO_RECURRENCE) // unreadable, and named as such
             continue;
         if (repeatsWithinADay(rule)) {
-            fault(QStringLiteral("un evento de día entero que se repite más de una vez al día "
-                                 "(cada hora, minuto o segundo, o con BYHOUR, BYMINUTE o BYSECOND)"));
+            fault(
+                QStringLiteral("un evento de día entero que se repite más de una vez al día "
+                               "(cada hora, minuto o segundo, o con BYHOUR, BYMINUTE o BYSECOND)"));
             return false;
         }
         if (rule.count > kMostRepeats) {
@@ -195,7 +197,8 @@ bool IcsCalendar::Data::readRules(icalcomponent* component, Event& e) {
     for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_RDATE_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(component, ICAL_RDATE_PROPERTY)) {
         const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
-        const QDate day = dateOf(icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time);
+        const QDate day =
+            dateOf(icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time);
         if (day.isValid())
             e.added.push_back(day);
     }

@@ -1,8 +1,8 @@
 #include "calendar/rolling_day.h"
 
-#include "schedule/quoted.h"
 #include "schedule/failure.h"
 #include "schedule/lists.h"
+#include "schedule/quoted.h"
 
 #include <algorithm>
 
@@ -54,8 +54,9 @@ std::vector<Bell> bellsOf(const ClockSchedule& schedule) {
     for (std::size_t i = 0; i < kSlots; ++i) {
         const AlarmSlot& slot = schedule.alarms[i];
         if (!kHourList.offers(slot.hour) || !kMinuteList.offers(slot.minute))
-            throw Failure(QStringLiteral("%1 no tiene una hora que se pueda enviar (%2)")
-                              .arg(slotName(i), quoted(slot.hour + QLatin1Char(':') + slot.minute)));
+            throw Failure(
+                QStringLiteral("%1 no tiene una hora que se pueda enviar (%2)")
+                    .arg(slotName(i), quoted(slot.hour + QLatin1Char(':') + slot.minute)));
         const int hour = slot.hour.toInt();
         const int minute = slot.minute.toInt();
         if (hour < 24 && minute < 60)

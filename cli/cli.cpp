@@ -1,10 +1,10 @@
 #include "cli/cli.h"
 
-#include "schedule/quoted.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "clocklink/mscomm.h"
 #include "schedule/failure.h"
+#include "schedule/quoted.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -135,8 +135,9 @@ QString helpText(const std::vector<Row>& rows) {
 QString positiveCount(const QString& value, int& count) {
     bool ok = false;
     count = value.toInt(&ok);
-    return ok && count >= 1 ? QString()
-                            : QStringLiteral("--history: %1 no es un número positivo").arg(quoted(value));
+    return ok && count >= 1
+               ? QString()
+               : QStringLiteral("--history: %1 no es un número positivo").arg(quoted(value));
 }
 
 QString portNumber(const QString& value, std::optional<int>& port) {
@@ -153,7 +154,8 @@ QString dayValue(const QString& value, QDate& day) {
     day = QDate::fromString(value, Qt::ISODate);
     return form.match(value).hasMatch() && day.isValid()
                ? QString()
-               : QStringLiteral("--day: %1 no es una fecha AAAA-MM-DD que exista").arg(quoted(value));
+               : QStringLiteral("--day: %1 no es una fecha AAAA-MM-DD que exista")
+                     .arg(quoted(value));
 }
 
 QString monthValue(const QString& value, QDate& month) {

@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include "schedule/quoted.h"
+
 #include <algorithm>
 
 namespace horvex::cli {
@@ -114,9 +115,11 @@ QStringList nearMisses(const QString& typed, const std::vector<Row>& rows) {
 
 QString unknown(const QString& arg, const Token& t, const std::vector<Row>& rows) {
     if (windowOption(t.name) != nullptr)
-        return QStringLiteral("%1 es una opción de la ventana: va sin ninguna orden").arg(quoted(arg));
+        return QStringLiteral("%1 es una opción de la ventana: va sin ninguna orden")
+            .arg(quoted(arg));
     QString said = QStringLiteral("opción desconocida %1").arg(quoted(arg));
-    if (const QStringList meant = t.kind != Token::Letter ? nearMisses(t.name, rows) : QStringList();
+    if (const QStringList meant =
+            t.kind != Token::Letter ? nearMisses(t.name, rows) : QStringList();
         !meant.isEmpty())
         said += QStringLiteral("; ¿quería decir %1?").arg(commandList(meant));
     return said;

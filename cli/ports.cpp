@@ -1,10 +1,10 @@
 // --list-ports and --map-port: which device each port number opens here.
-#include "schedule/quoted.h"
 #include "cli/commands.h"
 #include "clocklink/port_list.h"
 #include "clocklink/puerto.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
+#include "schedule/quoted.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 

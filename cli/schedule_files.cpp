@@ -155,7 +155,8 @@ int runShow(const Request& r) {
         say(QStringLiteral("  ") + p.toString());
     const qsizetype n = static_cast<qsizetype>(parsed.problems.size());
     complain(QStringLiteral("%1 tiene %2: %3")
-                 .arg(file, n == 1 ? QStringLiteral("1 error") : QStringLiteral("%1 errores").arg(n),
+                 .arg(file,
+                      n == 1 ? QStringLiteral("1 error") : QStringLiteral("%1 errores").arg(n),
                       ofFile ? QStringLiteral("--import no lo aceptaría")
                              : QStringLiteral("el reloj no podría tomarlo así")));
     return kFailed;

@@ -207,7 +207,8 @@ QString keepProof(const QString& file, const QByteArray& older) {
     if (missing <= 0 || carried.isEmpty())
         return {};
     QSaveFile out(file);
-    const QByteArray kept = carried.mid(std::max<qsizetype>(0, carried.size() - missing)).join('\n');
+    const QByteArray kept =
+        carried.mid(std::max<qsizetype>(0, carried.size() - missing)).join('\n');
     if (out.open(QIODevice::WriteOnly) && out.write(kept + '\n' + moved) >= 0 && out.commit())
         return {};
     return QStringLiteral("no se pudieron guardar en %1 los últimos envíos completos del registro "
@@ -274,7 +275,8 @@ QString UploadRecord::line(const UploadOutcome& o) {
                        field(QString::fromLatin1(o.frame.left(512).toHex().toUpper())),
                        field(o.id, 64)};
     if (!o.rules.isEmpty())
-        fields << field(o.rules, kLineLimit - 1 - fields.join(QLatin1Char('\t')).toUtf8().size() - 1);
+        fields << field(o.rules,
+                        kLineLimit - 1 - fields.join(QLatin1Char('\t')).toUtf8().size() - 1);
     return fields.join(QLatin1Char('\t'));
 }
 

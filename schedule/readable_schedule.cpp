@@ -1,8 +1,8 @@
 #include "schedule/readable_schedule.h"
 
-#include "schedule/quoted.h"
 #include "schedule/ini_document.h"
 #include "schedule/lists.h"
+#include "schedule/quoted.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -114,11 +114,13 @@ private:
         const QRegularExpressionMatch m = slotKey.match(key);
         if (!m.hasMatch())
             return problem(
-                n, QStringLiteral("%1: se espera corto=, largo=, Hnn= o una hora").arg(quoted(key)));
+                n,
+                QStringLiteral("%1: se espera corto=, largo=, Hnn= o una hora").arg(quoted(key)));
         const int slot = m.captured(1).toInt();
         if (slot >= kSlots)
-            return problem(
-                n, QStringLiteral("%1: las ranuras van de H00 a H%2").arg(quoted(key)).arg(kSlots - 1));
+            return problem(n, QStringLiteral("%1: las ranuras van de H00 a H%2")
+                                  .arg(quoted(key))
+                                  .arg(kSlots - 1));
         readBell(n, value, static_cast<std::size_t>(slot));
     }
 
@@ -141,8 +143,9 @@ private:
         // The clock reads hour 24 as a slot not in use: such a line would
         // take a slot and never ring. "H05=24:00" says so on purpose.
         if (!slot && bell.hour == kUnsetHour)
-            return problem(n, QStringLiteral("%1 no es un timbre: la hora 24 marca una ranura sin usar")
-                                  .arg(bell.time()));
+            return problem(
+                n, QStringLiteral("%1 no es un timbre: la hora 24 marca una ranura sin usar")
+                       .arg(bell.time()));
         if (!slot) {
             unpinned_.push_back({n, bell});
             return;

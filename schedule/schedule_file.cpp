@@ -1,9 +1,9 @@
 #include "schedule/schedule_file.h"
 
-#include "schedule/quoted.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
 #include "schedule/lists.h"
+#include "schedule/quoted.h"
 #include "schedule/readable_schedule.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"

@@ -176,8 +176,9 @@ private slots:
                                "lunes=silencio (línea 3) dan horarios distintos; gana la escrita "
                                "después"};
         QTest::newRow("ranges of one length, one shorter inside")
-            << QByteArray("[Fechas]\n2027-03-01..2027-03-10=silencio\n2027-03-05..2027-03-14=x.ini\n"
-                          "2027-03-07..2027-03-08=guardado\n")
+            << QByteArray(
+                   "[Fechas]\n2027-03-01..2027-03-10=silencio\n2027-03-05..2027-03-14=x.ini\n"
+                   "2027-03-07..2027-03-08=guardado\n")
             << wed << "silencio"
             << QStringList{"4: conflicto el 2027-03-05 y 3 días más: [Fechas] "
                            "2027-03-01..2027-03-10=silencio (línea 3) y [Fechas] "

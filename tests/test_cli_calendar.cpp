@@ -41,12 +41,14 @@ private slots:
             "%D/viernes.ini:2: sección [Timbres] desconocida");
         row("check, no file", {"--check", "--calendar", "%H/none.ini"}, 1, "%H/none.ini no existe");
         row("day, a folder", {"--day", "2027-03-20", "--calendar", "%H"}, 1,
-            "horvex: %H tiene 1 error (horvex --check los muestra): --sync no envía nada y el reloj "
+            "horvex: %H tiene 1 error (horvex --check los muestra): --sync no envía nada y el "
+            "reloj "
             "sigue con lo que tiene\nhorvex: %H es una carpeta, no un archivo\n");
         row("plan, standard input", {"--plan", "2027-03", "--calendar", "/dev/stdin"}, 1,
             "/dev/stdin tiene 1 error");
         row("check, repeats within a day", {"--check", "--calendar", "%H/segundos.ini"}, 1,
-            "%H/segundos.ics:4: «Cada segundo»: un evento de día entero que se repite más de una vez "
+            "%H/segundos.ics:4: «Cada segundo»: un evento de día entero que se repite más de una "
+            "vez "
             "al día");
     }
     void commands() {
@@ -164,9 +166,10 @@ private slots:
         user.useSample(calendar);
         // The sample weekday timetable at 06:00:00: 08:00 long, 08:55, 09:50, 10:45 long,
         // 11:15, 12:10, 13:05, 14:00 long; rings 02 and 05.
-        const QByteArray frame = QByteArray::fromHex(
-            "02363030B830388539" "80C075414542404335C430" +
-            QByteArray("5430").repeated(28) + "32354B540D0A");
+        const QByteArray frame =
+            QByteArray::fromHex("02363030B830388539"
+                                "80C075414542404335C430" +
+                                QByteArray("5430").repeated(28) + "32354B540D0A");
         QByteArray lines;
         for (const QString& upload : record) {
             const QStringList f = upload.split(' ');

@@ -75,7 +75,7 @@ private slots:
                                          "H00=07:00 largo\n12:00 largo ; recreo\n");
         writeFile(user.path("bad.ini"), "x\n[Timbres]\ncorto=2\nlargo=05\n7:30\n08:00 fuerte\n"
                                         "H01=09:00\nH1=10:00\n09:00\nH36=11:00\n24:00\n\x1b" +
-                                        QByteArray(100, '9') + "\n[HH]\n");
+                                            QByteArray(100, '9') + "\n[HH]\n");
         const Result exported = user.run({"--export", user.path("good.ini")});
         HORVEX_COMPARE_EXIT(exported, 0);
         QVERIFY2(exported.err.contains("aviso: H00 y H02: a la misma hora, 07:30; --import no "

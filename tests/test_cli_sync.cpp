@@ -236,7 +236,8 @@ private slots:
         QVERIFY2(refused.err.size() < 2 * 1024 && refused.err.contains("aaaaaaaa… no existe"),
                  qPrintable(refused.err.left(3000)));
         const QByteArray rotated = readFile(user.record() + QStringLiteral(".1"));
-        QVERIFY(rotated.startsWith(proof.mid(proof.lastIndexOf('\n', proof.indexOf("/dev/p50\t")) + 1)));
+        QVERIFY(rotated.startsWith(
+            proof.mid(proof.lastIndexOf('\n', proof.indexOf("/dev/p50\t")) + 1)));
         QVERIFY(rotated.endsWith(QByteArray(1024 * 1024, 'x') + '\n'));
         const QByteArray line = readFile(user.record());
         QVERIFY2(line.size() <= 4096 && line.count('\n') == 1, line.left(200).constData());

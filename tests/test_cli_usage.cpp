@@ -25,7 +25,8 @@ private slots:
         row("= in the value", {"--export=%H/a=b.ini"}, 0, "Horario guardado en %H/a=b.ini");
         QTest::newRow("junk quoted short")
             << QStringList{QStringLiteral("--\x01") + QString(300, QLatin1Char('x'))} << 64
-            << QStringLiteral("opción desconocida «--\\x01%1…»\n").arg(QString(77, QLatin1Char('x')));
+            << QStringLiteral("opción desconocida «--\\x01%1…»\n")
+                   .arg(QString(77, QLatin1Char('x')));
         row("no value", {"--sync", "--port"}, 64, "falta el valor de --port (N)");
         row("= value", {"--history=3"}, 0, "Todavía no hay envíos");
         row("negative count", {"--history", "-1"}, 64, "--history: «-1» no es un número positivo");

@@ -86,16 +86,16 @@ private slots:
              {std::pair("DTSTART;VALUE=DATE:20270230", "5:DTSTART: la fecha 20270230 no existe"),
               std::pair("DTEND;VALUE=DATE:20271301", "6:DTEND: la fecha 20271301 no existe"),
               std::pair("EXDATE;VALUE=DATE:00000101", "6:EXDATE: la fecha 00000101 no existe"),
-              std::pair("RDATE;VALUE=DATE:20270101,20270229", "6:RDATE: la fecha 20270229 no existe"),
+              std::pair("RDATE;VALUE=DATE:20270101,20270229",
+                        "6:RDATE: la fecha 20270229 no existe"),
               std::pair("RRULE:FREQ=DAILY;UNTIL=20271301", "6:RRULE: la fecha 20271301 no existe")})
-            QTest::newRow(property)
-                << ics(QByteArray("BEGIN:VEVENT\n") +
-                       (QByteArray(property).startsWith("DTSTART")
-                            ? ""
-                            : "DTSTART;VALUE=DATE:20270104\n") +
-                       property + "\nEND:VEVENT\n")
-                << "2027-01-01"
-                << "" << line;
+            QTest::newRow(property) << ics(QByteArray("BEGIN:VEVENT\n") +
+                                           (QByteArray(property).startsWith("DTSTART")
+                                                ? ""
+                                                : "DTSTART;VALUE=DATE:20270104\n") +
+                                           property + "\nEND:VEVENT\n")
+                                    << "2027-01-01"
+                                    << "" << line;
         QTest::newRow("an all-day event every hour is an error")
             << ics("BEGIN:VEVENT\nDTSTART;VALUE=DATE:20270101\nRRULE:FREQ=HOURLY\nEND:VEVENT\n")
             << "2027-01-01"
@@ -103,12 +103,13 @@ private slots:
             << "4:un evento de día entero que se repite más de una vez al día";
         QTest::newRow("every second of a day is an error, and quick")
             << ics("BEGIN:VEVENT\nDTSTART;VALUE=DATE:20270101\nRRULE:FREQ=DAILY;BYMINUTE=" +
-                   QByteArray("0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,"
-                              "26,27,28,29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,"
-                              "49,50,51,52,53,54,55,56,57,58,59;BYSECOND=0,1,2,3,4,5,6,7,8,9,10,11,"
-                              "12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,"
-                              "35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,"
-                              "58,59\nEND:VEVENT\n"))
+                   QByteArray(
+                       "0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,"
+                       "26,27,28,29,30,31,32,33,34,35,36,37,38,39,40,41,42,43,44,45,46,47,48,"
+                       "49,50,51,52,53,54,55,56,57,58,59;BYSECOND=0,1,2,3,4,5,6,7,8,9,10,11,"
+                       "12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33,34,"
+                       "35,36,37,38,39,40,41,42,43,44,45,46,47,48,49,50,51,52,53,54,55,56,57,"
+                       "58,59\nEND:VEVENT\n"))
             << "2027-01-01"
             << ""
             << "4:un evento de día entero que se repite más de una vez al día";
