@@ -21,7 +21,7 @@ namespace {
 constexpr int kMostRepeats = 3660;
 // Repetitions worked out for one file and one span of dates (a year): far
 // above a school's calendar, and a few tenths of a second of work.
-constexpr int kMostSteps = 200000;
+constexpr int kMostSteps = 100000;
 
 struct Prepared {
     QByteArray text;
@@ -334,6 +334,8 @@ IcsCalendar IcsCalendar::parse(const QByteArray& bytes) {
 
 std::vector<IcsOccurrence> IcsCalendar::occurrences(QDate from, QDate to) const {
     std::vector<IcsOccurrence> found;
+    if (!d_->late.empty()) // an error already: not worked out again
+        return found;
     int steps = kMostSteps;
     std::vector<QDate> starts;
     for (const Event& e : d_->events) {
