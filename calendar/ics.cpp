@@ -146,10 +146,11 @@ struct Event {
     QDate start;
     icaltimetype dtstart{};
     int days = 1;
-    bool replacesOne = false;              // it has a RECURRENCE-ID
-    std::vector<icalrecurrencetype> rules; // owned by the calendar's root
-    std::vector<QDate> added;              // RDATE
-    QSet<QDate> removed;                   // EXDATE
+    bool replacesOne = false;                    // it has a RECURRENCE-ID
+    std::vector<icalrecurrencetype> rules;       // owned by the calendar's root
+    std::vector<icalrecurrencetype> exceptRules; // EXRULE
+    std::vector<QDate> added;                    // RDATE
+    QSet<QDate> removed;                         // EXDATE
 };
 
 } // namespace
@@ -171,29 +172,35 @@ struct IcsCalendar::Data {
     // Each day an occurrence of `e` starts on, from `from` to `to`, counting
     // libical's steps against `steps`; false once they run out.
     bool starts(const Event& e, QDate from, QDate to, int& steps, std::vector<QDate>& out) const;
+    // The days `rules` give `e` from `from` to `to`, counted the same way.
+    bool follow(const Event& e, const std::vector<icalrecurrencetype>& rules, QDate from, QDate to,
+                int& steps, std::vector<QDate>& out) const;
 };
 
 bool IcsCalendar::Data::readRules(icalcomponent* component, Event& e) {
     const auto fault = [&](const QString& what) { note(e.line, e.summary, what, false); };
-    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_RRULE_PROPERTY);
-         p != nullptr; p = icalcomponent_get_next_property(component, ICAL_RRULE_PROPERTY)) {
-        const icalrecurrencetype rule = icalproperty_get_rrule(p);
-        if (rule.freq == ICAL_NO_RECURRENCE) // unreadable, and named as such
-            continue;
-        if (repeatsWithinADay(rule)) {
-            fault(
-                QStringLiteral("un evento de día entero que se repite más de una vez al día "
-                               "(cada hora, minuto o segundo, o con BYHOUR, BYMINUTE o BYSECOND)"));
-            return false;
+    for (const icalproperty_kind kind : {ICAL_RRULE_PROPERTY, ICAL_EXRULE_PROPERTY})
+        for (icalproperty* p = icalcomponent_get_first_property(component, kind); p != nullptr;
+             p = icalcomponent_get_next_property(component, kind)) {
+            const icalrecurrencetype rule = kind == ICAL_RRULE_PROPERTY
+                                                ? icalproperty_get_rrule(p)
+                                                : icalproperty_get_exrule(p);
+            if (rule.freq == ICAL_NO_RECURRENCE) // unreadable, and named as such
+                continue;
+            if (repeatsWithinADay(rule)) {
+                fault(QStringLiteral(
+                    "un evento de día entero que se repite más de una vez al día "
+                    "(cada hora, minuto o segundo, o con BYHOUR, BYMINUTE o BYSECOND)"));
+                return false;
+            }
+            if (rule.count > kMostRepeats) {
+                fault(QStringLiteral("se repite %1 veces (COUNT), más de las %2 que se siguen")
+                          .arg(rule.count)
+                          .arg(kMostRepeats));
+                return false;
+            }
+            (kind == ICAL_RRULE_PROPERTY ? e.rules : e.exceptRules).push_back(rule);
         }
-        if (rule.count > kMostRepeats) {
-            fault(QStringLiteral("se repite %1 veces (COUNT), más de las %2 que se siguen")
-                      .arg(rule.count)
-                      .arg(kMostRepeats));
-            return false;
-        }
-        e.rules.push_back(rule);
-    }
     for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_RDATE_PROPERTY);
          p != nullptr; p = icalcomponent_get_next_property(component, ICAL_RDATE_PROPERTY)) {
         const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
@@ -263,7 +270,12 @@ bool IcsCalendar::Data::starts(const Event& e, QDate from, QDate to, int& steps,
                                std::vector<QDate>& out) const {
     out.push_back(e.start);
     out.insert(out.end(), e.added.begin(), e.added.end());
-    for (const icalrecurrencetype& rule : e.rules) {
+    return follow(e, e.rules, from, to, steps, out);
+}
+
+bool IcsCalendar::Data::follow(const Event& e, const std::vector<icalrecurrencetype>& rules,
+                               QDate from, QDate to, int& steps, std::vector<QDate>& out) const {
+    for (const icalrecurrencetype& rule : rules) {
         if (!icaltime_is_null_time(rule.until) && dateOf(rule.until) < from)
             continue;
         const std::unique_ptr<icalrecur_iterator, void (*)(icalrecur_iterator*)> it(
@@ -338,12 +350,15 @@ std::vector<IcsOccurrence> IcsCalendar::occurrences(QDate from, QDate to) const 
         return found;
     int steps = kMostSteps;
     std::vector<QDate> starts;
+    std::vector<QDate> excepted;
     for (const Event& e : d_->events) {
         starts.clear();
+        excepted.clear();
         // libical's own expansion reads all-day spans a day too long, keeps
         // occurrences that a RECURRENCE-ID moved and compares an EXDATE with
         // a time to the start's midnight: only the starts are taken from it.
-        if (!d_->starts(e, from.addDays(1 - e.days), to, steps, starts)) {
+        if (!d_->starts(e, from.addDays(1 - e.days), to, steps, starts) ||
+            !d_->follow(e, e.exceptRules, from.addDays(1 - e.days), to, steps, excepted)) {
             if (d_->late.empty())
                 d_->late.push_back(
                     {0,
@@ -360,6 +375,7 @@ std::vector<IcsOccurrence> IcsCalendar::occurrences(QDate from, QDate to) const 
             // An occurrence moved or cancelled by an event of its own is
             // that event's business.
             if (last < from || first > to || e.removed.contains(first) ||
+                std::find(excepted.begin(), excepted.end(), first) != excepted.end() ||
                 (!e.replacesOne && d_->replaced.contains(occurrenceKey(e.uid, first))))
                 continue;
             found.push_back({first, last, e.line, e.summary});

@@ -66,8 +66,9 @@ private slots:
             << "2026-12-23+16"
             << "";
         QTest::newRow("dates with a time name their day in their own zone")
-            << ics("BEGIN:VEVENT\nUID:z\nDTSTART;VALUE=DATE:20270602\nRRULE:FREQ=WEEKLY;COUNT=4\n"
+            << ics("BEGIN:VEVENT\nUID:z\nDTSTART;VALUE=DATE:20270602\nRRULE:FREQ=WEEKLY;COUNT=5\n"
                    "EXDATE;TZID=Europe/Madrid:20270609T000000\nEXDATE:20270623T000000Z\n"
+                   "EXRULE:FREQ=MONTHLY;BYMONTHDAY=30\n"
                    "RDATE;TZID=Europe/Madrid:20270611T000000\nEND:VEVENT\nBEGIN:VEVENT\nUID:z\n"
                    "RECURRENCE-ID;TZID=Europe/Madrid:20270616T000000\n"
                    "DTSTART;VALUE=DATE:20270617\nEND:VEVENT\n")
