@@ -46,7 +46,9 @@ inline QString fakeTimeLibrary() {
 class User {
 public:
     Pty line;
-    QString fakeTime; // the wall clock's time in Madrid when the program starts
+    QString fakeTime;                    // the wall clock's time in Madrid when the program starts
+    bool clockStands = false;            // the faked wall clock stays at fakeTime
+    QHash<QString, QString> environment; // more variables for the program
 
     User() { QDir().mkpath(byId()); }
     QString path(const QString& name = {}) const { return dir_.filePath(name); }
@@ -80,16 +82,21 @@ public:
         if (fullDisk)
             p->setStandardOutputFile(QStringLiteral("/dev/full"));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* gone : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        // No display, and never the desktop's own bus or user manager.
+        for (const char* gone : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                 "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"})
             env.remove(QLatin1String(gone));
         env.insert(QStringLiteral("HOME"), path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
         env.insert(QStringLiteral("HORVEX_SERIAL_BY_ID"), byId());
+        for (auto v = environment.cbegin(); v != environment.cend(); ++v)
+            env.insert(v.key(), v.value());
         if (!fakeTime.isEmpty()) {
             env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Madrid"));
-            // "@": the clock starts at that moment and runs on.
-            env.insert(QStringLiteral("FAKETIME"), QLatin1Char('@') + fakeTime);
+            // "@": the clock starts at that moment and runs on; without, it stands.
+            env.insert(QStringLiteral("FAKETIME"),
+                       (clockStands ? QString() : QStringLiteral("@")) + fakeTime);
             env.insert(QStringLiteral("LD_PRELOAD"), fakeTimeLibrary());
             env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
             // libfaketime is preloaded before a sanitizer's runtime.
