@@ -8,6 +8,7 @@
 
 #include <QStandardPaths>
 #include <QTimeZone>
+#include <csignal>
 #include <future>
 #include <sys/timex.h>
 
@@ -70,6 +71,23 @@ private slots:
         HORVEX_COMPARE_EXIT(r, exit);
         QVERIFY2(r.all().contains(user.expand(says)), qPrintable(r.all()));
         QVERIFY(!QFileInfo::exists(user.path("none")));
+    }
+
+    // SIGTERM ends a command busy reading the largest calendar at once: no
+    // handler of ours holds it outside a frame.
+    void stopSignalWhileReading() {
+        User user;
+        QByteArray events;
+        while (events.size() < 15 * 1024 * 1024)
+            events += "BEGIN:VEVENT\nSUMMARY:Semana\nDTSTART;VALUE=DATE:20270104\n"
+                      "RRULE:FREQ=WEEKLY\nEND:VEVENT\n";
+        writeFile(user.path("grande.ics"), "BEGIN:VCALENDAR\n" + events + "END:VCALENDAR\n");
+        writeFile(user.path("grande.ini"), "[Calendarios]\ngrande.ics=silencio\n");
+        const std::unique_ptr<QProcess> p =
+            user.start({"--check", "--calendar", user.path("grande.ini")});
+        QVERIFY(p->waitForStarted());
+        ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
+        HORVEX_COMPARE_EXIT(User::finish(*p), -SIGTERM);
     }
 
     // The sample calendar's upload on Wednesday 2027-03-17 at noon, as the
