@@ -145,7 +145,7 @@ private slots:
         if (stop.contains(setup))
             ::kill(static_cast<pid_t>(p->processId()), stop[setup]);
         const Result r = User::finish(*p);
-        QCOMPARE(r.exit, exit);
+        HORVEX_COMPARE_EXIT(r, exit);
         QVERIFY2(r.all().contains(user.expand(said)), qPrintable(r.all()));
 
         bytes += user.line.drain();
@@ -218,6 +218,29 @@ private slots:
         QVERIFY2(read.at(2).startsWith("línea que no es un envío: «") && read.at(2).size() < 100 &&
                      read.at(2).endsWith("…» (20,0 MB)"),
                  qPrintable(read.at(2)));
+
+        // Junk filling the record does not push out the proof of what the
+        // clock holds: the last 100 uploads sent whole come over from the
+        // older file. A value of 900 KB makes a message of at most 1 KB, a
+        // line of at most 4 KB.
+        QByteArray proof;
+        for (int i = 0; i < 150; ++i)
+            proof += "2020-01-02T00:00:00.000Z\tsync\tCOM4\t/dev/p" + QByteArray::number(i) +
+                     "\tenviado\t82\t-\n";
+        writeFile(user.record() + QStringLiteral(".1"), proof);
+        writeFile(user.record(), QByteArray(1024 * 1024, 'x') + '\n');
+        writeFile(user.path("config/Horvex/calendario.ini"),
+                  "[Fechas]\n2027-05-03=" + QByteArray(900 * 1024, 'a') + "\n");
+        const Result refused = user.run({"--sync"});
+        HORVEX_COMPARE_EXIT(refused, 1);
+        QVERIFY2(refused.err.size() < 2 * 1024 && refused.err.contains("aaaaaaaa… no existe"),
+                 qPrintable(refused.err.left(3000)));
+        const QByteArray rotated = readFile(user.record() + QStringLiteral(".1"));
+        QVERIFY(rotated.startsWith(
+            proof.mid(proof.lastIndexOf('\n', proof.indexOf("/dev/p50\t")) + 1)));
+        QVERIFY(rotated.endsWith(QByteArray(1024 * 1024, 'x') + '\n'));
+        const QByteArray line = readFile(user.record());
+        QVERIFY2(line.size() <= 4096 && line.count('\n') == 1, line.left(200).constData());
     }
 
     // The clock reads the second the frame carries once its last character
@@ -269,7 +292,7 @@ private slots:
             "[HH]\ncboHH0=07\ncboHH35=23\n[MM]\ncboMM0=30\ncboMM35=60\n[ALA]\nchkAla35=1\n"
             "chkAla0=2\n[TAla]\nCorto=15\nLargo=01\n");
         const Result r = user.run({"--print-frame"});
-        QCOMPARE(r.exit, 0);
+        HORVEX_COMPARE_EXIT(r, 0);
         const QStringList out = lines(r.out);
         QByteArray hex;
         for (const QString& l : out.mid(1, 6))

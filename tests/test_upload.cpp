@@ -51,7 +51,12 @@ struct Rig {
         m.SegAct = QStringLiteral("&H09");
         port.setCommPort(4);
     }
-    QByteArray frame() const { return buildFrame(shown, m.HoraAct, m.MinAct, m.SegAct); }
+    // What the clock must get, written out rather than built: 14:05:09,
+    // H00 24:59 long (0xD4 0x89), the other slots unset, rings 02 and 05.
+    static QByteArray frame() {
+        return QByteArray::fromHex("02443539D489" + QByteArray("5430").repeated(35) +
+                                   "32354B540D0A");
+    }
     // 2 s, 2 s, 10 ms per character sent, then 1 s and 2 s if it ran through.
     static QList<double> expectedPauses(int sent, bool ranThrough) {
         QList<double> p{2, 2};
