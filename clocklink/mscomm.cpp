@@ -74,7 +74,7 @@ void MSComm1::setPortOpen(bool open) {
     }
     // The device itself, not a link to it: the locks are named after it.
     const QString device = realDevice(deviceFor(commPort_));
-    const HeldLock lock = takeLine(device);
+    const std::optional<HeldLock> lock = takeLine(device);
     openDevice(device);
     serial_.close();
     open_ = true;
@@ -90,7 +90,8 @@ MSComm1::Line::Line(MSComm1& port)
         throw Failure(QStringLiteral("COM%1 no está abierto: no se ha enviado nada al reloj")
                           .arg(port_.CommPort()));
     const QString device = realDevice(port_.deviceFor(port_.commPort_));
-    port_.lineLock_.emplace(port_.takeLine(device));
+    if (std::optional<HeldLock> lock = port_.takeLine(device))
+        port_.lineLock_.emplace(std::move(*lock));
     try {
         port_.openDevice(device);
     } catch (const Failure&) {
@@ -108,12 +109,22 @@ MSComm1::Line::~Line() {
     port_.lineLock_.reset();
 }
 
-HeldLock MSComm1::takeLine(const QString& device) {
-    const QString file = lineLockFile(device);
+std::optional<HeldLock> MSComm1::takeLine(const QString& device) {
+    QString file;
     const std::function<void()> between =
         waits_ != nullptr ? std::function<void()>([this] { waits_->Tiempo(0.02); })
                           : std::function<void()>();
-    std::optional<HeldLock> lock = lockGuarded(file, kLineWaitMs, between);
+    std::optional<HeldLock> lock;
+    try {
+        file = lineLockFile(device);
+        if (std::optional<HeldLock> taken = lockGuarded(file, kLineWaitMs, between))
+            lock.emplace(std::move(*taken));
+    } catch (const Failure&) {
+        // No folder for the lock (no home, a read-only disk): the upload goes
+        // on without queueing; the device's own lock still keeps two frames
+        // apart, the later one refused instead of waiting.
+        return std::nullopt;
+    }
     if (!lock) {
         qint64 pid = 0;
         try {
@@ -130,7 +141,7 @@ HeldLock MSComm1::takeLine(const QString& device) {
     // Whose line it is, for the message of a waiter that gives up.
     [[maybe_unused]] const bool named =
         ::ftruncate(lock->fd(), 0) == 0 && writeAll(lock->fd(), QByteArray::number(::getpid()));
-    return std::move(*lock);
+    return lock;
 }
 
 void MSComm1::openDevice(const QString& device) {
@@ -138,7 +149,8 @@ void MSComm1::openDevice(const QString& device) {
     // Say what is wrong with the path itself; the serial layer would speak of
     // a lock it could not take.
     if (!S_ISCHR(deviceFileType(device, commPort_, portLabel())))
-        throw Failure(QStringLiteral("%1: %2").arg(portLabel(), portReason(ENOTTY)));
+        throw Failure(QStringLiteral("%1: %2%3")
+                          .arg(portLabel(), portReason(ENOTTY), missingDeviceAdvice(commPort_)));
 #endif
     serial_.setPortName(device);
     // Write only: nothing is ever read from the clock, and with a read side a

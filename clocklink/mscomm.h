@@ -88,8 +88,9 @@ public:
     QString portLabel() const;
 
 private:
-    // The lock every Line on this device takes, waited for.
-    HeldLock takeLine(const QString& device);
+    // The lock every Line on this device takes, waited for; nothing when
+    // there is no folder to keep it in.
+    std::optional<HeldLock> takeLine(const QString& device);
     // Opens `device` (the device of CommPort, links followed).
     void openDevice(const QString& device);
     // The serial layer's reason for the last failure, in our words,

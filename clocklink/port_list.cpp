@@ -134,9 +134,9 @@ unsigned deviceFileType(const QString& path, int port, const QString& what) {
     if (::stat(QFile::encodeName(path).constData(), &st) == 0)
         return st.st_mode;
     const int err = errno;
-    throw Failure(QStringLiteral("%1: %2%3")
-                      .arg(what, portReason(err),
-                           err == ENOENT ? missingDeviceAdvice(port) : QString()));
+    throw Failure(
+        QStringLiteral("%1: %2%3")
+            .arg(what, portReason(err), err == ENOENT ? missingDeviceAdvice(port) : QString()));
 }
 
 } // namespace horvex

@@ -14,15 +14,14 @@ namespace horvex {
 namespace {
 
 // Every error an open, a configuration or a write of a port has been seen to give.
-constexpr std::array kPortErrors{ENOENT, ENOTDIR, EACCES,       EPERM,  EBUSY,  ENOTTY,
-                                 ENXIO,  ENODEV,  EIO,          EISDIR, ELOOP,  ENAMETOOLONG,
-                                 EMFILE, ENFILE,  ENOMEM,       EINVAL, EAGAIN, ETIMEDOUT,
+constexpr std::array kPortErrors{ENOENT, ENOTDIR, EACCES,   EPERM,  EBUSY,  ENOTTY,
+                                 ENXIO,  ENODEV,  EIO,      EISDIR, ELOOP,  ENAMETOOLONG,
+                                 EMFILE, ENFILE,  ENOMEM,   EINVAL, EAGAIN, ETIMEDOUT,
                                  EROFS,  EPIPE,   EHOSTDOWN};
 
 // Where serial lock files are kept, in the order the serial layer looks.
-constexpr std::array kLockFolders{"/var/lock",       "/etc/locks", "/var/spool/locks",
-                                  "/var/spool/uucp", "/tmp",       "/var/tmp",
-                                  "/var/lock/lockdev", "/run/lock"};
+constexpr std::array kLockFolders{"/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
+                                  "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
 
 } // namespace
 
@@ -107,7 +106,8 @@ QString portReason(int err) {
     case EISDIR:
         return QStringLiteral("es una carpeta, no un puerto serie");
     case ELOOP:
-        return QStringLiteral("es un enlace que no lleva a ningún dispositivo (enlaces en círculo)");
+        return QStringLiteral(
+            "es un enlace que no lleva a ningún dispositivo (enlaces en círculo)");
     case ENAMETOOLONG:
         return QStringLiteral("la ruta del dispositivo es demasiado larga");
     case EMFILE:

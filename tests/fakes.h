@@ -181,6 +181,7 @@ struct Harness {
     QTime now{9, 5, 7};
     int ended = 0;
     QList<int> endedWhenRecorded; // for each record line, whether the program had ended
+    bool recordToFile = false;    // the record of uploads too, as the program keeps it
     std::unique_ptr<FrmMain> window;
 
     explicit Harness(bool portMapped = true) {
@@ -188,9 +189,13 @@ struct Harness {
             sandbox.put(QStringLiteral("Puertos/COM4"), line.path());
     }
     FrmMain& start() {
-        window = std::make_unique<FrmMain>(
-            FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; },
-                              [this](const UploadOutcome&) { endedWhenRecorded << ended; }});
+        window = std::make_unique<FrmMain>(FrmMain::Services{*store, pause, [this] { return now; },
+                                                             [this] { ++ended; },
+                                                             [this](const UploadOutcome& o) {
+                                                                 endedWhenRecorded << ended;
+                                                                 if (recordToFile)
+                                                                     UploadRecord().append(o);
+                                                             }});
         window->Form_Load();
         return *window;
     }

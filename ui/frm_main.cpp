@@ -74,8 +74,7 @@ private:
 
 FrmMain::FrmMain(Services services)
     : services_(std::move(services))
-    , MSComm1([&store = services_.store](int n) { return store.portDevice(n); },
-              &services_.pause)
+    , MSComm1([&store = services_.store](int n) { return store.portDevice(n); }, &services_.pause)
     , upload_(
           m_, MSComm1, *this, *this, services_.pause, [this] { return shownSchedule(); },
           services_.record) {
@@ -311,8 +310,7 @@ void FrmMain::Timer1_Timer() {
 }
 
 bool FrmMain::idle() const {
-    return commands_ == 0 && !upload_.running() &&
-           QApplication::activeModalWidget() == nullptr;
+    return commands_ == 0 && !upload_.running() && QApplication::activeModalWidget() == nullptr;
 }
 
 void FrmMain::tellOtherUploads() {

@@ -48,8 +48,7 @@ QStringList UploadNews::news() {
         if (!finished(u.state) || seen_.contains(u.outcome.id))
             continue;
         seen_.insert(u.outcome.id);
-        if (u.state == RecordedUpload::State::Sent &&
-            u.outcome.origin != QLatin1String("ventana"))
+        if (u.state == RecordedUpload::State::Sent && u.outcome.origin != QLatin1String("ventana"))
             told << text(u.outcome);
     }
     return told;
