@@ -80,15 +80,24 @@ SyncSource sourceOf(const Request& r) {
                       r.schedule);
 }
 
+// "Listo hasta el ….": how long what the clock holds stays right.
+void sayReady(const SyncSource& source, const std::optional<HeldUpload>& held,
+              const QDateTime& now) {
+    QString text = readyText(source, held, now);
+    text[0] = text[0].toUpper();
+    say(text + QLatin1Char('.'));
+}
+
 // --if-needed: whether to upload now, said either way.
-bool uploadNeeded(const SyncSource& source, const ClockSchedule& wouldSend, const QDateTime& now) {
-    const TimedRun run = timedRun(source, now, wouldSend);
+bool uploadNeeded(const SyncSource& source, const QDateTime& now) {
+    const TimedRun run = timedRun(source, now);
     if (run.decision.upload()) {
         say(QStringLiteral("Hace falta enviar: %1.").arg(run.decision.reason));
         return true;
     }
     say(heldText(run.held));
     say(run.decision.reason);
+    sayReady(source, run.held, now);
     return false;
 }
 
@@ -131,6 +140,8 @@ void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcom
     say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
             .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
             .arg(outcome.sent));
+    sayReady(source, HeldUpload{target.second, sending.schedule, false, r.origin, {}},
+             target.second);
     if (!sending.leftOut.isEmpty())
         complain(QStringLiteral("aviso: no caben en las %1 ranuras y no se han enviado: %2")
                      .arg(kSlots)
@@ -159,7 +170,7 @@ int runSync(const Request& r) {
         const ClockSchedule schedule = source.at(now).schedule;
         // A value the clock could not take stops here, before the port is touched.
         frameAt(schedule, now.time());
-        if (r.ifNeeded && !uploadNeeded(source, schedule, now))
+        if (r.ifNeeded && !uploadNeeded(source, now))
             return kOk;
         // The days of .ics events are worked out a year at a time: the year
         // the frame may complete in is ready before the timing starts.

@@ -62,7 +62,9 @@ void TestCalendario::editsSavesAndReloads() {
     services.stored = [] {
         return parseSchedule("[Timbres]\ncorto=03\nlargo=06\n09:15 largo\n", false).texts;
     };
-    services.clockHolds = [] { return QStringLiteral("El reloj tiene lo de ayer."); };
+    services.clockHolds = [](const QString&) {
+        return QStringLiteral("El reloj tiene lo de ayer.");
+    };
     services.nextRun = [](const QString&) { return QStringLiteral("Temporizador apagado."); };
     services.sendNow = [&](const QString&, StatusLine&) { ++sent; };
     services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };

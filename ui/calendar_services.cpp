@@ -36,12 +36,25 @@ bool syncTimerEnabled() {
     return false;
 }
 
-QString clockHolds() {
+// What the clock holds and how long that stays right with the calendar as
+// saved.
+QString clockHolds(const QString& calendarFile) {
+    std::optional<HeldUpload> held;
     try {
-        return heldText(cli::heldUpload(UploadRecord()));
+        held = cli::heldUpload(UploadRecord());
     } catch (const Failure& f) {
         return QStringLiteral("No se sabe qué tiene el reloj: %1.").arg(f.description());
     }
+    QString ready;
+    try {
+        const cli::SyncSource source(cli::storedSchedule(), calendarFile);
+        ready = cli::readyText(source, held, QDateTime::currentDateTime());
+        ready[0] = ready[0].toUpper();
+        ready += QLatin1Char('.');
+    } catch (const Failure&) {
+        // A calendar with errors: the line on the timer's next run says so.
+    }
+    return (ready + QLatin1Char(' ') + heldText(held)).trimmed();
 }
 
 // What the timer's next run decides, as --sync --if-needed would at that
@@ -55,7 +68,7 @@ QString nextRun(const QString& calendarFile) {
     const QString when = clockText(at.time());
     try {
         const cli::SyncSource source(cli::storedSchedule(), calendarFile);
-        const UploadDecision decision = cli::timedRun(source, at, source.at(at).schedule).decision;
+        const UploadDecision decision = cli::timedRun(source, at).decision;
         return QStringLiteral("A las %1 el temporizador %2: %3.")
             .arg(when,
                  decision.upload() ? QStringLiteral("enviará") : QStringLiteral("no enviará nada"),

@@ -229,7 +229,7 @@ void FrmCalendario::goToProblem(const CalendarProblem& p) {
 void FrmCalendario::showTopLine() {
     QStringList said;
     if (services_.clockHolds)
-        said << services_.clockHolds();
+        said << services_.clockHolds(file_);
     if (services_.nextRun)
         said << services_.nextRun(file_);
     top_->setText(said.join(QLatin1Char(' ')));

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "calendar/calendar.h"
+#include "calendar/calendar_draft.h"
 #include "clocklink/operator.h"
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
-#include "calendar/calendar_draft.h"
 #include "ui/calendar_look.h"
 
 #include <QDateTime>
@@ -36,8 +36,9 @@ public:
     struct Services {
         // What "guardado" sends: the stored schedule.
         std::function<ScheduleTexts()> stored;
-        // In words: what the clock holds now and since when.
-        std::function<QString()> clockHolds;
+        // In words: how long what the clock holds stays right with the
+        // calendar as saved ("Listo hasta …"), what it holds and since when.
+        std::function<QString(const QString& calendarFile)> clockHolds;
         // In words: what the timer's next run would send and when, or that
         // the timer is not enabled. The timer reads the calendar file as it
         // is saved, not what this window holds.

@@ -33,6 +33,7 @@ void ScheduleList::offer(const QStringList& files, const QString& first, const Q
     for (const QString& f : files)
         addItem(f, f);
     addItem(QStringLiteral("silencio"), QStringLiteral("silencio"));
+    addItem(QStringLiteral("libre"), QStringLiteral("libre"));
     addItem(QStringLiteral("guardado"), QStringLiteral("guardado"));
     if (!last.isNull())
         addItem(last, QString());
@@ -103,6 +104,11 @@ void DayPanel::showDays(QDate first, QDate last, QDate current, const DayChoice&
                     .arg(badText(*this).name(), other.toHtmlEscaped());
     rule_->setText(rule);
     bells_->clear();
+    if (choice.value.kind == DayValue::Kind::Libre) {
+        bells_->addItem(
+            QStringLiteral("Día libre: el reloj suena ya lo del siguiente día lectivo"));
+        return;
+    }
     if (!choice.schedule) {
         bells_->addItem(QStringLiteral("El archivo de horario tiene errores: ver Problemas"));
         return;
