@@ -27,13 +27,11 @@ QString realDevice(const QString& device) {
     return info.isSymLink() && info.exists() ? info.canonicalFilePath() : device;
 }
 
-// The lock of one device for this user's Horvex programs: in the runtime
-// folder, which the system empties at each start, else beside the record.
+// The lock of one device for this user's Horvex programs, beside the
+// record, which every one of them (the window, the timer, a shell without a
+// runtime folder) finds in the same place.
 QString lineLockFile(const QString& device) {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString folder = QFileInfo(runtime).isAbsolute() && QFileInfo(runtime).isDir()
-                               ? runtime + QStringLiteral("/horvex")
-                               : stateHome() + QStringLiteral("/Horvex");
+    const QString folder = stateHome() + QStringLiteral("/Horvex");
     QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
     return QStringLiteral("%1/puerto-%2.lock")
         .arg(folder, name.replace(QLatin1Char('/'), QLatin1Char('_')));

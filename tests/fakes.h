@@ -147,8 +147,6 @@ public:
     Sandbox() {
         qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
         qputenv("XDG_STATE_HOME", dir_.filePath(QStringLiteral("state")).toLocal8Bit());
-        QDir(dir_.path()).mkdir(QStringLiteral("run"));
-        qputenv("XDG_RUNTIME_DIR", dir_.filePath(QStringLiteral("run")).toLocal8Bit());
         QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
     }
     QString file() const { return dir_.filePath(QStringLiteral("Horvex/Horvex.conf")); }

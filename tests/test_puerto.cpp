@@ -60,6 +60,7 @@ private:
 
 class TestPuerto : public QObject {
     Q_OBJECT
+    Sandbox sandbox_; // the ports' locks
 private slots:
     void mostrarPuerto_data() {
         QTest::addColumn<QString>("text");
