@@ -2,6 +2,7 @@
 // schedule, a schedule file or the calendar, sent or shown without a window.
 #include "cli/commands.h"
 #include "cli/schedule_source.h"
+#include "cli/timed_run_state.h"
 #include "clocklink/frame.h"
 #include "clocklink/mscomm.h"
 #include "clocklink/pc_clock.h"
@@ -89,8 +90,10 @@ void sayReady(const SyncSource& source, const std::optional<HeldUpload>& held,
 }
 
 // --if-needed: whether to upload now, said either way.
-bool uploadNeeded(const SyncSource& source, const QDateTime& now) {
+bool uploadNeeded(const SyncSource& source, const QDateTime& now,
+                  std::optional<UploadDecision>& decided) {
     const TimedRun run = timedRun(source, now);
+    decided = run.decision;
     if (run.decision.upload()) {
         say(QStringLiteral("Hace falta enviar: %1.").arg(run.decision.reason));
         return true;
@@ -164,14 +167,15 @@ int runSync(const Request& r) {
     // From the opening line of the record to its closing line a stop signal
     // waits; it ends the program once this function has said everything.
     std::optional<SignalHold> hold;
+    std::optional<UploadDecision> decided; // --if-needed
     try {
         const SyncSource source = sourceOf(r);
         const QDateTime now = QDateTime::currentDateTime();
         const ClockSchedule schedule = source.at(now).schedule;
         // A value the clock could not take stops here, before the port is touched.
         frameAt(schedule, now.time());
-        if (r.ifNeeded && !uploadNeeded(source, now))
-            return kOk;
+        if (r.ifNeeded && !uploadNeeded(source, now, decided))
+            return timedRunEnded(decided, outcome, kOk);
         // The days of .ics events are worked out a year at a time: the year
         // the frame may complete in is ready before the timing starts.
         if (source.calendar())
@@ -188,7 +192,7 @@ int runSync(const Request& r) {
     if (code != kOk)
         complain(outcome.reason);
     record(outcome);
-    return code;
+    return r.ifNeeded ? timedRunEnded(decided, outcome, code) : code;
 }
 
 int runPrintFrame(const Request& r) {
