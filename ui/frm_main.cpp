@@ -415,8 +415,9 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void FrmMain::Form_Unload() {
-    // Nothing is saved here. The port is closed by hand because the program
-    // ends without unwinding, and the port's lock file must go with it.
+    // Nothing is saved here. The program ends without unwinding, but never
+    // within a frame (the gate holds this until it is out), so no device and
+    // no lock file of the line is held now.
     if (MSComm1.PortOpen())
         MSComm1.setPortOpen(false);
     if (services_.endProgram)
