@@ -17,7 +17,6 @@ namespace {
 
 // A school's published calendar, every holiday of a region and all their
 // descriptions included, stays far below this.
-constexpr qint64 kIcsLimit = 16 * 1024 * 1024;
 // How far a [Fechas] range is followed day by day when looking for conflicts.
 constexpr int kRangeDaysChecked = 3660;
 // How far ahead the events of the .ics files are checked for conflicts.

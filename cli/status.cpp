@@ -151,18 +151,29 @@ void calendarPart(Report& report, const std::optional<Calendar>& calendar, const
         return;
     }
     const std::vector<CalendarProblem> problems = calendar->check(today);
-    const auto errors = std::count_if(problems.begin(), problems.end(),
-                                      [](const CalendarProblem& p) { return !p.warning; });
-    const auto warnings = static_cast<qsizetype>(problems.size()) - errors;
-    report.details << QStringLiteral("Calendario %1: %2, %3.")
+    // A conflict stops no upload (the rule written last wins): something to
+    // fix, not bells that ring wrong.
+    const auto tally = [&](auto pred) {
+        return static_cast<qsizetype>(std::count_if(problems.begin(), problems.end(), pred));
+    };
+    const qsizetype errors =
+        tally([](const CalendarProblem& p) { return !p.warning && !p.isConflict(); });
+    const qsizetype conflicts = tally([](const CalendarProblem& p) { return p.isConflict(); });
+    const qsizetype warnings = tally([](const CalendarProblem& p) { return p.warning; });
+    report.details << QStringLiteral("Calendario %1: %2, %3, %4.")
                           .arg(calendar->file(), count(errors, "error", "errores"),
+                               count(conflicts, "conflicto", "conflictos"),
                                count(warnings, "aviso", "avisos"));
     for (const CalendarProblem& p : problems)
         report.details << QStringLiteral("  ") + p.toString();
     if (errors > 0)
         report.add(Level::Critical,
                    QStringLiteral("el calendario tiene ") + count(errors, "error", "errores"));
-    else if (warnings > 0)
+    if (conflicts > 0)
+        report.add(Level::Warning,
+                   QStringLiteral("el calendario tiene %1 (gana la regla escrita la última)")
+                       .arg(count(conflicts, "conflicto", "conflictos")));
+    if (warnings > 0)
         report.add(Level::Warning,
                    QStringLiteral("el calendario tiene ") + count(warnings, "aviso", "avisos"));
 }

@@ -95,6 +95,10 @@ void writeWhole(const QString& file, const QByteArray& bytes) {
 
 } // namespace
 
+void replaceFile(const QString& file, const QByteArray& bytes) {
+    writeWhole(file, bytes);
+}
+
 QByteArray readStoreFile(const QString& file) {
     return readGuarded(file, kStoreLimit);
 }

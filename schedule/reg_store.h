@@ -93,6 +93,11 @@ enum class MissingFolder { Create, Refuse };
 // write permission is left alone. Temporaries that a killed save left are
 // removed. Returns the file's contents as they now are. Throws Failure with
 // the reason when it could not read, lock or write.
+// Replaces a file with `bytes` as a save does (temporary file, fsync,
+// rename; a link kept, the mode kept), without a lock: for a file no other
+// program of ours writes. Throws Failure with the reason.
+void replaceFile(const QString& file, const QByteArray& bytes);
+
 IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
                             MissingFolder missing = MissingFolder::Create);
 

@@ -85,7 +85,7 @@ class TestCliStatus : public QObject {
 private slots:
     // Each verdict, its exit code and first line, and a detail that says why.
     void verdicts_data() {
-        QTest::addColumn<QString>("calendar"); // "sample", "broken" or none
+        QTest::addColumn<QString>("calendar"); // "sample", "broken", "conflict" or none
         QTest::addColumn<QStringList>("record");
         QTest::addColumn<QByteArray>("state"); // the timer's state file
         QTest::addColumn<QString>("systemctl");
@@ -138,6 +138,12 @@ private slots:
             << "broken" << six << QByteArray() << "enabled"
             << "2027-03-17 07:00:00" << 2 << "HORVEX CRITICAL - el calendario tiene 1 error" + perf
             << "%H/config/Horvex/calendario.ini:1: sección [Timbres] desconocida";
+        QTest::newRow("a conflict stops no bell")
+            << "conflict" << six << QByteArray() << "enabled"
+            << "2027-03-17 07:00:00" << 1
+            << "HORVEX WARNING - el calendario tiene 1 conflicto (gana la regla escrita la "
+               "última) | desde_envio=3600s"
+            << "0 errores, 1 conflicto, 0 avisos";
         QTest::newRow("nothing sent yet")
             << "" << QStringList() << QByteArray() << "enabled"
             << "2027-03-17 07:00:00" << 2
@@ -178,6 +184,9 @@ private slots:
         user.useSample(calendar == "sample");
         if (calendar == "broken")
             writeFile(user.path("config/Horvex/calendario.ini"), "[Timbres]\n");
+        if (calendar == "conflict")
+            writeFile(user.path("config/Horvex/calendario.ini"),
+                      "[Semana]\nmiercoles=libre\nmiercoles=silencio\n");
         if (record == QStringList{"folder"}) {
             QVERIFY(QDir().mkpath(user.record()));
         } else if (!record.isEmpty()) {

@@ -7,10 +7,12 @@
 #include "clocklink/upload_record.h"
 #include "schedule/failure.h"
 #include "schedule/reg_store.h"
+#include "schedule/schedule_draft.h"
 #include "schedule/xdg.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 
 namespace horvex {
 
@@ -34,6 +36,32 @@ bool syncTimerEnabled() {
             return true;
     }
     return false;
+}
+
+// A sentence of the decision inside one of ours: "El reloj tiene … nada."
+// becomes "el reloj tiene … nada".
+QString clause(QString sentence) {
+    if (sentence.endsWith(QLatin1Char('.')))
+        sentence.chop(1);
+    if (!sentence.isEmpty())
+        sentence[0] = sentence[0].toLower();
+    return sentence;
+}
+
+// The user's download folder, where a calendar fetched by the browser lands.
+QString downloads() {
+    QProcess asked;
+    asked.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DOWNLOAD")});
+    if (asked.waitForFinished(2000) && asked.exitCode() == 0) {
+        const QString folder = QString::fromLocal8Bit(asked.readAllStandardOutput()).trimmed();
+        // Unset, it answers the home folder; the usual names are better then.
+        if (!folder.isEmpty() && folder != QDir::homePath() && QFileInfo(folder).isDir())
+            return folder;
+    }
+    for (const QString& name : {QStringLiteral("Descargas"), QStringLiteral("Downloads")})
+        if (QFileInfo(QDir::home().filePath(name)).isDir())
+            return QDir::home().filePath(name);
+    return QDir::homePath();
 }
 
 // What the clock holds and how long that stays right with the calendar as
@@ -72,7 +100,7 @@ QString nextRun(const QString& calendarFile) {
         return QStringLiteral("A las %1 el temporizador %2: %3.")
             .arg(when,
                  decision.upload() ? QStringLiteral("enviará") : QStringLiteral("no enviará nada"),
-                 decision.reason);
+                 clause(decision.reason));
     } catch (const Failure& f) {
         return QStringLiteral("A las %1 el temporizador no enviará nada: %2.")
             .arg(when, f.description());
@@ -109,6 +137,11 @@ FrmCalendario::Services calendarServices() {
         RegStore store;
         return scheduleTexts(store.document());
     };
+    s.saveStored = [](const ScheduleTexts& texts) {
+        saveStoredSchedule(RegStore().fileName(), texts);
+    };
+    s.storeFile = [] { return RegStore().fileName(); };
+    s.downloads = downloads;
     s.clockHolds = clockHolds;
     s.nextRun = nextRun;
     s.sendNow = sendNow;
