@@ -24,7 +24,7 @@ private slots:
              "Para usar %P como COM4: horvex --map-port 4=%L"},
             {{"--map-port", "4=/dev/horvex-none2"},
              1,
-             "no se puede usar /dev/horvex-none2: No such file or directory. Puertos serie en "
+             "no se puede usar /dev/horvex-none2: el dispositivo no existe. Puertos serie en "
              "este equipo: %P. Para usarlo como COM4: horvex --map-port 4=%L"},
             {{"--map-port", "4=%H"}, 1, "es una carpeta, no un dispositivo de caracteres"},
             {{"--map-port", "4"}, 64, "no es N=DISPOSITIVO"},
