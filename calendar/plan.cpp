@@ -2,6 +2,7 @@
 
 #include "calendar/rolling_day.h"
 #include "schedule/failure.h"
+#include "schedule/quoted.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -92,9 +93,8 @@ std::variant<MonthSpan, QString> monthsNamed(const QString& text) {
     if (!m.hasMatch() || (range && m.captured(2).isEmpty()) ||
         !(m.captured(2).isEmpty() ? QDate(m.captured(1).toInt(), 1, 1) : month(1, 2)).isValid() ||
         (range && !month(3, 4).isValid()))
-        return QStringLiteral("«%1» no es un mes AAAA-MM, un año AAAA ni unos meses "
-                              "AAAA-MM..AAAA-MM")
-            .arg(text);
+        return QStringLiteral("%1 no es un mes AAAA-MM, un año AAAA ni unos meses AAAA-MM..AAAA-MM")
+            .arg(quoted(text));
     if (m.captured(2).isEmpty())
         return MonthSpan{QDate(m.captured(1).toInt(), 1, 1), 12};
     const QDate first = month(1, 2);

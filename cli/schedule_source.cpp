@@ -96,6 +96,9 @@ Sending SyncSource::at(const QDateTime& t) const {
     if (!calendar_)
         return {fixed_, rules_, {}};
     const RollingDay day = rollingDay(*calendar_, t);
+    // Working out the days can find errors the reading did not.
+    if (const std::vector<CalendarProblem> errors = calendar_->errors(); !errors.empty())
+        throw Failure(errorsText(calendar_->file(), errors));
     return {day.schedule, rulesText(day), leftOutText(day)};
 }
 

@@ -67,7 +67,7 @@ private slots:
         QTest::newRow("abc") << "COMM/cboport=abc";
         QTest::newRow("chkAla7") << "ALA/chkAla7=abc";
         QTest::newRow("[Puertos] COM4=dev/ttyHX: una ruta relativa") << "Puertos/COM4=dev/ttyHX";
-        QTest::newRow("el nombre es demasiado largo")
+        QTest::newRow("la ruta del dispositivo es demasiado larga")
             << "Puertos/COM4=/dev/" + QString(100000, 'x');
     }
     void failuresStopTheSequence() {
