@@ -15,9 +15,6 @@ namespace horvex {
 
 namespace {
 
-// A school's published calendar, every holiday of a region and all their
-// descriptions included, stays far below this.
-constexpr qint64 kIcsLimit = 16 * 1024 * 1024;
 // How far a [Fechas] range is followed day by day when looking for conflicts.
 constexpr int kRangeDaysChecked = 3660;
 // How far ahead the events of the .ics files are checked for conflicts.
@@ -106,15 +103,15 @@ void Calendar::loadSchedule(const QString& name, int line) {
 void Calendar::loadIcs(const QString& name, int line) {
     if (ics_.count(name) > 0)
         return;
-    const QString path = resolve(name);
-    try {
-        const IcsCalendar ics = IcsCalendar::parse(readExisting(path, kIcsLimit));
-        for (const IcsNote& note : ics.notes())
-            problem(path, note.line, note.text, note.warning);
-        ics_.emplace(name, ics);
-    } catch (const Failure& f) {
-        problem(file_, line, f.description());
-    }
+    // An address is read from its copy; a local file that is gone, too.
+    const IcsSource source = readIcsSource(name, resolve(name), QDateTime::currentDateTime());
+    for (const SourceNote& note : source.notes)
+        problem(note.file.isEmpty() ? file_ : note.file, note.file.isEmpty() ? line : note.line,
+                note.text, note.warning);
+    if (source.ics)
+        ics_.emplace(name, *source.ics);
+    if (source.copy)
+        copies_.push_back(*source.copy);
 }
 
 // The days the events mark in one year; of the events on a day, only the

@@ -25,7 +25,7 @@ Calendar calendarFor(const Request& r) {
     if (!r.calendar.isEmpty() && !isThere(r.calendar))
         throw Failure(QStringLiteral("%1 no existe").arg(r.calendar));
     const ClockSchedule stored = storedSchedule();
-    if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored)) {
+    if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored, FetchWhen::IfDue)) {
         if (const std::size_t errors = calendar->errors().size(); errors > 0)
             complain(QStringLiteral("aviso: %1 tiene %2 errores (horvex --check los muestra): "
                                     "--sync no enviaría nada")
@@ -73,7 +73,10 @@ QString count(qsizetype n, const QString& one, const QString& many) {
 } // namespace
 
 int runDay(const Request& r) {
-    out(dayText(calendarFor(r), r.day).toUtf8());
+    const Calendar calendar = calendarFor(r);
+    out(dayText(calendar, r.day).toUtf8());
+    if (const std::optional<QString> copies = copiesLine(calendar))
+        say(*copies);
     return kOk;
 }
 
@@ -86,7 +89,7 @@ int runPlan(const Request& r) {
 
 int runCheck(const Request& r) {
     const ClockSchedule stored = storedSchedule();
-    const std::optional<Calendar> calendar = loadCalendar(r.calendar, stored);
+    const std::optional<Calendar> calendar = loadCalendar(r.calendar, stored, FetchWhen::Now);
     std::vector<CalendarProblem> problems;
     if (calendar)
         problems = calendar->check(QDate::currentDate());
@@ -104,6 +107,8 @@ int runCheck(const Request& r) {
                                            [](const CalendarProblem& p) { return !p.warning; });
     for (const CalendarProblem& p : problems)
         say(p.toString());
+    if (const std::optional<QString> copies = calendar ? copiesLine(*calendar) : std::nullopt)
+        say(*copies);
     const QString what = calendar ? calendar->file() : QStringLiteral("El horario guardado");
     const qsizetype warnings = static_cast<qsizetype>(problems.size()) - errors;
     const QString warned =

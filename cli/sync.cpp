@@ -77,7 +77,7 @@ bool clash(const Request& r) {
 
 SyncSource sourceOf(const Request& r) {
     return SyncSource(r.schedule.isEmpty() ? storedSchedule() : ClockSchedule{}, r.calendar,
-                      r.schedule);
+                      r.schedule, FetchWhen::IfDue);
 }
 
 // --if-needed: whether to upload now, said either way.

@@ -73,6 +73,8 @@ mode_t checkedMode(const QString& file, const QString& target) {
     return old.st_mode & 07777;
 }
 
+} // namespace
+
 // Qt 6.4's QSaveFile reports success after a short write (full disk, quota)
 // and leaves a truncated file, so the writing and its checks are our own:
 // a temporary file beside the target, every write checked, then a rename.
@@ -92,8 +94,6 @@ void writeWhole(const QString& file, const QByteArray& bytes) {
         ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
         throw fail();
 }
-
-} // namespace
 
 QByteArray readStoreFile(const QString& file) {
     return readGuarded(file, kStoreLimit);

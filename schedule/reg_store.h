@@ -82,6 +82,12 @@ inline constexpr qint64 kStoreLimit = 1024 * 1024;
 // anything else, and a file that cannot be read, throws Failure saying why.
 QByteArray readStoreFile(const QString& file);
 
+// Writes `bytes` as the whole of `file`: a temporary file beside it, every
+// write checked and synced, then renamed over it, so the old file stays
+// whole unless the new one was written completely. A link is followed and
+// the file keeps its mode. Throws Failure "no se puede escribir en …".
+void writeWhole(const QString& file, const QByteArray& bytes);
+
 // Whether a file's missing folder is made (the settings store's own) or
 // refused, as cp refuses it (a file the user names).
 enum class MissingFolder { Create, Refuse };

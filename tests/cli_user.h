@@ -10,6 +10,7 @@
 
 #include <QProcess>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -25,6 +26,8 @@ class User {
 public:
     Pty line;
     QString fakeTime; // the wall clock's time in Madrid when the program starts
+    // Set (or, empty, removed) in the program's environment.
+    std::map<QString, QString> environment;
 
     User() { QDir().mkpath(byId()); }
     QString path(const QString& name = {}) const { return dir_.filePath(name); }
@@ -63,7 +66,15 @@ public:
         env.insert(QStringLiteral("HOME"), path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
         env.insert(QStringLiteral("HORVEX_SERIAL_BY_ID"), byId());
+        // Nothing a test fetches goes further than 127.0.0.1.
+        for (const char* proxy : {"http_proxy", "https_proxy", "all_proxy", "HTTPS_PROXY",
+                                  "ALL_PROXY", "SSL_CERT_FILE", "SSL_CERT_DIR"})
+            env.remove(QLatin1String(proxy));
+        env.insert(QStringLiteral("no_proxy"), QStringLiteral("*"));
+        for (const auto& [name, value] : environment)
+            value.isEmpty() ? env.remove(name) : env.insert(name, value);
         if (!fakeTime.isEmpty()) {
             env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Madrid"));
             env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "calendar/calendar.h"
+#include "calendar/calendar_draft.h"
+#include "calendar/fetch.h"
 #include "clocklink/operator.h"
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
-#include "calendar/calendar_draft.h"
 #include "ui/calendar_look.h"
 
 #include <QDateTime>
@@ -69,6 +70,9 @@ public:
     void addIcs();
     void removeIcs();
     void newSchedule();
+    // Fetches the .ics the calendar names by address, without waiting; the
+    // calendar is worked out again when they are in.
+    void refreshCopies(FetchWhen when);
 
     // StatusLine: the status line under the problems.
     void setPanelText(int panel, const QString& text) override;
@@ -107,6 +111,7 @@ private:
     ProblemsPanel* problems_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* minute_ = nullptr;
+    CalendarFetch* fetch_ = nullptr;
 };
 
 } // namespace horvex
