@@ -95,6 +95,44 @@ private:
     QHash<QTcpSocket*, QByteArray> pending_;
 };
 
+// A web proxy as offices have them: CONNECT, then bytes both ways.
+class Proxy : public QObject {
+public:
+    QList<QByteArray> asked;
+
+    Proxy() {
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* in = server_.nextPendingConnection())
+                connect(in, &QTcpSocket::readyRead, this, [this, in] { open(*in); });
+        });
+        QVERIFY(server_.listen(QHostAddress::LocalHost));
+    }
+    QString address() const {
+        return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort());
+    }
+
+private:
+    void open(QTcpSocket& in) {
+        if (in.property("open").toBool() || !in.canReadLine())
+            return;
+        in.setProperty("open", true);
+        const QByteArray line = in.readLine().trimmed();
+        asked << line;
+        while (in.bytesAvailable() > 0 && in.readLine() != "\r\n")
+            continue; // the request's headers
+        const QList<QByteArray> target = line.split(' ').value(1).split(':');
+        auto* out = new QTcpSocket(&in);
+        connect(out, &QTcpSocket::connected, &in,
+                [&in] { in.write("HTTP/1.1 200 Connection established\r\n\r\n"); });
+        connect(out, &QTcpSocket::readyRead, &in, [&in, out] { in.write(out->readAll()); });
+        connect(&in, &QTcpSocket::readyRead, out, [&in, out] { out->write(in.readAll()); });
+        connect(out, &QTcpSocket::disconnected, &in, &QTcpSocket::disconnectFromHost);
+        out->connectToHost(QHostAddress::LocalHost, target.value(1).toUShort());
+    }
+
+    QTcpServer server_;
+};
+
 // Runs the program while this process goes on serving.
 Result serving(const User& user, const QStringList& args) {
     const std::unique_ptr<QProcess> p = user.start(user.expand(args));
@@ -238,6 +276,26 @@ private slots:
         QCOMPARE(server.requests.size(), 2);
         QVERIFY2(readFile(user->record()).contains("copia de " + address.toUtf8() + " del "),
                  readFile(user->record()).constData());
+    }
+
+    // Through the proxy the environment names, unless no_proxy excludes the
+    // server.
+    void throughProxy() {
+        Server server(tls_);
+        Proxy proxy;
+        const QString address = QStringLiteral("https://127.0.0.1:%1/curso.ics").arg(server.port());
+        const auto user = userOf(address);
+        user->environment[QStringLiteral("https_proxy")] = proxy.address();
+        user->environment[QStringLiteral("no_proxy")] = QStringLiteral("localhost,.example.org");
+        Result r = serving(*user, {"--check"});
+        QVERIFY2(r.exit == 0 && r.out.contains(address + ": copia del "), qPrintable(r.all()));
+        QCOMPARE(proxy.asked, QList<QByteArray>{"CONNECT 127.0.0.1:" +
+                                                QByteArray::number(server.port()) + " HTTP/1.1"});
+        user->environment[QStringLiteral("no_proxy")] = QStringLiteral("example.org, 127.0.0.1");
+        r = serving(*user, {"--check"});
+        QVERIFY2(r.exit == 0 && !r.out.contains("no se pudo actualizar"), qPrintable(r.all()));
+        QCOMPARE(proxy.asked.size(), 1);
+        QCOMPARE(server.requests.size(), 2);
     }
 
     // Five days on, offline: the copy is the calendar, and says its age.
