@@ -50,8 +50,10 @@ QHash<QString, QString> fieldsOf(const QByteArray& text) {
 QByteArray fieldsText(const std::vector<std::pair<QString, QString>>& fields) {
     QByteArray text;
     for (const auto& [key, value] : fields) {
+        // A server's ETag is its own text: no line breaks get into ours.
+        static const QRegularExpression control(QStringLiteral("[\\x00-\\x1f]"));
         QString clean = value;
-        clean.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        clean.replace(control, QStringLiteral(" "));
         text += (key + QLatin1Char('=') + clean).toUtf8() + '\n';
     }
     return text;
@@ -65,9 +67,11 @@ QString isoText(const QDateTime& t) {
     return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
 }
 
-std::optional<QByteArray> readQuietly(const QString& file) {
+// A copy or an attempt that cannot be read (or no cache folder at all) is
+// as if there were none.
+std::optional<QByteArray> readQuietly(const QString& origin, const QString& suffix) {
     try {
-        const QByteArray text = readGuarded(file, kCopyLimit);
+        const QByteArray text = readGuarded(baseName(origin) + suffix, kCopyLimit);
         return text.isEmpty() ? std::nullopt : std::optional(text);
     } catch (const Failure&) {
         return std::nullopt;
@@ -238,7 +242,7 @@ QString folder() {
 }
 
 std::optional<CalendarCopy> read(const QString& origin) {
-    const std::optional<QByteArray> text = readQuietly(baseName(origin) + QStringLiteral(".copia"));
+    const std::optional<QByteArray> text = readQuietly(origin, QStringLiteral(".copia"));
     const qsizetype end = text ? text->indexOf(kHeaderEnd) : -1;
     if (end < 0)
         return std::nullopt;
@@ -266,8 +270,7 @@ void keep(const CalendarCopy& copy) {
 }
 
 std::optional<FetchAttempt> lastAttempt(const QString& origin) {
-    const std::optional<QByteArray> text =
-        readQuietly(baseName(origin) + QStringLiteral(".intento"));
+    const std::optional<QByteArray> text = readQuietly(origin, QStringLiteral(".intento"));
     if (!text)
         return std::nullopt;
     const QHash<QString, QString> fields = fieldsOf(*text);

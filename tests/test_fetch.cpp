@@ -298,6 +298,17 @@ private slots:
         QCOMPARE(server.requests.size(), 2);
     }
 
+    // http:// is fetched, and warned about at every --check.
+    void plainHttp() {
+        const auto user = userOf(QStringLiteral("http://127.0.0.1:1/curso.ics"));
+        const Result r = serving(*user, {"--check"});
+        QCOMPARE(r.exit, 1);
+        QVERIFY2(r.out.contains("aviso: ") &&
+                     r.out.contains("http://127.0.0.1:1/curso.ics: la dirección es http, sin "
+                                    "cifrar: cualquiera en el camino puede cambiar el calendario"),
+                 qPrintable(r.all()));
+    }
+
     // Five days on, offline: the copy is the calendar, and says its age.
     void copyAgeOffline() {
         if (QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty())
