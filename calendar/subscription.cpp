@@ -124,7 +124,8 @@ IcsSource readAddress(const QString& key, const QDateTime& now) {
              0,
              failed ? QStringLiteral("%1: no hay copia y no se pudo descargar: %2")
                           .arg(key, attempt->failure)
-                    : QStringLiteral("%1: aún no se ha descargado (horvex --check lo descarga)")
+                    : QStringLiteral("%1: aún no se ha descargado (lo descargan horvex --check y "
+                                     "«Actualizar» en la ventana del calendario)")
                           .arg(key),
              false});
         return out;

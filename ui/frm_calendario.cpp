@@ -66,8 +66,12 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
     connect(fetch_, &CalendarFetch::finished, this, [this] {
         draft_.recalculate();
         showCalendar();
-        say(QStringLiteral("Calendarios .ics por dirección revisados: %1")
-                .arg(copiesText(draft_.calendar().copies(), services_.now())));
+        const QString copies = copiesText(draft_.calendar().copies(), services_.now());
+        say(copies.isEmpty() ? QStringLiteral("No se pudo descargar ningún calendario .ics por "
+                                              "dirección: el motivo está en Problemas.")
+                             : QStringLiteral("Calendarios .ics por dirección revisados: %1; lo "
+                                              "que falló está en Problemas.")
+                                   .arg(copies));
     });
     // A copy older than 6 hours is asked again at opening.
     refreshCopies(FetchWhen::IfDue);
