@@ -87,6 +87,10 @@ QSslConfiguration tlsConfiguration() {
     if (!extra.isEmpty())
         conf.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
     conf.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // One request per address and run: nothing to resume, and a session
+    // kept for resuming would outlive the run's connections.
+    conf.setSslOption(QSsl::SslOptionDisableSessionTickets, true);
+    conf.setSslOption(QSsl::SslOptionDisableSessionSharing, true);
     return conf;
 }
 
@@ -121,7 +125,7 @@ QString statusText(int status) {
     return QStringLiteral("el servidor contestó con el código %1 (%2)").arg(status).arg(what);
 }
 
-QString networkText(const QNetworkReply& reply, const QList<QSslError>& certificate) {
+QString networkText(const QNetworkReply& reply, const QStringList& certificate) {
     const QString host = reply.url().host();
     switch (reply.error()) {
     case QNetworkReply::ConnectionRefusedError:
@@ -135,15 +139,11 @@ QString networkText(const QNetworkReply& reply, const QList<QSslError>& certific
     case QNetworkReply::TimeoutError:
         return QStringLiteral("el servidor %1 no contestó a tiempo").arg(host);
     case QNetworkReply::SslHandshakeFailedError: {
-        QStringList why;
-        for (const QSslError& e : certificate)
-            if (const QString t = certificateText(e); !why.contains(t))
-                why << t;
-        if (why.isEmpty())
+        if (certificate.isEmpty())
             return QStringLiteral("no se pudo abrir la conexión cifrada (TLS) con %1").arg(host);
         return QStringLiteral("el certificado de %1 no es válido: %2; no se descarga nada de "
                               "un servidor que no se puede comprobar")
-            .arg(host, why.join(QStringLiteral(", ")));
+            .arg(host, certificate.join(QStringLiteral(", ")));
     }
     case QNetworkReply::TooManyRedirectsError:
         return QStringLiteral("más de %1 redirecciones").arg(kMaxRedirects);
@@ -208,8 +208,8 @@ struct CalendarFetch::Transfer {
     std::optional<CalendarCopy> old;
     QNetworkReply* reply = nullptr; // the manager's child
     QByteArray body;
-    QString failure; // set before the reply ends: too big, or too slow
-    QList<QSslError> certificate;
+    QString failure;         // set before the reply ends: too big, or too slow
+    QStringList certificate; // why the server's certificate does not verify
     bool over = false;
 };
 
@@ -297,8 +297,13 @@ void CalendarFetch::begin(const QString& key) {
         t.body += t.reply->read(kAnswerLimit + 1 - t.body.size());
         tooBig(t.body.size());
     });
-    connect(t.reply, &QNetworkReply::sslErrors, this,
-            [&t](const QList<QSslError>& errors) { t.certificate = errors; });
+    // Said at once: the errors hold the server's certificates, which are not
+    // kept past the handshake.
+    connect(t.reply, &QNetworkReply::sslErrors, this, [&t](const QList<QSslError>& errors) {
+        for (const QSslError& e : errors)
+            if (const QString why = certificateText(e); !t.certificate.contains(why))
+                t.certificate << why;
+    });
     connect(t.reply, &QNetworkReply::finished, this, [this, &t] { done(t); });
 }
 
@@ -344,6 +349,8 @@ void CalendarFetch::done(Transfer& t) {
     reply.deleteLater();
     if (--d_->pending == 0) {
         d_->limit->stop();
+        // No connection is kept open between fetches hours apart.
+        d_->network->clearConnectionCache();
         emit finished();
     }
 }
