@@ -192,6 +192,7 @@ std::optional<ClockSchedule> Calendar::scheduleOf(const DayValue& value) const {
     case DayValue::Kind::Guardado:
         return stored_;
     case DayValue::Kind::Silencio:
+    case DayValue::Kind::Libre: // rings nothing of its own: the rolling day skips it
         return silence_;
     case DayValue::Kind::File:
         break;
@@ -319,7 +320,9 @@ std::vector<CalendarProblem> Calendar::errors() const {
 }
 
 std::vector<DayValue> Calendar::values() const {
-    std::vector<DayValue> found{{DayValue::Kind::Guardado, {}}, {DayValue::Kind::Silencio, {}}};
+    std::vector<DayValue> found{{DayValue::Kind::Guardado, {}},
+                                {DayValue::Kind::Silencio, {}},
+                                {DayValue::Kind::Libre, {}}};
     for (const CalendarRule& rule : rules_)
         if (std::find(found.begin(), found.end(), rule.value) == found.end())
             found.push_back(rule.value);

@@ -41,6 +41,17 @@ void CalendarDraft::edit(const std::function<void(IniDocument&)>& change) {
     recalculate();
 }
 
+void CalendarDraft::restore(const IniDocument& doc) {
+    doc_ = doc;
+    unsaved_ = doc_.serialize() != loaded_;
+    recalculate();
+}
+
+void CalendarDraft::rereadStored(const std::function<ScheduleTexts()>& stored) {
+    readStored(stored);
+    recalculate();
+}
+
 void CalendarDraft::recalculate() {
     calendar_ = Calendar::parse(file_, doc_.serialize(), stored_);
 }

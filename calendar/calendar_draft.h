@@ -37,14 +37,24 @@ public:
     void reload(const std::function<ScheduleTexts()>& stored);
     // Changes the draft and works the calendar out again.
     void edit(const std::function<void(IniDocument&)>& change);
+    // Puts back a text edited before (undo, redo): unsaved unless it is the
+    // text read.
+    void restore(const IniDocument& doc);
     // Works the calendar out again, as the files it names now are.
     void recalculate();
+    // Reads the stored schedule again, keeping the edits.
+    void rereadStored(const std::function<ScheduleTexts()>& stored);
     // Writes the draft over the text read. Throws ChangedOnDisk when the file
     // changed since, Failure when it cannot be written.
     void save();
 
     const QString& file() const { return file_; }
+    // Whether saving may make the file's folder.
+    MissingFolder missingFolder() const { return missing_; }
     const Calendar& calendar() const { return calendar_; }
+    const IniDocument& document() const { return doc_; }
+    // The file's text as last read or saved.
+    const QByteArray& loaded() const { return loaded_; }
     bool unsaved() const { return unsaved_; }
     // Why the file could not be read; empty when it was.
     const QString& unreadable() const { return unreadable_; }

@@ -1,6 +1,9 @@
 #include "calendar/calendar_edit.h"
 
+#include "calendar/ics.h"
+#include "schedule/guarded_file.h"
 #include "schedule/readable_schedule.h"
+#include "schedule/schedule_draft.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,32 +93,67 @@ QString nameInCalendar(const QString& calendarFile, const QString& path) {
 
 QByteArray saveCalendarText(const QString& file, const QByteArray& loaded,
                             const IniDocument& edited, MissingFolder missing) {
-    return updateStoreFile(
-               file,
-               [&](IniDocument& doc) {
-                   // Read afresh under the lock: nobody can slip in between.
-                   if (doc.serialize() != loaded)
-                       throw ChangedOnDisk(
-                           QStringLiteral("%1 cambió en el disco desde que se abrió").arg(file));
-                   doc = edited;
-               },
-               missing)
-        .serialize();
+    return saveOverLoaded(file, loaded, edited.serialize(), missing);
 }
 
-void writeNewScheduleFile(const QString& file, const ScheduleTexts& texts) {
+QString newScheduleName(const QString& calendarFile, const QString& typed) {
+    QString name = typed.trimmed();
+    if (name.isEmpty())
+        throw Failure(QStringLiteral("escriba un nombre para el horario, por ejemplo «viernes»"));
+    if (name.contains(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
+        throw Failure(QStringLiteral("«%1» no sirve como nombre de archivo: sin «/» y sin punto "
+                                     "al principio")
+                          .arg(name));
+    if (!name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive))
+        name += QStringLiteral(".ini");
+    const QFileInfo calendar(calendarFile);
+    const QDir folder = calendar.absoluteDir();
+    // Names differing only in case are one file to people, and on some disks.
+    for (const QString& there : folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System))
+        if (there.compare(name, Qt::CaseInsensitive) == 0)
+            throw Failure(QStringLiteral("ya hay un %1 en %2; elija otro nombre")
+                              .arg(there, folder.absolutePath()));
+    return name;
+}
+
+void writeNewScheduleFile(const QString& file, const QByteArray& text) {
     QFile out(file);
     // NewOnly: a file that appears meanwhile is refused, never replaced.
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw Failure(
-            out.exists() ? QStringLiteral("%1 ya existe; elija otro nombre").arg(file)
-                         : QStringLiteral("no se puede crear %1: %2").arg(file, out.errorString()));
-    const QByteArray text = readableScheduleText(texts);
+        throw Failure(out.exists()
+                          ? QStringLiteral("%1 ya existe; elija otro nombre").arg(file)
+                          : QStringLiteral("no se puede crear %1: %2").arg(file, systemReason()));
     if (out.write(text) != text.size() || !out.flush() || ::fsync(out.handle()) != 0) {
-        const QString why = out.errorString();
+        const QString why = systemReason();
         out.remove();
         throw Failure(QStringLiteral("no se puede escribir %1: %2").arg(file, why));
     }
+}
+
+QString icsCopyTarget(const QString& calendarFile, const QString& source) {
+    const QDir folder = QFileInfo(calendarFile).absoluteDir();
+    if (!QFileInfo(nameInCalendar(calendarFile, source)).isAbsolute())
+        return {};
+    return folder.filePath(QFileInfo(source).fileName());
+}
+
+void copyIcs(const QString& source, const QString& target) {
+    replaceFile(target, readExisting(source, kIcsLimit));
+}
+
+void renameValue(IniDocument& doc, const QString& from, const QString& to) {
+    for (const QString& section : {kSemanaSection, kFechasSection, kCalendariosSection})
+        for (const QString& key : doc.keys(section)) {
+            QString value = doc.value(section, key)
+                                .value_or(QString())
+                                .section(QLatin1Char(';'), 0, 0)
+                                .trimmed();
+            if (value.size() > 1 && value.startsWith(QLatin1Char('"')) &&
+                value.endsWith(QLatin1Char('"')))
+                value = value.mid(1, value.size() - 2);
+            if (value == from)
+                doc.setValue(section, key, to);
+        }
 }
 
 QStringList scheduleFilesBeside(const QString& calendarFile) {

@@ -38,13 +38,6 @@ void setIcsRule(IniDocument& doc, const QString& ics, const std::optional<DayVal
 // calendar's folder or below, absolute otherwise.
 QString nameInCalendar(const QString& calendarFile, const QString& path);
 
-// The file changed on disk since it was read: whoever saves must read it
-// again rather than write over what another program or person put there.
-class ChangedOnDisk : public Failure {
-public:
-    using Failure::Failure;
-};
-
 // Writes `edited` under the file's lock, through a temporary file, fsync and
 // rename, if the file still holds `loaded` (an absent file counts as empty).
 // Throws ChangedOnDisk and writes nothing otherwise; Failure when it cannot
@@ -52,9 +45,23 @@ public:
 QByteArray saveCalendarText(const QString& file, const QByteArray& loaded,
                             const IniDocument& edited, MissingFolder missing);
 
-// A new schedule file in the form a person writes, holding `texts`. Refuses
-// a file that is already there.
-void writeNewScheduleFile(const QString& file, const ScheduleTexts& texts);
+// The file name a new schedule gets from the name a person typed: ".ini"
+// added when missing. Throws Failure saying why when the name cannot be a
+// file beside the calendar, or is in use there or in the calendar.
+QString newScheduleName(const QString& calendarFile, const QString& typed);
+
+// A new schedule file holding `text`. Refuses a file that is already there.
+void writeNewScheduleFile(const QString& file, const QByteArray& text);
+
+// Where an .ics chosen anywhere is kept: beside the calendar, under its own
+// name, so that tidying the folder it came from changes nothing. Empty when
+// it is there already.
+QString icsCopyTarget(const QString& calendarFile, const QString& source);
+// Copies the .ics whole over `target`. Throws Failure saying why.
+void copyIcs(const QString& source, const QString& target);
+
+// Every rule giving days `from` gives them `to` instead.
+void renameValue(IniDocument& doc, const QString& from, const QString& to);
 
 // The schedule files in the calendar's folder, by name, in name order: .ini
 // files other than the calendar that hold a schedule in either form.

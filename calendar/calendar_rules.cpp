@@ -50,7 +50,8 @@ std::variant<DayValue, QString> parseValue(QString text) {
     if (text.size() >= 2 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"')))
         text = text.mid(1, text.size() - 2);
     if (text.isEmpty())
-        return QStringLiteral("falta el horario: un archivo de horario, silencio o guardado");
+        return QStringLiteral(
+            "falta el horario: un archivo de horario, silencio, libre o guardado");
     return dayValueNamed(text);
 }
 
@@ -93,6 +94,8 @@ DayValue dayValueNamed(const QString& name) {
         return {DayValue::Kind::Silencio, {}};
     if (name.compare(QLatin1String("guardado"), Qt::CaseInsensitive) == 0)
         return {DayValue::Kind::Guardado, {}};
+    if (name.compare(QLatin1String("libre"), Qt::CaseInsensitive) == 0)
+        return {DayValue::Kind::Libre, {}};
     return {DayValue::Kind::File, name};
 }
 
@@ -102,6 +105,8 @@ QString DayValue::name() const {
         return QStringLiteral("guardado");
     case Kind::Silencio:
         return QStringLiteral("silencio");
+    case Kind::Libre:
+        return QStringLiteral("libre");
     case Kind::File:
         break;
     }

@@ -9,18 +9,20 @@
 
 namespace horvex {
 
-// What a day uses: the stored schedule, no bell at all, or a schedule file.
+// What a day uses: the stored schedule, no bell at all, a schedule file, or
+// nothing in particular: on a free day ("libre") nobody is at school, so the
+// clock may ring what the next school day needs.
 struct DayValue {
-    enum class Kind { Guardado, Silencio, File };
+    enum class Kind { Guardado, Silencio, File, Libre };
     Kind kind = Kind::Guardado;
     QString file; // as the calendar writes it; relative to the calendar's folder
 
-    // "guardado", "silencio" or the file as written.
+    // "guardado", "silencio", "libre" or the file as written.
     QString name() const;
     friend bool operator==(const DayValue&, const DayValue&) = default;
 };
 
-// "silencio", "guardado" (whatever the case) or a schedule file.
+// "silencio", "guardado", "libre" (whatever the case) or a schedule file.
 DayValue dayValueNamed(const QString& name);
 
 // The sections of a calendar file.

@@ -8,6 +8,9 @@
 
 namespace horvex {
 
+// No calendar a school uses comes near this; a larger file is refused unread.
+inline constexpr qint64 kIcsLimit = 16 * 1024 * 1024;
+
 // A run of days that one occurrence of an all-day event covers.
 struct IcsOccurrence {
     QDate first;

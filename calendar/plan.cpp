@@ -33,7 +33,7 @@ const QString& weekdayName(QDate d) {
     return kDays.at(static_cast<std::size_t>(d.dayOfWeek() - 1));
 }
 
-// "." for guardado, "-" for silencio, and for each schedule file the first
+// "." for guardado, "-" for silencio, "~" for libre, and for each schedule file the first
 // letter of its name that no other mark has taken.
 QHash<QString, QChar> marksOf(const std::vector<DayValue>& values) {
     QHash<QString, QChar> marks;
@@ -45,6 +45,8 @@ QHash<QString, QChar> marksOf(const std::vector<DayValue>& values) {
             mark = QLatin1Char('.');
         else if (v.kind == DayValue::Kind::Silencio)
             mark = QLatin1Char('-');
+        else if (v.kind == DayValue::Kind::Libre)
+            mark = QLatin1Char('~');
         else
             for (const QChar c : QFileInfo(v.file).fileName().toUpper() + spare)
                 if (spare.contains(c) && !taken.contains(c)) {
@@ -124,6 +126,17 @@ QString dayText(const Calendar& calendar, QDate date) {
                       QStringLiteral("Regla: %1").arg(day.rule)};
     for (const QString& other : day.overruled)
         lines << QStringLiteral("Conflicto: también %1; gana la escrita después").arg(other);
+    if (day.value.kind == DayValue::Kind::Libre) {
+        const DayChoice next = nextSchoolDay(calendar, date.addDays(1));
+        lines << (next.value.kind == DayValue::Kind::Libre
+                      ? QStringLiteral("Día libre, y los %1 siguientes también: el reloj no "
+                                       "tiene timbres que guardar para ninguno.")
+                            .arg(kFreeDaysAhead)
+                      : QStringLiteral("Día libre: nadie en el colegio; el reloj puede sonar ya "
+                                       "los timbres del siguiente día lectivo, el %1 %2.")
+                            .arg(weekdayName(next.date), next.date.toString(Qt::ISODate)));
+        return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    }
     if (!day.schedule) {
         lines << QStringLiteral("%1 tiene errores (horvex --check los muestra): este día no se "
                                 "enviaría nada.")

@@ -16,9 +16,6 @@ namespace horvex {
 
 namespace {
 
-// A school's published calendar, every holiday of a region and all their
-// descriptions included, stays far below this.
-constexpr qint64 kIcsLimit = 16 * 1024 * 1024;
 // A copy is its header lines, an empty line, then the calendar as it came.
 constexpr qint64 kCopyLimit = kIcsLimit + 64 * 1024;
 const QByteArray kHeaderEnd = "\n\n";
@@ -261,13 +258,13 @@ std::optional<CalendarCopy> read(const QString& origin) {
 
 void keep(const CalendarCopy& copy) {
     makeFolders(folder());
-    writeWhole(baseName(copy.origin) + QStringLiteral(".copia"),
-               fieldsText({{QStringLiteral("origen"), copy.origin},
-                           {QStringLiteral("obtenida"), isoText(copy.fetched)},
-                           {QStringLiteral("etag"), copy.etag},
-                           {QStringLiteral("last-modified"), copy.lastModified},
-                           {QStringLiteral("sha256"), copy.digest()}}) +
-                   '\n' + copy.body);
+    replaceFile(baseName(copy.origin) + QStringLiteral(".copia"),
+                fieldsText({{QStringLiteral("origen"), copy.origin},
+                            {QStringLiteral("obtenida"), isoText(copy.fetched)},
+                            {QStringLiteral("etag"), copy.etag},
+                            {QStringLiteral("last-modified"), copy.lastModified},
+                            {QStringLiteral("sha256"), copy.digest()}}) +
+                    '\n' + copy.body);
 }
 
 std::optional<FetchAttempt> lastAttempt(const QString& origin) {
@@ -285,10 +282,10 @@ std::optional<FetchAttempt> lastAttempt(const QString& origin) {
 
 void noteAttempt(const QString& origin, const FetchAttempt& attempt) {
     makeFolders(folder());
-    writeWhole(baseName(origin) + QStringLiteral(".intento"),
-               fieldsText({{QStringLiteral("origen"), origin},
-                           {QStringLiteral("intento"), isoText(attempt.at)},
-                           {QStringLiteral("fallo"), attempt.failure}}));
+    replaceFile(baseName(origin) + QStringLiteral(".intento"),
+                fieldsText({{QStringLiteral("origen"), origin},
+                            {QStringLiteral("intento"), isoText(attempt.at)},
+                            {QStringLiteral("fallo"), attempt.failure}}));
 }
 
 } // namespace copies

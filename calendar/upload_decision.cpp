@@ -1,12 +1,13 @@
 #include "calendar/upload_decision.h"
 
+#include "calendar/ready_until.h"
 #include "calendar/rolling_day.h"
 #include "schedule/failure.h"
 #include "schedule/lists.h"
 
+#include <QTimeZone>
 #include <algorithm>
 #include <cstdlib>
-#include <initializer_list>
 
 namespace horvex {
 
@@ -37,60 +38,80 @@ int secondsOf(QTime t) {
     return t.msecsSinceStartOfDay() / 1000;
 }
 
-std::optional<Bell> bellNear(QTime t, const std::vector<Bell>& bells) {
-    for (const Bell& b : bells) {
-        const int apart = std::abs(secondsOf(t) - secondsOf(b.time));
-        if (std::min(apart, kDaySeconds - apart) < kBellMargin)
-            return b;
+// The bells expected on `day`: none on a free day. Throws Failure when the
+// day's schedule cannot be read.
+std::vector<Bell> expectedOn(const Expectation& e, QDate day) {
+    if (!e.calendar)
+        return bellsOf(e.fixed);
+    const DayChoice choice = e.calendar->day(day);
+    if (choice.value.kind == DayValue::Kind::Libre)
+        return {};
+    return bellsOfDay(choice);
+}
+
+bool freeDay(const Expectation& e, QDate day) {
+    return e.calendar && e.calendar->day(day).value.kind == DayValue::Kind::Libre;
+}
+
+// A bell less than a minute from `now`, in words: the calendar's own, on the
+// days around `now`, or the clock's at its own time (which differs from the
+// PC's after a change of UTC offset).
+std::optional<QString> bellNear(const QDateTime& now, const std::optional<HeldUpload>& held,
+                                const Expectation& e) {
+    for (int d = -1; d <= 1; ++d) {
+        const QDate day = now.date().addDays(d);
+        for (const Bell& b : expectedOn(e, day))
+            if (std::abs(now.secsTo(QDateTime(day, b.time, now.timeZone()))) < kBellMargin)
+                return QStringLiteral("%1 tiene un timbre el %2")
+                    .arg(e.source, when(QDateTime(day, b.time)));
+    }
+    if (!held)
+        return std::nullopt;
+    try {
+        const QTime t = now.toOffsetFromUtc(held->at.offsetFromUtc()).time();
+        for (const Bell& b : bellsOf(held->schedule)) {
+            const int apart = std::abs(secondsOf(t) - secondsOf(b.time));
+            if (std::min(apart, kDaySeconds - apart) < kBellMargin)
+                return QStringLiteral("el reloj tiene un timbre a las %1 (a su hora)")
+                    .arg(clockText(b.time));
+        }
+    } catch (const Failure&) {
+        // What cannot be read has no bells to keep away from.
     }
     return std::nullopt;
 }
 
-// Where the clock holding `held`, which rings the same times every day,
-// first rings otherwise than `wanted`, what the next 24 hours should hold:
-// how long from `now`, and in words.
-struct Difference {
-    int in = 0;
-    QString text;
-};
-
-std::optional<Difference> firstDifference(QTime now, const ClockSchedule& held,
-                                          const ClockSchedule& wanted, const QString& source) {
-    const auto key = [](const Bell& b) { return std::pair(b.time, b.longRing); };
-    const std::vector<Bell> has = bellsOf(held);
-    const std::vector<Bell> wants = bellsOf(wanted);
-    std::optional<Difference> first;
-    const auto consider = [&](QTime t, const QString& text) {
-        const int in = (secondsOf(t) - secondsOf(now) + kDaySeconds) % kDaySeconds;
-        if (!first || in < first->in)
-            first = Difference{in, text};
-    };
-    for (const Bell& x : has)
-        if (std::none_of(wants.begin(), wants.end(),
-                         [&](const Bell& y) { return key(x) == key(y); }))
-            consider(x.time, QStringLiteral("el reloj tiene %1 y %2 no").arg(x.toString(), source));
-    for (const Bell& x : wants)
-        if (std::none_of(has.begin(), has.end(), [&](const Bell& y) { return key(x) == key(y); }))
-            consider(x.time, QStringLiteral("%1 tiene %2 y el reloj no").arg(source, x.toString()));
-    for (const Bell& b : wants) {
-        const QString& a = b.longRing ? held.longRing : held.shortRing;
-        const QString& w = b.longRing ? wanted.longRing : wanted.shortRing;
-        if (a != w)
-            consider(
-                b.time,
-                QStringLiteral("timbre %1 %2 en el reloj y %3 en %4").arg(b.ring(), a, w, source));
-    }
-    return first;
+// The last bell still to ring today after the minute of `now`, of the
+// calendar or of the clock: none on a free day, when no class is disturbed.
+std::optional<QTime> lastBellToday(const QDateTime& now, const HeldUpload& held,
+                                   const Expectation& e) {
+    if (freeDay(e, now.date()))
+        return std::nullopt;
+    std::optional<QTime> last;
+    std::vector<Bell> bells = expectedOn(e, now.date());
+    const std::vector<Bell> clock = bellsOf(held.schedule);
+    bells.insert(bells.end(), clock.begin(), clock.end());
+    for (const Bell& b : bells)
+        if (minuteOf(b.time) > minuteOf(now.time()) && (!last || b.time > *last))
+            last = b.time;
+    return last;
 }
 
-// The last bell any of `schedules` rings after the minute of `t` the same
-// day, if one does.
-std::optional<QTime> lastBellAfter(QTime t, std::initializer_list<const ClockSchedule*> schedules) {
+// The last minute an upload at `now` keeps right: the same time tomorrow,
+// or on the next school day after free days.
+QDateTime horizonOf(const QDateTime& now, const Expectation& e) {
+    if (!e.calendar)
+        return now.addDays(1);
+    return QDateTime(nextSchoolDay(*e.calendar, now.date().addDays(1)).date, now.time(),
+                     now.timeZone());
+}
+
+// The last bell of a held schedule after the minute of `t` the same day.
+std::optional<QTime> lastBellAfter(QTime t, const ClockSchedule& schedule) {
     std::optional<QTime> last;
-    for (const ClockSchedule* s : schedules)
-        for (const Bell& b : bellsOf(*s))
-            if (minuteOf(b.time) > minuteOf(t) && (!last || b.time > *last))
-                last = b.time;
+    for (const Bell& b : bellsOf(schedule))
+        if (minuteOf(b.time) > minuteOf(t) && (!last || b.time > *last))
+            last = b.time;
     return last;
 }
 
@@ -107,9 +128,30 @@ QString sender(const HeldUpload& held) {
                                                       : QStringLiteral("por horvex --sync");
 }
 
+// Whether an upload now keeps the clock right past `d`: one that would ring
+// otherwise as early (a change of UTC offset the clock cannot know of yet,
+// in a holiday) changes nothing, and is not sent again and again.
+bool fixedByUploadNow(const QDateTime& now, const Divergence& d, const QDateTime& from,
+                      const QDateTime& horizon, const Expectation& e) {
+    const ClockSchedule fresh = e.calendar ? rollingDay(*e.calendar, now).schedule : e.fixed;
+    const HeldUpload sent{now, fresh, false, {}, {}};
+    const auto after = firstDivergence(e.calendar, e.fixed, sent, from, horizon, e.source);
+    return !after || after->at > d.at;
+}
+
+// What one run decides, before it says when it will upload.
+struct Step {
+    Verdict verdict = Verdict::Keep;
+    QString reason;
+    // Keep: a difference that waits for the end of the day's bells.
+    std::optional<Divergence> waiting = {};
+    std::optional<QTime> lastBell = {};
+    // Wait: the bell that is near, in words.
+    QString near = {};
+};
+
 // Whether an upload is due and why, before any bell is looked at.
-UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
-                   const ClockSchedule& wouldSend, const QString& source) {
+Step due(const QDateTime& now, const std::optional<HeldUpload>& held, const Expectation& e) {
     if (!held)
         return {Verdict::Upload, QStringLiteral("no consta ningún envío completo al reloj")};
     if (!held->doubt.isEmpty())
@@ -125,63 +167,104 @@ UploadDecision due(const QDateTime& now, const std::optional<HeldUpload>& held,
                     .arg(offsetText(held->at.offsetFromUtc()), offsetText(now.offsetFromUtc()),
                          when(heldHere))};
     if (held->fromWindow) {
-        const std::optional<QTime> last = lastBellAfter(heldHere.time(), {&held->schedule});
+        const std::optional<QTime> last = lastBellAfter(heldHere.time(), held->schedule);
         if (last && minuteOf(now.time()) <= minuteOf(*last))
             return {Verdict::Keep,
                     QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre "
                                    "de hoy, a las %2: no se envía nada.")
                         .arg(when(heldHere), clockText(*last))};
     }
-    if (const auto d = firstDifference(now.time(), held->schedule, wouldSend, source)) {
-        const std::optional<QTime> last = lastBellAfter(now.time(), {&held->schedule, &wouldSend});
-        if (d->in > kSoon && last)
-            return {Verdict::Keep,
-                    QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3): se "
-                                   "enviará después del último timbre de hoy, a las %4, para "
-                                   "no interrumpir las clases.")
-                        .arg(of(source), when(now.addSecs(d->in)), d->text, clockText(*last))};
+    // Seen from the end of the margin: a bell of the next minute rings
+    // before any upload could change it.
+    const QDateTime horizon = horizonOf(now, e);
+    const QDateTime from = now.addSecs(kBellMargin);
+    const auto d = firstDivergence(e.calendar, e.fixed, *held, from, horizon, e.source);
+    if (d && !fixedByUploadNow(now, *d, from, horizon, e))
+        return {Verdict::Keep,
+                QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3), pero un "
+                               "envío ahora sonaría igual de distinto: no se envía nada.")
+                    .arg(of(e.source), when(d->at), d->text)};
+    if (d) {
+        const std::optional<QTime> last = lastBellToday(now, *held, e);
+        if (now.secsTo(d->at) > kSoon && last)
+            return {Verdict::Keep, {}, d, last, {}};
         return {Verdict::Upload,
                 QStringLiteral("lo que tiene el reloj sonaría distinto %1 el %2: %3")
-                    .arg(of(source), when(now.addSecs(d->in)), d->text)};
+                    .arg(of(e.source), when(d->at), d->text)};
     }
     return {Verdict::Keep,
-            QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como %3 en las próximas 24 "
-                           "horas: no se envía nada.")
-                .arg(sender(*held), when(heldHere), source)};
+            QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como %3 hasta el %4: no "
+                           "se envía nada.")
+                .arg(sender(*held), when(heldHere), e.source, when(horizon))};
+}
+
+Step decideAt(const QDateTime& now, const std::optional<HeldUpload>& held, const Expectation& e) {
+    Step step;
+    try {
+        step = due(now, held, e);
+    } catch (const Failure& f) {
+        step = {Verdict::Upload,
+                QStringLiteral("no se sabe qué suena con lo que tiene el reloj (%1)")
+                    .arg(f.description())};
+    }
+    if (step.verdict != Verdict::Upload)
+        return step;
+    try {
+        if (const std::optional<QString> near = bellNear(now, held, e)) {
+            step.verdict = Verdict::Wait;
+            step.near = *near;
+        }
+    } catch (const Failure&) {
+        // A day that cannot be read has no bells to keep away from.
+    }
+    return step;
+}
+
+// When the timer will upload, deciding again at each of its next runs (for
+// a day) as if nothing changed meanwhile; in words.
+QString whenSent(const QDateTime& now, const std::optional<HeldUpload>& held, const Expectation& e,
+                 const std::optional<QTime>& lastBell) {
+    constexpr int kRunsAhead = 24 * 4;
+    QDateTime run = nextTimedRun(now);
+    for (int i = 0; i < kRunsAhead; ++i, run = nextTimedRun(run)) {
+        if (decideAt(run, held, e).verdict != Verdict::Upload)
+            continue;
+        const QString at = run.date() == now.date()
+                               ? QStringLiteral("a las ") + clockText(run.time())
+                               : QStringLiteral("el ") + when(run);
+        QString text = (i == 0 ? QStringLiteral("se enviará en la próxima pasada, ")
+                               : QStringLiteral("se enviará ")) +
+                       at;
+        if (lastBell && run.date() == now.date() && minuteOf(run.time()) > minuteOf(*lastBell))
+            text +=
+                QStringLiteral(", después del último timbre de hoy (%1)").arg(clockText(*lastBell));
+        return text;
+    }
+    return QStringLiteral("la próxima pasada del temporizador lo vuelve a mirar");
 }
 
 } // namespace
 
 UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload>& held,
-                            const ClockSchedule& wouldSend, const QString& source) {
-    UploadDecision decision;
-    try {
-        decision = due(now, held, wouldSend, source);
-    } catch (const Failure& f) {
-        decision = {Verdict::Upload,
-                    QStringLiteral("no se sabe qué suena con lo que tiene el reloj (%1)")
-                        .arg(f.description())};
-    }
-    if (!decision.upload())
-        return decision;
-
-    std::optional<Bell> near = bellNear(now.time(), bellsOf(wouldSend));
-    if (!near && held) {
-        // The clock keeps the time of the last upload: after a change of
-        // UTC offset its bells are that far from the PC's.
-        try {
-            near = bellNear(now.toOffsetFromUtc(held->at.offsetFromUtc()).time(),
-                            bellsOf(held->schedule));
-        } catch (const Failure&) {
-            // What cannot be read has no bells to keep away from.
-        }
-    }
-    if (near)
+                            const Expectation& expected) {
+    const Step step = decideAt(now, held, expected);
+    switch (step.verdict) {
+    case Verdict::Upload:
+        return {Verdict::Upload, step.reason};
+    case Verdict::Wait:
         return {Verdict::Wait,
-                QStringLiteral("Hace falta enviar (%1), pero hay un timbre a las %2, a menos de "
-                               "un minuto: se enviará en la próxima pasada.")
-                    .arg(decision.reason, clockText(near->time))};
-    return decision;
+                QStringLiteral("Hace falta enviar (%1), pero %2, a menos de un minuto: %3.")
+                    .arg(step.reason, step.near, whenSent(now, held, expected, {}))};
+    case Verdict::Keep:
+        break;
+    }
+    if (!step.waiting)
+        return {Verdict::Keep, step.reason};
+    return {Verdict::Keep,
+            QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3): %4, para no "
+                           "interrumpir las clases.")
+                .arg(of(expected.source), when(step.waiting->at), step.waiting->text,
+                     whenSent(now, held, expected, step.lastBell))};
 }
 
 QString heldText(const std::optional<HeldUpload>& held) {

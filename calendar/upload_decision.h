@@ -32,18 +32,33 @@ struct UploadDecision {
     bool upload() const { return verdict == Verdict::Upload; }
 };
 
+class Calendar;
+
+// What the clock should ring: the calendar's days, or with no calendar one
+// schedule every day.
+struct Expectation {
+    const Calendar* calendar = nullptr;
+    ClockSchedule fixed; // every day, when there is no calendar
+    // What it is called in the reasons: "el calendario", "el horario guardado".
+    QString source = QStringLiteral("el calendario");
+};
+
 // Whether a timed run should upload now (`now` in the PC's time zone), given
-// what the clock holds and what the calendar would send now. It uploads when
+// what the clock holds. It uploads when
 //  1. nothing went out whole yet today (which also sets the clock's time), or
 //  2. the UTC offset changed since (daylight saving), or
-//  3. the clock would ring otherwise than the calendar in the next 24 hours,
-// but never within a minute of a bell of either, and an upload from the
-// window holds (rule 3 aside) until the last of its bells that day.
-// `source` names what `wouldSend` comes from, for the reason: "el calendario",
-// "el horario guardado".
+//  3. the clock would ring otherwise than expected before an upload now
+//     would run out (24 hours, or up to the next school day's same time
+//     across free days), free days aside;
+// but a difference of rule 3 more than 20 minutes ahead waits while bells
+// remain today (none do on a free day), an upload from the window holds
+// (rule 3 aside) until the last of its bells that day, and nothing starts
+// within a minute of a bell: the calendar's own (yesterday's, today's,
+// tomorrow's) or the held one's at the clock's own time. When it does not
+// upload, the reason says when it will, worked out by deciding again at the
+// timer's next runs with the same inputs.
 UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload>& held,
-                            const ClockSchedule& wouldSend,
-                            const QString& source = QStringLiteral("el calendario"));
+                            const Expectation& expected);
 
 // What the clock holds and since when, in a sentence or two.
 QString heldText(const std::optional<HeldUpload>& held);

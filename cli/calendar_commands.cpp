@@ -18,19 +18,25 @@ bool isThere(const QString& file) {
     return info.exists() || info.isSymLink();
 }
 
+QString count(qsizetype n, const QString& one, const QString& many) {
+    return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? one : many);
+}
+
 // The calendar --day and --plan read. One that is not there has no rule:
 // every day uses the stored schedule. Errors are shown in the days they
 // touch and named by --check.
+
 Calendar calendarFor(const Request& r) {
     if (!r.calendar.isEmpty() && !isThere(r.calendar))
         throw Failure(QStringLiteral("%1 no existe").arg(r.calendar));
     const ClockSchedule stored = storedSchedule();
     if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored, FetchWhen::IfDue)) {
         if (const std::size_t errors = calendar->errors().size(); errors > 0)
-            complain(QStringLiteral("aviso: %1 tiene %2 errores (horvex --check los muestra): "
+            complain(QStringLiteral("aviso: %1 tiene %2 (horvex --check los muestra): "
                                     "--sync no enviaría nada")
-                         .arg(calendar->file())
-                         .arg(errors));
+                         .arg(calendar->file(),
+                              count(static_cast<qsizetype>(errors), QStringLiteral("error"),
+                                    QStringLiteral("errores"))));
         return std::move(*calendar);
     }
     complain(QStringLiteral("aviso: no hay calendario (%1 no existe): todos los días usan el "
@@ -64,10 +70,6 @@ std::optional<CalendarProblem> storedProblem(const ClockSchedule& stored) {
             false,
             {}};
     }
-}
-
-QString count(qsizetype n, const QString& one, const QString& many) {
-    return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? one : many);
 }
 
 } // namespace

@@ -119,12 +119,16 @@ QString helpText(const std::vector<Row>& rows) {
         QStringLiteral("      (--check: se hallaron errores)"),
         QStringLiteral("  2   --sync: la trama se cortó a medias"),
         QStringLiteral("  64  opciones mal dadas"),
+        QStringLiteral("  --status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN, como los programas de"),
+        QStringLiteral("      monitorización (Nagios, Icinga, Zabbix, Checkmk)"),
         QString(),
         QStringLiteral("Ejemplos:"),
         QStringLiteral("  horvex --sync                     envía la hora y el horario guardado"),
         QStringLiteral("  horvex --map-port 4=/dev/ttyUSB0  COM4 abre el adaptador USB"),
         QStringLiteral("  horvex --export horario.ini       guarda el horario en un archivo"),
         QStringLiteral("  horvex --plan 2027-03             el mes con el horario de cada día"),
+        QStringLiteral(
+            "  horvex --status                   si el reloj está al día, y hasta cuándo"),
         QString(),
         QStringLiteral("Más información: man horvex")}
         .join(QLatin1Char('\n'));
@@ -260,6 +264,16 @@ std::vector<Row> commandLine() {
          {},
          {},
          runCheck},
+        {QStringLiteral("status"),
+         {},
+         Takes::Nothing,
+         {},
+         QStringLiteral("Dice si el reloj está al día y por qué no: lo que tiene, hasta cuándo "
+                        "vale, la última pasada del temporizador, el calendario. La primera línea "
+                        "y el código de salida son los de los programas de monitorización."),
+         {},
+         {},
+         runStatus},
         {QStringLiteral("calendar-window"),
          {},
          Takes::Nothing,
@@ -314,7 +328,8 @@ std::vector<Row> commandLine() {
          QStringLiteral("ARCHIVO"),
          QStringLiteral("Usa este calendario en vez de calendario.ini junto a Horvex.conf."),
          {QStringLiteral("sync"), QStringLiteral("print-frame"), QStringLiteral("day"),
-          QStringLiteral("plan"), QStringLiteral("check"), QStringLiteral("calendar-window")},
+          QStringLiteral("plan"), QStringLiteral("check"), QStringLiteral("status"),
+          QStringLiteral("calendar-window")},
          [](const QString& v, Request& r) { return r.calendar = v, QString(); }},
         {QStringLiteral("if-needed"),
          {},

@@ -68,5 +68,8 @@ int runShow(const Request& r);
 int runDay(const Request& r);
 int runPlan(const Request& r);
 int runCheck(const Request& r);
+// Its exit code is the monitoring plugins' own: 0 ok, 1 warning, 2
+// critical, 3 unknown.
+int runStatus(const Request& r);
 
 } // namespace horvex::cli

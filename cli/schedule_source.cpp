@@ -1,5 +1,6 @@
 #include "cli/schedule_source.h"
 
+#include "calendar/ready_until.h"
 #include "calendar/rolling_day.h"
 #include "clocklink/frame.h"
 #include "schedule/clock_display.h"
@@ -133,11 +134,25 @@ std::optional<HeldUpload> heldUpload(const UploadRecord& record) {
     return std::nullopt;
 }
 
-TimedRun timedRun(const SyncSource& source, const QDateTime& at, const ClockSchedule& wouldSend) {
+Expectation SyncSource::expectation() const {
+    return {calendar_ ? &*calendar_ : nullptr, fixed_, name_};
+}
+
+TimedRun timedRun(const SyncSource& source, const QDateTime& at) {
     TimedRun run;
     run.held = heldUpload(UploadRecord());
-    run.decision = decideUpload(at, run.held, wouldSend, source.name());
+    run.decision = decideUpload(at, run.held, source.expectation());
     return run;
+}
+
+QString readyText(const SyncSource& source, const std::optional<HeldUpload>& held,
+                  const QDateTime& now) {
+    const Expectation e = source.expectation();
+    try {
+        return readyUntilText(readyUntil(e.calendar, e.fixed, held, now), now);
+    } catch (const Failure& f) {
+        return QStringLiteral("no se sabe hasta cuándo está listo: %1").arg(f.description());
+    }
 }
 
 } // namespace horvex::cli

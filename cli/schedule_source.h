@@ -61,6 +61,8 @@ public:
     // "el calendario", "el horario guardado", "el horario de FILE".
     const QString& name() const { return name_; }
     const std::optional<Calendar>& calendar() const { return calendar_; }
+    // What the clock should ring, for a timed run and for "listo hasta".
+    Expectation expectation() const;
 
 private:
     std::optional<Calendar> calendar_;
@@ -74,12 +76,17 @@ private:
 // upload went out whole. Throws Failure when the record cannot be read.
 std::optional<HeldUpload> heldUpload(const UploadRecord& record);
 
-// What a timed run (--sync --if-needed) decides at `at`, about to send
-// `wouldSend`, given what the record of uploads says the clock holds.
+// What a timed run (--sync --if-needed) decides at `at`, given what the
+// record of uploads says the clock holds.
 struct TimedRun {
     std::optional<HeldUpload> held;
     UploadDecision decision;
 };
-TimedRun timedRun(const SyncSource& source, const QDateTime& at, const ClockSchedule& wouldSend);
+TimedRun timedRun(const SyncSource& source, const QDateTime& at);
+
+// "listo hasta el …" for a clock holding `held`, as `source` expects it; or
+// why that cannot be said.
+QString readyText(const SyncSource& source, const std::optional<HeldUpload>& held,
+                  const QDateTime& now);
 
 } // namespace horvex::cli

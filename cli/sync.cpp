@@ -2,6 +2,7 @@
 // schedule, a schedule file or the calendar, sent or shown without a window.
 #include "cli/commands.h"
 #include "cli/schedule_source.h"
+#include "cli/timed_run_state.h"
 #include "clocklink/frame.h"
 #include "clocklink/mscomm.h"
 #include "clocklink/pc_clock.h"
@@ -80,15 +81,26 @@ SyncSource sourceOf(const Request& r) {
                       r.schedule, FetchWhen::IfDue);
 }
 
+// "Listo hasta el ….": how long what the clock holds stays right.
+void sayReady(const SyncSource& source, const std::optional<HeldUpload>& held,
+              const QDateTime& now) {
+    QString text = readyText(source, held, now);
+    text[0] = text[0].toUpper();
+    say(text + QLatin1Char('.'));
+}
+
 // --if-needed: whether to upload now, said either way.
-bool uploadNeeded(const SyncSource& source, const ClockSchedule& wouldSend, const QDateTime& now) {
-    const TimedRun run = timedRun(source, now, wouldSend);
+bool uploadNeeded(const SyncSource& source, const QDateTime& now,
+                  std::optional<UploadDecision>& decided) {
+    const TimedRun run = timedRun(source, now);
+    decided = run.decision;
     if (run.decision.upload()) {
         say(QStringLiteral("Hace falta enviar: %1.").arg(run.decision.reason));
         return true;
     }
     say(heldText(run.held));
     say(run.decision.reason);
+    sayReady(source, run.held, now);
     return false;
 }
 
@@ -128,6 +140,8 @@ void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcom
     say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
             .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
             .arg(outcome.sent));
+    sayReady(source, HeldUpload{target.second, sending.schedule, false, r.origin, {}},
+             target.second);
     if (!sending.leftOut.isEmpty())
         complain(QStringLiteral("aviso: no caben en las %1 ranuras y no se han enviado: %2")
                      .arg(kSlots)
@@ -150,14 +164,15 @@ int runSync(const Request& r) {
     // From the opening line of the record to its closing line a stop signal
     // waits; it ends the program once this function has said everything.
     std::optional<SignalHold> hold;
+    std::optional<UploadDecision> decided; // --if-needed
     try {
         const SyncSource source = sourceOf(r);
         const QDateTime now = QDateTime::currentDateTime();
         const ClockSchedule schedule = source.at(now).schedule;
         // A value the clock could not take stops here, before the port is touched.
         frameAt(schedule, now.time());
-        if (r.ifNeeded && !uploadNeeded(source, schedule, now))
-            return kOk;
+        if (r.ifNeeded && !uploadNeeded(source, now, decided))
+            return timedRunEnded(decided, outcome, kOk);
         // The days of .ics events are worked out a year at a time: the year
         // the frame may complete in is ready before the timing starts.
         if (source.calendar())
@@ -174,7 +189,7 @@ int runSync(const Request& r) {
     if (code != kOk)
         complain(outcome.reason);
     record(outcome);
-    return code;
+    return r.ifNeeded ? timedRunEnded(decided, outcome, code) : code;
 }
 
 int runPrintFrame(const Request& r) {

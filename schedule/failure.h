@@ -22,4 +22,11 @@ private:
     std::string utf8_;
 };
 
+// A file changed on disk since it was read: whoever saves must read it again
+// rather than write over what another program or person put there.
+class ChangedOnDisk : public Failure {
+public:
+    using Failure::Failure;
+};
+
 } // namespace horvex

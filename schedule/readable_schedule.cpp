@@ -203,6 +203,24 @@ ParsedSchedule parseReadableSchedule(const QByteArray& bytes) {
     return Reader().take(contentLines(bytes));
 }
 
+QStringList readableHeader() {
+    return {
+        QStringLiteral("; Horario de Horvex. Se cambia en la ventana «Calendario de timbres»"),
+        QStringLiteral("; (botón «Editar…» junto al horario), o aquí: un timbre por línea,"),
+        QStringLiteral("; «HH:MM» o «HH:MM largo»; «H05=» fija la ranura H05."),
+    };
+}
+
+bool isOldHeader(const QStringList& comments) {
+    return comments ==
+           QStringList{
+               QStringLiteral("; Horario de Horvex: un timbre por línea, «HH:MM» o «HH:MM largo»;"),
+               QStringLiteral("; «H05=» fija la ranura H05; las ranuras que no se nombran quedan "
+                              "sin"),
+               QStringLiteral("; usar. Se carga con horvex --import ARCHIVO."),
+           };
+}
+
 QByteArray readableScheduleText(const ScheduleTexts& s) {
     std::vector<std::size_t> held;
     for (std::size_t i = 0; i < kSlots; ++i)
@@ -216,14 +234,9 @@ QByteArray readableScheduleText(const ScheduleTexts& s) {
     std::sort(held.begin(), held.end(),
               [&](std::size_t a, std::size_t b) { return order(a) < order(b); });
 
-    QStringList lines{
-        QStringLiteral("; Horario de Horvex: un timbre por línea, «HH:MM» o «HH:MM largo»;"),
-        QStringLiteral("; «H05=» fija la ranura H05; las ranuras que no se nombran quedan sin"),
-        QStringLiteral("; usar. Se carga con horvex --import ARCHIVO."),
-        QStringLiteral("[Timbres]"),
-        kShort + QLatin1Char('=') + s.shortRing,
-        kLong + QLatin1Char('=') + s.longRing,
-    };
+    QStringList lines = readableHeader();
+    lines << QStringLiteral("[Timbres]") << kShort + QLatin1Char('=') + s.shortRing
+          << kLong + QLatin1Char('=') + s.longRing;
     for (const std::size_t i : held) {
         const QString& check = s.check[i];
         const QString ring = check == QLatin1String("1")   ? QLatin1Char(' ') + kLong

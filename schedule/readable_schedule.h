@@ -3,6 +3,7 @@
 #include "schedule/schedule_file.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 namespace horvex {
 
@@ -32,5 +33,12 @@ ParsedSchedule parseReadableSchedule(const QByteArray& bytes);
 // that reading it back gives the same 110 values. Values the lists would not
 // offer are written as they stand (and refused when read back).
 QByteArray readableScheduleText(const ScheduleTexts& schedule);
+
+// The comment lines that open a file Horvex writes: what the form is and
+// where it is edited.
+QStringList readableHeader();
+// Whether comment lines are the header earlier versions wrote, which told
+// people to edit the file by hand and import it.
+bool isOldHeader(const QStringList& comments);
 
 } // namespace horvex

@@ -73,8 +73,6 @@ mode_t checkedMode(const QString& file, const QString& target) {
     return old.st_mode & 07777;
 }
 
-} // namespace
-
 // Qt 6.4's QSaveFile reports success after a short write (full disk, quota)
 // and leaves a truncated file, so the writing and its checks are our own:
 // a temporary file beside the target, every write checked, then a rename.
@@ -93,6 +91,12 @@ void writeWhole(const QString& file, const QByteArray& bytes) {
     if (::fchmod(fd.get(), mode) != 0 || !writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 ||
         ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0)
         throw fail();
+}
+
+} // namespace
+
+void replaceFile(const QString& file, const QByteArray& bytes) {
+    writeWhole(file, bytes);
 }
 
 QByteArray readStoreFile(const QString& file) {

@@ -82,12 +82,6 @@ inline constexpr qint64 kStoreLimit = 1024 * 1024;
 // anything else, and a file that cannot be read, throws Failure saying why.
 QByteArray readStoreFile(const QString& file);
 
-// Writes `bytes` as the whole of `file`: a temporary file beside it, every
-// write checked and synced, then renamed over it, so the old file stays
-// whole unless the new one was written completely. A link is followed and
-// the file keeps its mode. Throws Failure "no se puede escribir en …".
-void writeWhole(const QString& file, const QByteArray& bytes);
-
 // Whether a file's missing folder is made (the settings store's own) or
 // refused, as cp refuses it (a file the user names).
 enum class MissingFolder { Create, Refuse };
@@ -99,6 +93,11 @@ enum class MissingFolder { Create, Refuse };
 // write permission is left alone. Temporaries that a killed save left are
 // removed. Returns the file's contents as they now are. Throws Failure with
 // the reason when it could not read, lock or write.
+// Replaces a file with `bytes` as a save does (temporary file, fsync,
+// rename; a link kept, the mode kept), without a lock: for a file no other
+// program of ours writes. Throws Failure with the reason.
+void replaceFile(const QString& file, const QByteArray& bytes);
+
 IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
                             MissingFolder missing = MissingFolder::Create);
 

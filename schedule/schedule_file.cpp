@@ -162,4 +162,10 @@ void putSchedule(IniDocument& doc, const ScheduleTexts& schedule) {
         doc.setValue(v.section, v.key, *v.text);
 }
 
+void setSchedule(IniDocument& doc, const ScheduleTexts& schedule) {
+    ScheduleTexts copy = schedule;
+    for (const Value& v : valuesOf(copy))
+        doc.setValue(v.section, v.key, *v.text);
+}
+
 } // namespace horvex

@@ -76,4 +76,9 @@ ClockSchedule clockSchedule(const ScheduleTexts& texts);
 // they held; every other section and line stays as it is.
 void putSchedule(IniDocument& doc, const ScheduleTexts& schedule);
 
+// Sets the schedule's 110 values where the sections hold them, as the main
+// window's save does: a value that reads the same keeps its line byte for
+// byte, and keys the sections should not hold stay.
+void setSchedule(IniDocument& doc, const ScheduleTexts& schedule);
+
 } // namespace horvex

@@ -10,7 +10,6 @@
 
 #include <QProcess>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 
@@ -25,9 +24,9 @@ struct Result {
 class User {
 public:
     Pty line;
-    QString fakeTime; // the wall clock's time in Madrid when the program starts
-    // Set (or, empty, removed) in the program's environment.
-    std::map<QString, QString> environment;
+    QString fakeTime;                    // the wall clock's time in Madrid when the program starts
+    bool clockStands = false;            // the faked wall clock stays at fakeTime
+    QHash<QString, QString> environment; // more variables for the program
 
     User() { QDir().mkpath(byId()); }
     QString path(const QString& name = {}) const { return dir_.filePath(name); }
@@ -61,7 +60,9 @@ public:
         if (fullDisk)
             p->setStandardOutputFile(QStringLiteral("/dev/full"));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* gone : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        // No display, and never the desktop's own bus or user manager.
+        for (const char* gone : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                 "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"})
             env.remove(QLatin1String(gone));
         env.insert(QStringLiteral("HOME"), path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
@@ -73,8 +74,8 @@ public:
                                   "ALL_PROXY", "SSL_CERT_FILE", "SSL_CERT_DIR"})
             env.remove(QLatin1String(proxy));
         env.insert(QStringLiteral("no_proxy"), QStringLiteral("*"));
-        for (const auto& [name, value] : environment)
-            value.isEmpty() ? env.remove(name) : env.insert(name, value);
+        for (auto v = environment.cbegin(); v != environment.cend(); ++v)
+            env.insert(v.key(), v.value());
         if (!fakeTime.isEmpty()) {
             env.insert(QStringLiteral("TZ"), QStringLiteral("Europe/Madrid"));
             env.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
@@ -87,7 +88,8 @@ public:
         if (fakeTime.isEmpty())
             p->start(QStringLiteral(HORVEX), args);
         else
-            p->start(QStringLiteral("faketime"), QStringList{fakeTime, HORVEX} + args);
+            p->start(QStringLiteral("faketime"), (clockStands ? QStringList{"-f"} : QStringList()) +
+                                                     QStringList{fakeTime, HORVEX} + args);
         return p;
     }
     // The sample school year as this user's calendar, its weekday timetable

@@ -26,6 +26,14 @@
 
 namespace horvex::testing {
 
+// A part of a window, by name; a window without it cannot be tested.
+template <typename T> T* part(const QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (found == nullptr)
+        qFatal("the window has no %s", name);
+    return found;
+}
+
 // Records each pause instead of sleeping; `during` runs where the real pause
 // would pump events.
 struct RecordingPause : Pause {

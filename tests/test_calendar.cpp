@@ -140,7 +140,7 @@ private slots:
                      "AAAA-MM-DD..AAAA-MM-DD",
                      "/calendario.ini:9: /falta.ini no existe",
                      "/calendario.ini:10: 2027-05-04: falta el horario: un archivo de horario, "
-                     "silencio o guardado",
+                     "silencio, libre o guardado",
                      "/calendario.ini:11: sección [Calendario] desconocida: un calendario tiene "
                      "[Semana], [Fechas] y [Calendarios]",
                      "aviso: /claustros.ics:2: «Claustro»: evento con hora (2027-05-10 16:00), no "
@@ -151,6 +151,35 @@ private slots:
                      "y [Calendarios] festivos.ics=guardado (línea 15): «Semana cultural», línea 9 "
                      "de festivos.ics dan horarios distintos; gana la escrita después",
                  }));
+    }
+
+    // A free day in each section, whatever the case, checked without a problem.
+    void libreInEverySection_data() {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("rule");
+        QTest::newRow("weekday") << "2027-03-20"
+                                 << "[Semana] sabado";
+        QTest::newRow("range") << "2027-03-23"
+                               << "[Fechas] 2027-03-22..2027-03-26";
+        QTest::newRow("date") << "2027-03-17"
+                              << "[Fechas] 2027-03-17";
+        QTest::newRow(".ics event") << "2027-05-01"
+                                    << "[Calendarios] festivos.ics";
+    }
+    void libreInEverySection() {
+        QFETCH(QString, date);
+        QFETCH(QString, rule);
+        const School school;
+        school.write("calendario.ini", "[Semana]\nsabado=libre\n[Fechas]\n2027-03-17=LIBRE\n"
+                                       "2027-03-22..2027-03-26=libre\n[Calendarios]\n"
+                                       "festivos.ics=Libre\n");
+        const Calendar calendar = school.load();
+        QVERIFY(calendar.check(QDate(2027, 3, 1)).empty());
+        const DayChoice day = calendar.day(QDate::fromString(date, Qt::ISODate));
+        QCOMPARE(day.value.name(), QStringLiteral("libre"));
+        QVERIFY2(day.rule.contains(rule), qPrintable(day.rule));
+        QVERIFY(day.schedule && shorthand(*day.schedule) == QStringLiteral("02/05"));
+        QVERIFY(planText(calendar, 2027, 3, QDate(2027, 3, 1)).contains("~ libre"));
     }
 
     void planAndDay() {

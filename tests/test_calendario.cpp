@@ -12,8 +12,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QToolButton>
 
 using namespace horvex;
+using horvex::testing::part;
 using horvex::testing::readFile;
 using horvex::testing::writeFile;
 
@@ -31,14 +33,6 @@ QByteArray ics(const char* summary, const char* day) {
            summary + "\nDTSTART;VALUE=DATE:" + day + "\nEND:VEVENT\nEND:VCALENDAR\n";
 }
 
-// A part of the window, by name; a window without it cannot be tested.
-template <typename T> T* part(const QWidget& window, const char* name) {
-    T* found = window.findChild<T*>(QLatin1String(name));
-    if (found == nullptr)
-        qFatal("the window has no %s", name);
-    return found;
-}
-
 } // namespace
 
 class TestCalendario : public QObject {
@@ -46,6 +40,9 @@ class TestCalendario : public QObject {
 private slots:
     void editsSavesAndReloads();
     void sendNowIsTheSyncUpload();
+    void rangeAcrossMonthsAndUndo();
+    void filesChangedOnDisk();
+    void icsCopiedBeside();
     void fetchesAddressesWithoutWaiting();
 };
 
@@ -63,15 +60,17 @@ void TestCalendario::editsSavesAndReloads() {
     services.stored = [] {
         return parseSchedule("[Timbres]\ncorto=03\nlargo=06\n09:15 largo\n", false).texts;
     };
-    services.clockHolds = [] { return QStringLiteral("El reloj tiene lo de ayer."); };
+    services.clockHolds = [](const QString&) {
+        return QStringLiteral("El reloj tiene lo de ayer.");
+    };
     services.nextRun = [](const QString&) { return QStringLiteral("Temporizador apagado."); };
     services.sendNow = [&](const QString&, StatusLine&) { ++sent; };
     services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
     services.chooseIcs = [&](QWidget*, const QString&) {
         return dir.filePath(QStringLiteral("examenes.ics"));
     };
-    services.chooseNewSchedule = [&](QWidget*, const QString&) {
-        return dir.filePath(QStringLiteral("nuevo.ini"));
+    services.askNewSchedule = [&](QWidget*, const QStringList&, const auto& check) {
+        return NewSchedule{check(QStringLiteral("nuevo")), QStringLiteral("guardado")};
     };
     services.ask = [&](QWidget*, const QString&, const QString& text) {
         questions << text;
@@ -83,6 +82,12 @@ void TestCalendario::editsSavesAndReloads() {
     QListWidget* problems = part<QListWidget>(*window, "problems");
     QLabel* status = part<QLabel>(*window, "status");
     QCOMPARE(window->windowTitle(), QStringLiteral("Calendario de timbres"));
+    // Monday at 10:00, after the stored schedule's only bell.
+    QVERIFY2(part<QLabel>(*window, "top")
+                 ->text()
+                 .startsWith(QStringLiteral(
+                     "Próximo timbre: mañana a las 09:15, largo (guardado). El reloj")),
+             qPrintable(part<QLabel>(*window, "top")->text()));
 
     // The conflict is marked on its day, and its problem leads there.
     QVERIFY(grid->describe(QDate(2027, 4, 6)).contains(QLatin1String("conflicto")));
@@ -150,19 +155,120 @@ void TestCalendario::editsSavesAndReloads() {
     const QByteArray theirs = saved + "; revisado\n";
     writeFile(file, theirs);
     QTest::mouseClick(part<QPushButton>(*window, "save"), Qt::LeftButton);
-    QCOMPARE(questions.size(), 1);
-    QVERIFY(questions[0].contains(QStringLiteral("cambió")));
+    // Asked at the save (the watcher, on a slow machine, may have asked first).
+    QVERIFY(!questions.isEmpty() && questions.last().contains(QStringLiteral("cambió")));
+    const qsizetype asked = questions.size();
     QCOMPARE(readFile(file), theirs);
     reloadAnswer = true;
     window->save();
-    QCOMPARE(questions.size(), 2);
+    QCOMPARE(questions.size(), asked + 1);
     QVERIFY(!window->unsaved());
     QVERIFY(grid->describe(QDate(2027, 3, 22)).contains(QLatin1String(": guardado")));
 
-    // A new schedule file starts from the stored schedule.
+    // A new schedule file starts from the stored schedule, opened to edit.
     window->newSchedule();
     QVERIFY(readFile(dir.filePath(QStringLiteral("nuevo.ini"))).contains("H00=09:15 largo"));
     QCOMPARE(value->currentData().toString(), QStringLiteral("nuevo.ini"));
+    QVERIFY(window->scheduleEditor() != nullptr);
+    QCOMPARE(window->scheduleEditor()->name(), QStringLiteral("nuevo.ini"));
+}
+
+// A range begun in one month and ended in the next, assigned with Enter,
+// undone and redone from the keyboard.
+void TestCalendario::rangeAcrossMonthsAndUndo() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("calendario.ini"));
+    writeFile(file, "[Semana]\nlunes=guardado\n");
+    FrmCalendario::Services services;
+    services.now = [] { return QDateTime(QDate(2027, 1, 4), QTime(10, 0)); };
+    FrmCalendario window(file, MissingFolder::Refuse, services);
+    window.resize(1024, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    MonthGrid* grid = part<MonthGrid>(window, "grid");
+    QTest::mouseClick(grid, Qt::LeftButton, {}, grid->dayRect(QDate(2027, 1, 7)).center());
+    QToolButton* next = nullptr;
+    for (QToolButton* b : window.findChildren<QToolButton*>())
+        if (b->toolTip() == QStringLiteral("Mes siguiente"))
+            next = b;
+    QVERIFY(next != nullptr);
+    next->click();
+    QCOMPARE(grid->month(), 2);
+    QTest::mouseClick(grid, Qt::LeftButton, Qt::ShiftModifier,
+                      grid->dayRect(QDate(2027, 2, 23)).center());
+    QCOMPARE(std::pair(grid->selectionFirst(), grid->selectionLast()),
+             std::pair(QDate(2027, 1, 7), QDate(2027, 2, 23)));
+
+    // Enter in the Horario list assigns.
+    QComboBox* value = part<QComboBox>(window, "value");
+    value->setCurrentIndex(value->findData(QStringLiteral("silencio")));
+    value->setFocus();
+    QTest::keyClick(value, Qt::Key_Return);
+    QLabel* status = part<QLabel>(window, "status");
+    QCOMPARE(status->text(), QStringLiteral("Asignado silencio a los días del 7 de enero al 23 de "
+                                            "febrero de 2027 (sin guardar)."));
+    const auto silent = [&](QDate d) {
+        return grid->describe(d).contains(QLatin1String(": silencio"));
+    };
+    QVERIFY(silent(QDate(2027, 1, 7)) && silent(QDate(2027, 2, 23)) && !silent(QDate(2027, 2, 24)));
+
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!silent(QDate(2027, 1, 7)));
+    QVERIFY(!window.unsaved());
+    QVERIFY2(status->text().startsWith(QStringLiteral("Deshecho: asignar silencio")),
+             qPrintable(status->text()));
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(silent(QDate(2027, 2, 1)));
+    QVERIFY(window.unsaved());
+    window.save();
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(status->text(), QStringLiteral("No hay nada que deshacer."));
+    QCOMPARE(readFile(file), QByteArray("[Semana]\nlunes=guardado\n\n[Fechas]\n"
+                                        "2027-01-07..2027-02-23=silencio\n"));
+}
+
+// A file changed on disk is read again at once; with unsaved edits the
+// window asks first. Editors save by writing a new file over the name.
+void TestCalendario::filesChangedOnDisk() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("calendario.ini"));
+    const QString viernes = dir.filePath(QStringLiteral("viernes.ini"));
+    writeFile(file, "[Semana]\nviernes=viernes.ini\n");
+    writeFile(viernes, "[Timbres]\ncorto=02\nlargo=05\n08:00\n");
+    QStringList asked;
+    FrmCalendario::Services services;
+    services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
+    services.ask = [&](QWidget*, const QString&, const QString& text) {
+        asked << text;
+        return false;
+    };
+    FrmCalendario window(file, MissingFolder::Refuse, services);
+    MonthGrid* grid = part<MonthGrid>(window, "grid");
+    const QDate friday(2027, 3, 5);
+    const auto replace = [](const QString& path, const QByteArray& bytes) {
+        writeFile(path + QStringLiteral(".new"), bytes);
+        QVERIFY(QFile::rename(path + QStringLiteral(".new"), path) ||
+                (QFile::remove(path) && QFile::rename(path + QStringLiteral(".new"), path)));
+    };
+    const auto shows = [&](const char* text) {
+        return grid->describe(friday).contains(QLatin1String(text));
+    };
+
+    replace(viernes, "[Timbres]\ncorto=02\nlargo=05\n08:00\n08:00\n");
+    QTRY_VERIFY(shows("tiene errores"));
+    replace(viernes, "[Timbres]\ncorto=02\nlargo=05\n08:00\n");
+    QTRY_VERIFY(!shows("tiene errores"));
+    writeFile(file, "[Semana]\nviernes=silencio\n");
+    QTRY_VERIFY(shows(": silencio"));
+
+    grid->goTo(QDate(2027, 3, 8));
+    part<QComboBox>(window, "value")->setCurrentIndex(0);
+    window.assign();
+    replace(file, "[Semana]\nviernes=viernes.ini\n");
+    QTRY_COMPARE(asked.size(), 1);
+    QVERIFY(asked[0].contains(QStringLiteral("cambió en el disco")));
+    QVERIFY(shows(": silencio"));
+    QVERIFY(window.unsaved());
 }
 
 // An address is fetched at opening and with "Actualizar", the window going
@@ -217,6 +323,42 @@ void TestCalendario::sendNowIsTheSyncUpload() {
     QCOMPARE(recorded.size(), 1);
     QCOMPARE(recorded[0].outcome.origin, QStringLiteral("calendario"));
     QVERIFY(recorded[0].state == RecordedUpload::State::Sent);
+}
+
+// An .ics chosen in the downloads is copied beside the calendar, its name
+// kept; a different file of that name is replaced only when the user says so.
+void TestCalendario::icsCopiedBeside() {
+    QTemporaryDir dir;
+    QTemporaryDir downloads;
+    const QString file = dir.filePath(QStringLiteral("calendario.ini"));
+    const QString name = QStringLiteral("Festivos Año 2027.ics");
+    const QString chosen = downloads.filePath(name);
+    writeFile(chosen, ics("Fiesta", "20270301"));
+    bool replace = false;
+    QString openedIn;
+    FrmCalendario::Services services;
+    services.now = [] { return QDateTime(QDate(2027, 3, 1), QTime(10, 0)); };
+    services.downloads = [&] { return downloads.path(); };
+    services.chooseIcs = [&](QWidget*, const QString& folder) {
+        openedIn = folder;
+        return chosen;
+    };
+    services.ask = [&](QWidget*, const QString&, const QString&) { return replace; };
+    FrmCalendario window(file, MissingFolder::Refuse, services);
+    part<QPushButton>(window, "addIcs")->click();
+    QCOMPARE(openedIn, downloads.path());
+    QCOMPARE(readFile(dir.filePath(name)), ics("Fiesta", "20270301"));
+    window.save();
+    QCOMPARE(readFile(file), "[Calendarios]\n" + name.toUtf8() + "=silencio\n");
+    QVERIFY(QFile::remove(chosen));
+    QVERIFY(part<MonthGrid>(window, "grid")->describe(QDate(2027, 3, 1)).contains(": silencio"));
+
+    writeFile(chosen, ics("Otra", "20270302"));
+    part<QPushButton>(window, "addIcs")->click();
+    QCOMPARE(readFile(dir.filePath(name)), ics("Fiesta", "20270301"));
+    replace = true;
+    part<QPushButton>(window, "addIcs")->click();
+    QCOMPARE(readFile(dir.filePath(name)), ics("Otra", "20270302"));
 }
 
 QTEST_MAIN(TestCalendario)

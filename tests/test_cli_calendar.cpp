@@ -7,6 +7,7 @@
 #include "listener.h"
 
 #include <QStandardPaths>
+#include <QTimeZone>
 #include <future>
 #include <sys/timex.h>
 
@@ -25,15 +26,18 @@ private slots:
             QTest::newRow(name) << args << exit << QString::fromUtf8(says);
         };
         row("day", {"--day", "2027-03-19", "--calendar", "%D/calendario.ini"}, 0,
-            "2027-03-19 viernes: silencio\nRegla: [Calendarios] festivos.ics (línea 23 de "
-            "calendario.ini): «San José», línea 21 de festivos.ics\nSin timbres.\n");
+            "2027-03-19 viernes: libre\nRegla: [Calendarios] festivos.ics (línea 23 de "
+            "calendario.ini): «San José», línea 21 de festivos.ics\nDía libre: nadie en el "
+            "colegio; el reloj puede sonar ya los timbres del siguiente día lectivo, el martes "
+            "2027-03-30.\n");
         row("day, no calendar", {"--day", "2027-03-19"}, 0,
             "2027-03-19 viernes: guardado\nRegla: ninguna regla del calendario llega");
         row("day that is not", {"--day", "2027-02-30"}, 64,
             "--day: «2027-02-30» no es una fecha AAAA-MM-DD que exista");
         row("plan", {"--plan", "2027-03", "--calendar", "%D/calendario.ini"}, 0,
-            "lu  ma  mi  ju  vi  sá  do\n 1.  2.  3.  4.  5V  6-  7-\n 8E  9E 10E 11E 12E 13- "
-            "14-\n15. 16. 17. 18V 19- 20- 21-\n");
+            "lu  ma  mi  ju  vi  sá  do\n 1.  2.  3.  4.  5V  6~  7~\n 8E  9E 10E 11E 12E 13~ "
+            "14~\n15. 16. 17. 18V 19~ 20~ 21~\n22~ 23~ 24~ 25~ 26~ 27~ 28~\n29~ 30. 31.\n\n. "
+            "guardado   ~ libre   V viernes.ini   E examenes.ini\n");
         row("check", {"--check", "--calendar", "%D/calendario.ini"}, 0,
             "aviso: %D/festivos.ics:33: «Claustro»: evento con hora (2027-03-16 16:00), no marca "
             "ningún día\n");
@@ -113,13 +117,17 @@ private slots:
             << false;
         QTest::newRow("a bell within a minute")
             << true << QStringList{six.first(), "2027-03-17T09:00 sync cut"} << "10:44:30"
-            << "salió a medias: no se sabe qué tiene el reloj), pero hay un timbre a las 10:45, a "
-               "menos de un minuto"
+            << "salió a medias: no se sabe qué tiene el reloj), pero el calendario tiene un timbre "
+               "el "
+               "2027-03-17 a las 10:45, a menos de un minuto: se enviará a las 11:00.\nNo está "
+               "listo: no se sabe qué tiene el reloj.\n"
             << false;
         QTest::newRow("a change waits for the day's last bell")
             << true << six << "10:50:00"
             << "sonará distinto del calendario el 2027-03-18 a las 08:55 (el reloj tiene 08:55 "
-               "corto y el calendario no): se enviará después del último timbre de hoy, a las 14:00"
+               "corto y el calendario no): se enviará a las 14:15, después del último timbre de "
+               "hoy "
+               "(14:00), para no interrumpir las clases.\nListo hasta el 2027-03-18 a las 08:55.\n"
             << false;
         QTest::newRow("the window's upload holds")
             << true << QStringList{"2027-03-17T06:00 ventana"} << "10:44:30"
@@ -134,7 +142,19 @@ private slots:
             << "Hace falta enviar: todavía no se ha enviado nada hoy" << true;
         QTest::newRow("no calendar: as stored")
             << false << six << "07:00:00"
-            << "suena como el horario guardado en las próximas 24 horas: no se envía nada."
+            << "suena como el horario guardado hasta el 2027-03-18 a las 07:00: no se envía "
+               "nada.\nListo hasta el 2027-03-28 a las 08:00.\n"
+            << false;
+        // Free days ring what the next school day needs.
+        QTest::newRow("before the Christmas holidays, after the last bell")
+            << true << QStringList{"2026-12-22T06:00 sync"} << "2026-12-22 15:00:00"
+            << "Hace falta enviar: lo que tiene el reloj sonaría distinto del calendario el "
+               "2027-01-08 a las 08:55: el reloj tiene 08:55 corto y el calendario no."
+            << true;
+        QTest::newRow("summer: the clock holds the next school day's")
+            << true << QStringList{"2027-07-15T00:10 sync"} << "2027-07-15 10:00:00"
+            << "suena como el calendario hasta el 2027-09-08 a las 10:00: no se envía nada.\nListo "
+               "para 31 días, hasta el 2027-08-15 a las 10:00 por lo menos.\n"
             << false;
     }
     void ifNeeded() {
@@ -157,14 +177,17 @@ private slots:
         for (const QString& upload : record) {
             const QStringList f = upload.split(' ');
             const bool cut = f.value(2) == QLatin1String("cut");
-            lines += (f[0] + ":00.000+01:00\t" + f[1] + "\tCOM4\t/dev/ttyS3\t" +
+            const QDateTime at(QDateTime::fromString(f[0], Qt::ISODate).date(),
+                               QDateTime::fromString(f[0], Qt::ISODate).time(),
+                               QTimeZone("Europe/Madrid"));
+            lines += (at.toString(Qt::ISODateWithMs) + "\t" + f[1] + "\tCOM4\t/dev/ttyS3\t" +
                       (cut ? "COM4: Input/output error\t40\t" : "enviado\t82\t"))
                          .toUtf8() +
                      frame.toHex().toUpper() + "\t1-0000000" + QByteArray::number(lines.size()) +
                      "\n";
         }
         writeFile(user.record(), lines);
-        user.fakeTime = "2027-03-17 " + now;
+        user.fakeTime = now.contains('-') ? now : "2027-03-17 " + now;
         const Result r = user.run({"--sync", "--if-needed"});
         QCOMPARE(r.exit, 0);
         QVERIFY2(r.out.contains(says), qPrintable(r.all()));

@@ -43,8 +43,8 @@ private slots:
             "no se pudo escribir en la salida estándar: No space left on device");
         row("full disk, export", {"--export", "-", ">full"}, 1, "No space left on device");
         row("calendar goes with", {"--show", "--calendar", "x"}, 64,
-            "--calendar va con --sync, --print-frame, --day, --plan, --check o --calendar-window, "
-            "no con --show");
+            "--calendar va con --sync, --print-frame, --day, --plan, --check, --status o "
+            "--calendar-window, no con --show");
         row("schedule and calendar", {"--sync", "--schedule", "a", "--calendar", "b"}, 64,
             "--schedule envía su archivo tal cual, sin calendario");
     }

@@ -233,7 +233,7 @@ private slots:
         if (mode == QLatin1String("gone"))
             server.stop();
         if (!trusted)
-            user->environment.erase(QStringLiteral("SSL_CERT_FILE"));
+            user->environment.remove(QStringLiteral("SSL_CERT_FILE"));
         r = serving(*user, {"--check"});
         QVERIFY2(r.exit == 0 &&
                      r.out.contains(user->expand("aviso: %H/config/Horvex/calendario.ini:5: ") +
@@ -248,7 +248,7 @@ private slots:
         const auto fresh = userOf(address);
         shortWait(*fresh);
         if (!trusted)
-            fresh->environment.erase(QStringLiteral("SSL_CERT_FILE"));
+            fresh->environment.remove(QStringLiteral("SSL_CERT_FILE"));
         r = serving(*fresh, {"--check"});
         QCOMPARE(r.exit, 1);
         QVERIFY2(r.out.contains(address + ": no hay copia y no se pudo descargar: ") &&

@@ -12,6 +12,7 @@ namespace {
 // Light fills, so the text on them is black under any palette.
 const QColor kGuardadoColour(0xb6, 0xd7, 0xa8);
 const QColor kSilencioColour(0xc8, 0xc8, 0xc8);
+const QColor kLibreColour(0xe6, 0xd5, 0xbc); // sand: an empty school
 const std::array<QColor, 8> kFileColours{QColor(0x9f, 0xc5, 0xe8), QColor(0xff, 0xd9, 0x66),
                                          QColor(0xd5, 0xa6, 0xbd), QColor(0xf9, 0xcb, 0x9c),
                                          QColor(0xa2, 0xd4, 0xd9), QColor(0xb4, 0xa7, 0xd6),
@@ -56,6 +57,8 @@ QColor ScheduleColours::of(const DayValue& value) const {
         return kGuardadoColour;
     case DayValue::Kind::Silencio:
         return kSilencioColour;
+    case DayValue::Kind::Libre:
+        return kLibreColour;
     case DayValue::Kind::File:
         break;
     }
@@ -63,7 +66,10 @@ QColor ScheduleColours::of(const DayValue& value) const {
     for (const QString& name : order_) {
         if (name == value.file)
             break;
-        n += name != QLatin1String("guardado") && name != QLatin1String("silencio") ? 1 : 0;
+        n += name != QLatin1String("guardado") && name != QLatin1String("silencio") &&
+                     name != QLatin1String("libre")
+                 ? 1
+                 : 0;
     }
     return kFileColours[static_cast<std::size_t>(n) % kFileColours.size()];
 }

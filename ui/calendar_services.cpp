@@ -7,10 +7,12 @@
 #include "clocklink/upload_record.h"
 #include "schedule/failure.h"
 #include "schedule/reg_store.h"
+#include "schedule/schedule_draft.h"
 #include "schedule/xdg.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 
 namespace horvex {
 
@@ -36,12 +38,51 @@ bool syncTimerEnabled() {
     return false;
 }
 
-QString clockHolds() {
+// A sentence of the decision inside one of ours: "El reloj tiene … nada."
+// becomes "el reloj tiene … nada".
+QString clause(QString sentence) {
+    if (sentence.endsWith(QLatin1Char('.')))
+        sentence.chop(1);
+    if (!sentence.isEmpty())
+        sentence[0] = sentence[0].toLower();
+    return sentence;
+}
+
+// The user's download folder, where a calendar fetched by the browser lands.
+QString downloads() {
+    QProcess asked;
+    asked.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("DOWNLOAD")});
+    if (asked.waitForFinished(2000) && asked.exitCode() == 0) {
+        const QString folder = QString::fromLocal8Bit(asked.readAllStandardOutput()).trimmed();
+        // Unset, it answers the home folder; the usual names are better then.
+        if (!folder.isEmpty() && folder != QDir::homePath() && QFileInfo(folder).isDir())
+            return folder;
+    }
+    for (const QString& name : {QStringLiteral("Descargas"), QStringLiteral("Downloads")})
+        if (QFileInfo(QDir::home().filePath(name)).isDir())
+            return QDir::home().filePath(name);
+    return QDir::homePath();
+}
+
+// What the clock holds and how long that stays right with the calendar as
+// saved.
+QString clockHolds(const QString& calendarFile) {
+    std::optional<HeldUpload> held;
     try {
-        return heldText(cli::heldUpload(UploadRecord()));
+        held = cli::heldUpload(UploadRecord());
     } catch (const Failure& f) {
         return QStringLiteral("No se sabe qué tiene el reloj: %1.").arg(f.description());
     }
+    QString ready;
+    try {
+        const cli::SyncSource source(cli::storedSchedule(), calendarFile);
+        ready = cli::readyText(source, held, QDateTime::currentDateTime());
+        ready[0] = ready[0].toUpper();
+        ready += QLatin1Char('.');
+    } catch (const Failure&) {
+        // A calendar with errors: the line on the timer's next run says so.
+    }
+    return (ready + QLatin1Char(' ') + heldText(held)).trimmed();
 }
 
 // What the timer's next run decides, as --sync --if-needed would at that
@@ -55,11 +96,11 @@ QString nextRun(const QString& calendarFile) {
     const QString when = clockText(at.time());
     try {
         const cli::SyncSource source(cli::storedSchedule(), calendarFile);
-        const UploadDecision decision = cli::timedRun(source, at, source.at(at).schedule).decision;
+        const UploadDecision decision = cli::timedRun(source, at).decision;
         return QStringLiteral("A las %1 el temporizador %2: %3.")
             .arg(when,
                  decision.upload() ? QStringLiteral("enviará") : QStringLiteral("no enviará nada"),
-                 decision.reason);
+                 clause(decision.reason));
     } catch (const Failure& f) {
         return QStringLiteral("A las %1 el temporizador no enviará nada: %2.")
             .arg(when, f.description());
@@ -96,6 +137,11 @@ FrmCalendario::Services calendarServices() {
         RegStore store;
         return scheduleTexts(store.document());
     };
+    s.saveStored = [](const ScheduleTexts& texts) {
+        saveStoredSchedule(RegStore().fileName(), texts);
+    };
+    s.storeFile = [] { return RegStore().fileName(); };
+    s.downloads = downloads;
     s.clockHolds = clockHolds;
     s.nextRun = nextRun;
     s.sendNow = sendNow;

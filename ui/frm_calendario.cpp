@@ -1,21 +1,25 @@
 #include "ui/frm_calendario.h"
 
 #include "calendar/calendar_edit.h"
+#include "calendar/rolling_day.h"
 #include "ui/icons.h"
 #include "ui/look.h"
 #include "ui/month_panel.h"
 #include "ui/problems_panel.h"
 #include "ui/rule_panels.h"
+#include "ui/schedule_editor.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 namespace horvex {
@@ -24,6 +28,24 @@ namespace {
 
 const QString kTitle = QStringLiteral("Calendario de timbres");
 const QString kQuitar = QStringLiteral("quitar");
+
+// "Próximo timbre: hoy a las 11:00, largo (examenes.ini)", as the calendar
+// shown gives it.
+QString nextBellText(const Calendar& calendar, const QDateTime& now) {
+    try {
+        const RollingDay day = rollingDay(calendar, now);
+        if (day.bells.empty())
+            return QStringLiteral("Próximo timbre: ninguno en las próximas 24 horas.");
+        const Bell& bell = day.bells.front();
+        const QString when = bell.day == now.date()              ? QStringLiteral("hoy")
+                             : bell.day == now.date().addDays(1) ? QStringLiteral("mañana")
+                                                                 : longDate(bell.day);
+        return QStringLiteral("Próximo timbre: %1 a las %2, %3 (%4).")
+            .arg(when, clockText(bell.time), bell.ring(), QFileInfo(bell.schedule).fileName());
+    } catch (const Failure& f) {
+        return QStringLiteral("Próximo timbre: no se sabe (%1).").arg(f.description());
+    }
+}
 
 } // namespace
 
@@ -45,12 +67,19 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
                                                 folder,
                                                 QStringLiteral("iCalendar (*.ics);;Todos (*)"));
         };
-    if (!services_.chooseNewSchedule)
-        services_.chooseNewSchedule = [](QWidget* parent, const QString& folder) {
-            return QFileDialog::getSaveFileName(parent, QStringLiteral("Nuevo archivo de horario"),
-                                                folder, QStringLiteral("Horarios (*.ini)"), nullptr,
-                                                QFileDialog::DontConfirmOverwrite);
-        };
+    if (!services_.askNewSchedule)
+        services_.askNewSchedule = &NewScheduleDialog::ask;
+    undo_ = new QUndoStack(this);
+    watcher_ = new QFileSystemWatcher(this);
+    changed_ = new QTimer(this);
+    changed_->setSingleShot(true);
+    changed_->setInterval(100);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+        if (!changedPaths_.contains(path))
+            changedPaths_ << path;
+        changed_->start();
+    });
+    connect(changed_, &QTimer::timeout, this, &FrmCalendario::readChangedFiles);
     build();
     reload();
     grid_->setToday(services_.now().date());
@@ -77,10 +106,17 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
     refreshCopies(FetchWhen::IfDue);
 }
 
-FrmCalendario::~FrmCalendario() = default;
+FrmCalendario::~FrmCalendario() {
+    // Before the members it tells of its closing.
+    if (editor_) {
+        editor_->disconnect(this);
+        delete editor_;
+    }
+}
 
 void FrmCalendario::build() {
     top_ = new QLabel(this);
+    top_->setObjectName(QStringLiteral("top"));
     top_->setWordWrap(true);
     top_->setTextFormat(Qt::PlainText);
     top_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -93,10 +129,13 @@ void FrmCalendario::build() {
     day_ = new DayPanel(this);
     connect(day_, &DayPanel::assignRequested, this, &FrmCalendario::assign);
     connect(day_, &DayPanel::newScheduleRequested, this, &FrmCalendario::newSchedule);
+    connect(day_, &DayPanel::editRequested, this,
+            [this] { editSchedule(day_->value().currentData().toString()); });
     week_ = new WeekTable(this);
     connect(week_, &WeekTable::ruleChosen, this, [this](int d) {
         const std::optional<DayValue> v = week_->chosen(d);
-        edit([&](IniDocument& doc) { setWeekdayRule(doc, d, v); });
+        edit([&](IniDocument& doc) { setWeekdayRule(doc, d, v); },
+             QStringLiteral("cambiar los %1").arg(spanish().dayName(d)));
     });
     ics_ = new IcsPanel(this);
     connect(ics_, &IcsPanel::addRequested, this, &FrmCalendario::addIcs);
@@ -104,13 +143,19 @@ void FrmCalendario::build() {
     connect(ics_, &IcsPanel::refreshRequested, this, [this] { refreshCopies(FetchWhen::Now); });
     connect(ics_, &IcsPanel::valueChosen, this, [this](const QString& key) {
         const std::optional<DayValue> v = ics_->value().chosen();
-        edit([&](IniDocument& doc) { setIcsRule(doc, key, v); });
+        edit([&](IniDocument& doc) { setIcsRule(doc, key, v); },
+             QStringLiteral("cambiar los días de %1").arg(key));
     });
     problems_ = new ProblemsPanel(this);
     connect(problems_, &ProblemsPanel::chosen, this, &FrmCalendario::goToProblem);
 
+    // The problems under the month, not across the window: the Día panel
+    // keeps its height however many problems there are.
     auto* middle = new QHBoxLayout;
-    middle->addWidget(month_, 3);
+    auto* left = new QVBoxLayout;
+    left->addWidget(month_, 1);
+    left->addWidget(problems_);
+    middle->addLayout(left, 3);
     auto* right = new QVBoxLayout;
     right->addWidget(day_, 1);
     right->addWidget(week_);
@@ -122,7 +167,6 @@ void FrmCalendario::build() {
     all->setSpacing(6);
     all->addWidget(top_);
     all->addLayout(middle, 1);
-    all->addWidget(problems_);
     all->addWidget(buildButtons());
     pressButtonsOnEnter(*this);
     resize(980, 690);
@@ -148,6 +192,7 @@ QWidget* FrmCalendario::buildButtons() {
     connect(close, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this,
             &FrmCalendario::save);
+    buildUndo();
     auto* layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(status_, 1);
@@ -159,17 +204,13 @@ QWidget* FrmCalendario::buildButtons() {
 
 void FrmCalendario::reload() {
     draft_.reload(services_.stored);
+    undo_->clear();
     showCalendar();
     showTopLine();
     if (const QString& why = draft_.unreadable(); !why.isEmpty())
         say(QStringLiteral("No se pudo leer %1: %2. No se guardará nada hasta poder leerlo.")
                 .arg(file_, why),
             true);
-}
-
-void FrmCalendario::edit(const std::function<void(IniDocument&)>& change) {
-    draft_.edit(change);
-    showCalendar();
 }
 
 void FrmCalendario::showCalendar() {
@@ -184,6 +225,8 @@ void FrmCalendario::showCalendar() {
     showDay();
     month_->setLegend(colours_.legend(calendar.values()));
     problems_->setProblems(draft_.problems(services_.now().date()), file_);
+    showTopLine();
+    watchFiles();
 }
 
 void FrmCalendario::fillValueLists() {
@@ -242,9 +285,9 @@ void FrmCalendario::goToProblem(const CalendarProblem& p) {
 }
 
 void FrmCalendario::showTopLine() {
-    QStringList said;
+    QStringList said{nextBellText(draft_.calendar(), services_.now())};
     if (services_.clockHolds)
-        said << services_.clockHolds();
+        said << services_.clockHolds(file_);
     if (services_.nextRun)
         said << services_.nextRun(file_);
     top_->setText(said.join(QLatin1Char(' ')));
@@ -275,75 +318,24 @@ void FrmCalendario::assign() {
     const QDate first = grid_->selectionFirst();
     const QDate last = grid_->selectionLast();
     const std::optional<DayValue> v = day_->value().chosen();
-    edit([&](IniDocument& doc) {
-        if (v)
-            assignDates(doc, first, last, *v);
-        else
-            removeDates(doc, first, last);
-    });
-    const QString days = first == last
-                             ? longDate(first)
-                             : QStringLiteral("del %1 al %2")
-                                   .arg(first.toString(Qt::ISODate), last.toString(Qt::ISODate));
-    say(v ? QStringLiteral("Asignado %1 a %2 (sin guardar).").arg(v->name(), days)
-          : QStringLiteral("Quitadas las fechas %1 (sin guardar).").arg(days));
-}
-
-void FrmCalendario::addIcs() {
-    const QString path = services_.chooseIcs(this, QFileInfo(file_).absolutePath());
-    if (path.isEmpty())
-        return;
-    const QString name = nameInCalendar(file_, path);
-    const DayValue v = ics_->value().chosen().value_or(DayValue{DayValue::Kind::Silencio, {}});
-    edit([&](IniDocument& doc) { setIcsRule(doc, name, v); });
-    say(QStringLiteral("Añadido %1: sus días usan %2 (sin guardar).").arg(name, v.name()));
-}
-
-void FrmCalendario::removeIcs() {
-    const QString key = ics_->currentKey();
-    if (key.isNull()) {
-        say(QStringLiteral("Elija primero el calendario .ics que quiere quitar."));
-        return;
-    }
-    edit([&](IniDocument& doc) { setIcsRule(doc, key, std::nullopt); });
-    say(QStringLiteral("Quitado %1 del calendario (el archivo sigue en su sitio; sin guardar).")
-            .arg(key));
-}
-
-void FrmCalendario::refreshCopies(FetchWhen when) {
-    QStringList addresses;
-    for (const CalendarRule& rule : draft_.calendar().rules())
-        if (rule.kind == CalendarRule::Kind::Calendar && isAddress(rule.key))
-            addresses << rule.key;
-    if (fetch_->running())
-        return;
-    if (fetch_->start(addresses, when))
-        say(QStringLiteral("Descargando los calendarios .ics por dirección…"));
-    else if (when == FetchWhen::Now)
-        say(QStringLiteral("Ningún calendario .ics es una dirección: no hay nada que descargar."));
-}
-
-void FrmCalendario::newSchedule() {
-    const QString path = services_.chooseNewSchedule(this, QFileInfo(file_).absolutePath());
-    if (path.isEmpty())
-        return;
-    try {
-        if (!services_.stored)
-            throw Failure(QStringLiteral("no hay horario guardado"));
-        writeNewScheduleFile(path, services_.stored());
-    } catch (const Failure& f) {
-        say(f.description(), true);
-        return;
-    }
-    draft_.recalculate();
-    showCalendar();
-    const QString name = nameInCalendar(file_, path);
-    ScheduleList& value = day_->value();
-    if (value.findData(name) < 0)
-        value.insertItem(0, name, name);
-    value.setCurrentIndex(value.findData(name));
-    say(QStringLiteral("Creado %1 con el horario guardado: edítelo a mano, un timbre por línea.")
-            .arg(path));
+    const QString days =
+        first == last ? QStringLiteral("al %1").arg(longDate(first))
+                      : QStringLiteral("a los días del %1 al %2")
+                            .arg(spanish().toString(first, QStringLiteral("d 'de' MMMM")),
+                                 spanish().toString(last, QStringLiteral("d 'de' MMMM 'de' yyyy")));
+    const QString what = v ? QStringLiteral("asignar %1 %2").arg(v->name(), days)
+                           : QStringLiteral("quitar las fechas %1").arg(days);
+    edit(
+        [&](IniDocument& doc) {
+            if (v)
+                assignDates(doc, first, last, *v);
+            else
+                removeDates(doc, first, last);
+        },
+        what);
+    say(v ? QStringLiteral("Asignado %1 %2 (sin guardar).").arg(v->name(), days)
+          : QStringLiteral("Quitadas las reglas de fecha que llegaban %1 (sin guardar).")
+                .arg(days));
 }
 
 void FrmCalendario::save() {
@@ -372,7 +364,9 @@ void FrmCalendario::save() {
         return;
     }
     setWindowTitle(kTitle);
+    undo_->clear();
     showTopLine();
+    watchFiles();
     if (problems_->hasErrors())
         say(QStringLiteral("Guardado %1, con errores: el temporizador no enviará nada hasta "
                            "que se corrijan.")
@@ -401,6 +395,9 @@ void FrmCalendario::sendNow() {
 }
 
 void FrmCalendario::closeEvent(QCloseEvent* event) {
+    // The schedule open asks about its own changes first.
+    if (editor_ && !editor_->close())
+        return event->ignore();
     if (!draft_.unsaved())
         return event->accept();
     const auto answer = QMessageBox::question(
@@ -412,6 +409,19 @@ void FrmCalendario::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         event->accept();
+}
+
+void FrmCalendario::refreshCopies(FetchWhen when) {
+    QStringList addresses;
+    for (const CalendarRule& rule : draft_.calendar().rules())
+        if (rule.kind == CalendarRule::Kind::Calendar && isAddress(rule.key))
+            addresses << rule.key;
+    if (fetch_->running())
+        return;
+    if (fetch_->start(addresses, when))
+        say(QStringLiteral("Descargando los calendarios .ics por dirección…"));
+    else if (when == FetchWhen::Now)
+        say(QStringLiteral("Ningún calendario .ics es una dirección: no hay nada que descargar."));
 }
 
 } // namespace horvex

@@ -8,13 +8,18 @@
 #include "schedule/reg_store.h"
 #include "schedule/schedule_file.h"
 #include "ui/calendar_look.h"
+#include "ui/new_schedule_dialog.h"
+#include "ui/schedule_editor.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
+class QFileSystemWatcher;
 class QLabel;
 class QTimer;
+class QUndoStack;
 
 namespace horvex {
 
@@ -23,6 +28,7 @@ class IcsPanel;
 class MonthGrid;
 class MonthPanel;
 class ProblemsPanel;
+
 class WeekTable;
 struct DayLook;
 
@@ -37,8 +43,9 @@ public:
     struct Services {
         // What "guardado" sends: the stored schedule.
         std::function<ScheduleTexts()> stored;
-        // In words: what the clock holds now and since when.
-        std::function<QString()> clockHolds;
+        // In words: how long what the clock holds stays right with the
+        // calendar as saved ("Listo hasta …"), what it holds and since when.
+        std::function<QString(const QString& calendarFile)> clockHolds;
         // In words: what the timer's next run would send and when, or that
         // the timer is not enabled. The timer reads the calendar file as it
         // is saved, not what this window holds.
@@ -47,10 +54,20 @@ public:
         // progress and result on the status line.
         std::function<void(const QString& calendarFile, StatusLine&)> sendNow;
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-        // An .ics file to add, or nothing; a file name for a new schedule
-        // file, or nothing.
+        // Puts a schedule in the settings store ("guardado"); throws Failure.
+        std::function<void(const ScheduleTexts&)> saveStored;
+        // The settings file, watched for "guardado"; throws Failure.
+        std::function<QString()> storeFile;
+        // The folder "Añadir…" opens in: the user's downloads.
+        std::function<QString()> downloads;
+        // An .ics file to add, or nothing.
         std::function<QString(QWidget*, const QString& folder)> chooseIcs;
-        std::function<QString(QWidget*, const QString& folder)> chooseNewSchedule;
+        // The name and start of a new schedule, or nothing; `check` gives
+        // the file's name for a typed name or throws Failure saying why not.
+        std::function<std::optional<NewSchedule>(
+            QWidget*, const QStringList& files,
+            const std::function<QString(const QString&)>& check)>
+            askNewSchedule;
         // A yes-or-no question.
         std::function<bool(QWidget*, const QString& title, const QString& text)> ask;
     };
@@ -73,6 +90,11 @@ public:
     // Fetches the .ics the calendar names by address, without waiting; the
     // calendar is worked out again when they are in.
     void refreshCopies(FetchWhen when);
+    // Opens a schedule in the editor: a file the calendar names, or
+    // "guardado".
+    void editSchedule(const QString& name);
+    // The editor open, if any.
+    ScheduleEditor* scheduleEditor() const { return editor_; }
 
     // StatusLine: the status line under the problems.
     void setPanelText(int panel, const QString& text) override;
@@ -86,8 +108,20 @@ protected:
 private:
     void build();
     QWidget* buildButtons();
+    void buildUndo();
 
-    void edit(const std::function<void(IniDocument&)>& change);
+    class Edit;
+    void edit(const std::function<void(IniDocument&)>& change, const QString& what);
+    void restore(const IniDocument& doc);
+    void saveSchedule();
+    void renameSchedule(const QString& from, const QString& to, const QByteArray& text);
+    void watchFiles();
+    // The calendar's folder, made if it may be. Throws Failure.
+    QString folderForFiles() const;
+    void readChangedFiles();
+    // Reads the schedule open again; whether it held something new.
+    bool readScheduleAgain();
+    QString storeFile() const;
     void showCalendar();
     void fillValueLists();
     void showDay();
@@ -112,6 +146,13 @@ private:
     QLabel* status_ = nullptr;
     QTimer* minute_ = nullptr;
     CalendarFetch* fetch_ = nullptr;
+    QUndoStack* undo_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* changed_ = nullptr; // gathers the changes of one save by an editor
+    QStringList changedPaths_;
+    QPointer<ScheduleEditor> editor_;
+    QString editorFile_;      // the schedule file open; empty for "guardado"
+    QByteArray editorLoaded_; // its text as read (of "guardado", as a file would hold it)
 };
 
 } // namespace horvex

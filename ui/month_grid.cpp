@@ -55,6 +55,15 @@ void MonthGrid::select(QDate first, QDate last) {
     moveCursor(last, true);
 }
 
+void MonthGrid::showMonth(QDate day) {
+    const QDate month(day.year(), day.month(), 1);
+    if (!month.isValid() || month == month_)
+        return;
+    month_ = month;
+    refresh();
+    emit monthChanged();
+}
+
 void MonthGrid::setToday(QDate today) {
     today_ = today;
     update();

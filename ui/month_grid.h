@@ -30,6 +30,9 @@ public:
     // Shows `day`'s month with `day` selected alone.
     void goTo(QDate day);
     void select(QDate first, QDate last);
+    // Shows the month of `day`, the selection kept: a click there with Shift
+    // extends it across months.
+    void showMonth(QDate day);
     void setToday(QDate today);
     // Asks the looks again, after the calendar changed.
     void refresh();
@@ -39,6 +42,10 @@ public:
     QDate current() const { return cursor_; }
     QDate selectionFirst() const { return std::min(anchor_, cursor_); }
     QDate selectionLast() const { return std::max(anchor_, cursor_); }
+    // Where `day` is drawn, when its month is shown.
+    QRect dayRect(QDate day) const {
+        return cellRect(static_cast<int>(firstShown().daysTo(day))).toRect();
+    }
     // What a screen reader says of a day.
     QString describe(QDate day) const;
 

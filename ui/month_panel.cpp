@@ -51,7 +51,10 @@ MonthPanel::MonthPanel(MonthGrid::Looks looks, std::function<QDate()> today, QWi
     legend_ = new QLabel(this);
     legend_->setWordWrap(true);
 
-    const auto moveBy = [this](int months) { grid_->goTo(grid_->current().addMonths(months)); };
+    // The selection stays: a range may start in one month and end in another.
+    const auto moveBy = [this](int months) {
+        grid_->showMonth(QDate(grid_->year(), grid_->month(), 1).addMonths(months));
+    };
     connect(backYear, &QToolButton::clicked, this, [moveBy] { moveBy(-12); });
     connect(back, &QToolButton::clicked, this, [moveBy] { moveBy(-1); });
     connect(next, &QToolButton::clicked, this, [moveBy] { moveBy(1); });
@@ -61,6 +64,7 @@ MonthPanel::MonthPanel(MonthGrid::Looks looks, std::function<QDate()> today, QWi
         grid_->setFocus();
     });
     connect(grid_, &MonthGrid::selectionChanged, this, &MonthPanel::showTitle);
+    connect(grid_, &MonthGrid::monthChanged, this, &MonthPanel::showTitle);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -8,6 +8,7 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -33,6 +34,7 @@ void ScheduleList::offer(const QStringList& files, const QString& first, const Q
     for (const QString& f : files)
         addItem(f, f);
     addItem(QStringLiteral("silencio"), QStringLiteral("silencio"));
+    addItem(QStringLiteral("libre"), QStringLiteral("libre"));
     addItem(QStringLiteral("guardado"), QStringLiteral("guardado"));
     if (!last.isNull())
         addItem(last, QString());
@@ -69,24 +71,44 @@ DayPanel::DayPanel(QWidget* parent)
     QPushButton* assign = makeButton(
         QStringLiteral("Asignar"), QStringLiteral("Asignar el horario a los días elegidos"), this);
     assign->setObjectName(QStringLiteral("assign"));
-    QPushButton* fresh =
-        makeButton(QStringLiteral("Nuevo horario…"),
-                   QStringLiteral("Nuevo archivo de horario desde el guardado"), this);
-    fresh->setToolTip(QStringLiteral("Crea un archivo de horario con el horario guardado, para "
-                                     "editarlo después"));
+    QPushButton* fresh = makeButton(QStringLiteral("Nuevo horario…"),
+                                    QStringLiteral("Crear un horario nuevo"), this);
+    fresh->setObjectName(QStringLiteral("newSchedule"));
+    fresh->setToolTip(QStringLiteral("Crea un horario con nombre, vacío o copiado de otro, y lo "
+                                     "abre para poner sus timbres"));
+    QPushButton* change = makeButton(
+        QStringLiteral("Editar…"), QStringLiteral("Editar los timbres del horario elegido"), this);
+    change->setObjectName(QStringLiteral("editSchedule"));
     connect(assign, &QPushButton::clicked, this, &DayPanel::assignRequested);
     connect(fresh, &QPushButton::clicked, this, &DayPanel::newScheduleRequested);
+    connect(change, &QPushButton::clicked, this, &DayPanel::editRequested);
+    value_->installEventFilter(this);
 
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel(QStringLiteral("Horario:"), this));
     row->addWidget(value_, 1);
     row->addWidget(assign);
-    row->addWidget(fresh);
+    auto* files = new QHBoxLayout;
+    files->addStretch(1);
+    files->addWidget(change);
+    files->addWidget(fresh);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title_);
     layout->addWidget(rule_);
     layout->addWidget(bells_, 1);
     layout->addLayout(row);
+    layout->addLayout(files);
+}
+
+bool DayPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == value_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit assignRequested();
+            return true;
+        }
+    }
+    return QGroupBox::eventFilter(watched, event);
 }
 
 void DayPanel::showDays(QDate first, QDate last, QDate current, const DayChoice& choice) {
@@ -103,6 +125,11 @@ void DayPanel::showDays(QDate first, QDate last, QDate current, const DayChoice&
                     .arg(badText(*this).name(), other.toHtmlEscaped());
     rule_->setText(rule);
     bells_->clear();
+    if (choice.value.kind == DayValue::Kind::Libre) {
+        bells_->addItem(
+            QStringLiteral("Día libre: el reloj suena ya lo del siguiente día lectivo"));
+        return;
+    }
     if (!choice.schedule) {
         bells_->addItem(QStringLiteral("El archivo de horario tiene errores: ver Problemas"));
         return;

@@ -48,6 +48,11 @@ public:
 signals:
     void assignRequested();
     void newScheduleRequested();
+    void editRequested();
+
+protected:
+    // Enter in the schedule list assigns, as Enter on the month does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLabel* title_ = nullptr;
