@@ -281,7 +281,7 @@ void TestCalendario::fetchesAddressesWithoutWaiting() {
     writeFile(file, "[Calendarios]\nhttps://127.0.0.1:1/curso.ics=silencio\n");
     FrmCalendario::Services services;
     services.stored = [] { return parseSchedule("[Timbres]\n09:15\n", false).texts; };
-    services.clockHolds = [] { return QString(); };
+    services.clockHolds = [](const QString&) { return QString(); };
     services.nextRun = [](const QString&) { return QString(); };
     FrmCalendario window(file, MissingFolder::Refuse, services);
     QLabel* status = part<QLabel>(window, "status");

@@ -333,6 +333,11 @@ private slots:
                      r.out.contains("Copias de los .ics: " + address + ": copia del ") &&
                      r.out.contains(", hace 5 días"),
                  qPrintable(r.all()));
+        const Result status = serving(*user, {"--status"});
+        QVERIFY2(status.out.contains("Copias de los .ics: " + address + ": copia del ") &&
+                     status.out.contains(", hace 5 días") &&
+                     status.out.contains(": no se pudo actualizar el "),
+                 qPrintable(status.all()));
     }
 
     // A local .ics read without errors is kept; once it is gone, its copy
