@@ -74,7 +74,9 @@ private:
 };
 
 // The system's certificates, and those SSL_CERT_FILE and SSL_CERT_DIR name
-// as OpenSSL programs read them.
+// as OpenSSL programs read them. The system's are read here rather than
+// left to Qt's loading on demand, which leaks the server's certificates
+// when they do not verify (Qt 6.4 with OpenSSL 3).
 QSslConfiguration tlsConfiguration() {
     QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
     QList<QSslCertificate> extra;
@@ -84,8 +86,7 @@ QSslConfiguration tlsConfiguration() {
          qEnvironmentVariable("SSL_CERT_DIR").split(QLatin1Char(':'), Qt::SkipEmptyParts))
         extra += QSslCertificate::fromPath(QDir(dir).filePath(QStringLiteral("*")), QSsl::Pem,
                                            QSslCertificate::PatternSyntax::Wildcard);
-    if (!extra.isEmpty())
-        conf.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    conf.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
     conf.setPeerVerifyMode(QSslSocket::VerifyPeer);
     // One request per address and run: nothing to resume, and a session
     // kept for resuming would outlive the run's connections.
