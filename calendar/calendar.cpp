@@ -2,6 +2,7 @@
 
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
+#include "schedule/quoted.h"
 #include "schedule/reg_store.h"
 
 #include <QDir>
@@ -15,8 +16,8 @@ namespace horvex {
 
 namespace {
 
-// How far a [Fechas] range is followed day by day when looking for conflicts.
-constexpr int kRangeDaysChecked = 3660;
+// Conflicts named; more are said to be there.
+constexpr std::size_t kMostConflicts = 100;
 // How far ahead the events of the .ics files are checked for conflicts.
 constexpr int kEventDaysChecked = 366;
 
@@ -27,7 +28,7 @@ QString CalendarProblem::toString() const {
     const QString where = line > 0                ? QStringLiteral("%1:%2: ").arg(file).arg(line)
                           : text.startsWith(file) ? QString()
                                                   : file + QStringLiteral(": ");
-    return (warning ? QStringLiteral("aviso: ") : QString()) + where + text;
+    return boundedMessage((warning ? QStringLiteral("aviso: ") : QString()) + where + text);
 }
 
 QString defaultCalendarFile() {
@@ -95,7 +96,7 @@ void Calendar::loadSchedule(const QString& name, int line) {
         if (parsed.problems.empty())
             schedule = clockSchedule(parsed.texts);
     } catch (const Failure& f) {
-        problem(file_, line, f.description());
+        problem(file_, line, QString(f.description()).replace(path, shown(path)));
     }
     schedules_.insert(name, schedule);
 }
@@ -104,10 +105,19 @@ void Calendar::loadIcs(const QString& name, int line) {
     if (ics_.count(name) > 0)
         return;
     // An address is read from its copy; a local file that is gone, too.
-    const IcsSource source = readIcsSource(name, resolve(name), QDateTime::currentDateTime());
+    const QString path = resolve(name);
+    const IcsSource source = readIcsSource(name, path, QDateTime::currentDateTime());
+    if ((icsBytes_ += source.size) > kIcsLimit) {
+        problem(file_, line,
+                QStringLiteral("%1 no se lee: los archivos .ics de un calendario suman como "
+                               "mucho %2")
+                    .arg(shown(path), sizeText(kIcsLimit)));
+        return;
+    }
     for (const SourceNote& note : source.notes)
         problem(note.file.isEmpty() ? file_ : note.file, note.file.isEmpty() ? line : note.line,
-                note.text, note.warning);
+                note.file.isEmpty() ? QString(note.text).replace(path, shown(path)) : note.text,
+                note.warning);
     if (source.ics)
         ics_.emplace(name, *source.ics);
     if (source.copy)
@@ -128,8 +138,8 @@ const Calendar::Marks& Calendar::marksOf(int year) const {
             continue;
         for (const IcsOccurrence& o : ics->second.occurrences(from, to)) {
             const Mark mark{static_cast<int>(r), o.days(),
-                            QStringLiteral("«%1», línea %2 de %3")
-                                .arg(o.summary)
+                            QStringLiteral("%1, línea %2 de %3")
+                                .arg(quoted(o.summary))
                                 .arg(o.line)
                                 .arg(QFileInfo(rules_[r].key).fileName())};
             for (QDate d = std::max(o.first, from); d <= std::min(o.last, to); d = d.addDays(1)) {
@@ -248,6 +258,39 @@ DayChoice Calendar::day(QDate date) const {
     return decide(date, {});
 }
 
+// The ranges' days a run at a time: between two of their ends the ranges
+// covering a day stay the same, so a calendar of thousands of long ranges is
+// looked at once per end, not once per day.
+void Calendar::lookAtRanges(const Look& look) const {
+    std::map<QDate, std::vector<int>> ends; // rule + 1 where it starts, -(rule + 1) after its end
+    for (std::size_t r = 0; r < rules_.size(); ++r)
+        if (rules_[r].kind == CalendarRule::Kind::Range) {
+            ends[rules_[r].first].push_back(static_cast<int>(r) + 1);
+            ends[rules_[r].last.addDays(1)].push_back(-static_cast<int>(r) - 1);
+        }
+    std::set<std::pair<qint64, int>> covering; // length, rule
+    for (auto at = ends.cbegin(); at != ends.cend(); ++at) {
+        for (const int end : at->second) {
+            const int r = std::abs(end) - 1;
+            const std::pair key(rules_[r].first.daysTo(rules_[r].last), r);
+            if (end > 0)
+                covering.insert(key);
+            else
+                covering.erase(key);
+        }
+        const auto next = std::next(at);
+        if (covering.empty() || next == ends.cend())
+            continue;
+        std::vector<Candidate> shortest;
+        for (const auto& [length, r] : covering) {
+            if (length != covering.begin()->first)
+                break;
+            shortest.push_back({r, {}});
+        }
+        look(at->first, shortest, static_cast<int>(at->first.daysTo(next->first)));
+    }
+}
+
 void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) const {
     struct Seen {
         QDate first;
@@ -256,7 +299,8 @@ void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) con
         bool dated = true; // not a weekday's
     };
     std::map<std::pair<int, int>, Seen> found; // by the lines of winner and loser
-    const auto look = [&](QDate d, const std::vector<Candidate>& candidates) {
+    bool more = false;
+    const Look look = [&](QDate d, const std::vector<Candidate>& candidates, int days) {
         if (candidates.size() < 2)
             return;
         const Candidate& w = winnerOf(candidates);
@@ -265,26 +309,27 @@ void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) con
             const CalendarRule& lost = rules_[c.rule];
             if (lost.value == won.value)
                 continue;
-            Seen& seen = found[{won.line, lost.line}];
-            if (seen.days++ == 0)
-                seen = {d, 1, describe(w), describe(c), won.kind != CalendarRule::Kind::Weekday};
+            // Every two of thousands of rules could disagree: a list that
+            // long would say nothing more.
+            const std::pair lines(won.line, lost.line);
+            if (found.size() == kMostConflicts && found.count(lines) == 0) {
+                more = true;
+                continue;
+            }
+            Seen& seen = found[lines];
+            if (seen.days == 0)
+                seen = {d, 0, describe(w), describe(c), won.kind != CalendarRule::Kind::Weekday};
+            seen.days += days;
         }
     };
 
-    std::set<QDate> named;
-    for (const CalendarRule& rule : rules_)
-        if (rule.kind == CalendarRule::Kind::Date || rule.kind == CalendarRule::Kind::Range)
-            for (QDate d = rule.first;
-                 d <= std::min(rule.last, rule.first.addDays(kRangeDaysChecked)); d = d.addDays(1))
-                named.insert(d);
-    for (const QDate d : named) {
-        look(d, dateCandidates(d));
-        look(d, rangeCandidates(d));
-    }
+    for (const QDate d : dates_.uniqueKeys())
+        look(d, dateCandidates(d), 1);
+    lookAtRanges(look);
     for (int i = 0; i < 7; ++i)
-        look(today.addDays(i), weekdayCandidates(today.addDays(i)));
+        look(today.addDays(i), weekdayCandidates(today.addDays(i)), 1);
     for (int i = 0; i < kEventDaysChecked; ++i)
-        look(today.addDays(i), eventCandidates(today.addDays(i)));
+        look(today.addDays(i), eventCandidates(today.addDays(i)), 1);
 
     for (const auto& [lines, seen] : found) {
         const QString when =
@@ -298,6 +343,19 @@ void Calendar::findConflicts(std::vector<CalendarProblem>& out, QDate today) con
                            .arg(when, seen.loser, seen.winner),
                        false, seen.first});
     }
+    if (more)
+        out.push_back(
+            {file_, 0,
+             QStringLiteral("y más conflictos: se nombran los %1 primeros").arg(kMostConflicts),
+             false, today});
+}
+
+std::vector<CalendarProblem> Calendar::lateProblems() const {
+    std::vector<CalendarProblem> out;
+    for (const auto& [name, ics] : ics_)
+        for (const IcsNote& note : ics.lateNotes())
+            out.push_back({resolve(name), note.line, note.text, note.warning, {}});
+    return out;
 }
 
 std::vector<CalendarProblem> Calendar::check(QDate today) const {
@@ -309,13 +367,18 @@ std::vector<CalendarProblem> Calendar::check(QDate today) const {
                                 std::tuple(b.file != file_, b.file, b.line);
                      });
     findConflicts(out, today);
+    for (const CalendarProblem& p : lateProblems())
+        out.push_back(p);
     return out;
 }
 
 std::vector<CalendarProblem> Calendar::errors() const {
     std::vector<CalendarProblem> out;
-    std::copy_if(problems_.begin(), problems_.end(), std::back_inserter(out),
-                 [](const CalendarProblem& p) { return !p.warning; });
+    for (const CalendarProblem& p : problems_)
+        if (!p.warning)
+            out.push_back(p);
+    for (const CalendarProblem& p : lateProblems())
+        out.push_back(p);
     return out;
 }
 

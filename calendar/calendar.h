@@ -10,6 +10,7 @@
 #include <QMultiHash>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -76,6 +77,8 @@ public:
 
     // The errors of the files as read, without the search for conflicts:
     // what stops an upload (a conflict does not: the rule written last wins).
+    // Working out days can find more (an .ics file repeating its events
+    // more than is followed): ask again after asking for days.
     std::vector<CalendarProblem> errors() const;
 
     // "guardado", "silencio", then the schedule files in the order written.
@@ -114,7 +117,10 @@ private:
     const Candidate& winnerOf(const std::vector<Candidate>& candidates) const;
     QString describe(const Candidate& c) const;
     DayChoice decide(QDate date, const std::vector<Candidate>& candidates) const;
+    using Look = std::function<void(QDate, const std::vector<Candidate>&, int days)>;
+    void lookAtRanges(const Look& look) const;
     void findConflicts(std::vector<CalendarProblem>& out, QDate today) const;
+    std::vector<CalendarProblem> lateProblems() const;
 
     QString file_;
     ClockSchedule stored_;
@@ -126,6 +132,7 @@ private:
     std::map<QString, IcsCalendar> ics_;                     // by name as written
     std::vector<CopyUse> copies_;
     mutable std::map<int, Marks> marks_; // by year
+    qint64 icsBytes_ = 0;                // of all the .ics files read
 };
 
 // calendario.ini beside the settings store's file. Throws Failure when there

@@ -1,6 +1,7 @@
 #include "calendar/calendar_rules.h"
 
 #include "schedule/ini_document.h"
+#include "schedule/quoted.h"
 
 #include <QRegularExpression>
 #include <array>
@@ -37,8 +38,8 @@ std::variant<QDate, QString> parseDate(const QString& text) {
     static const QRegularExpression form(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})$"));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
-        return QStringLiteral("«%1» no es una fecha AAAA-MM-DD ni un rango AAAA-MM-DD..AAAA-MM-DD")
-            .arg(text);
+        return QStringLiteral("%1 no es una fecha AAAA-MM-DD ni un rango AAAA-MM-DD..AAAA-MM-DD")
+            .arg(quoted(text));
     const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
     if (!date.isValid())
         return QStringLiteral("la fecha %1 no existe").arg(text);
@@ -71,7 +72,7 @@ std::optional<QString> readDates(CalendarRule& rule) {
     rule.last = std::get<QDate>(last);
     rule.kind = CalendarRule::Kind::Range;
     if (rule.last < rule.first)
-        return QStringLiteral("el rango %1 termina antes de empezar").arg(rule.key);
+        return QStringLiteral("el rango %1 termina antes de empezar").arg(shown(rule.key));
     return std::nullopt;
 }
 
@@ -82,9 +83,9 @@ std::optional<QString> readWeekday(CalendarRule& rule) {
             rule.weekday = static_cast<int>(i) + 1;
             return std::nullopt;
         }
-    return QStringLiteral("día de la semana desconocido «%1» (se escriben sin acentos: lunes, "
+    return QStringLiteral("día de la semana desconocido %1 (se escriben sin acentos: lunes, "
                           "martes, miercoles, jueves, viernes, sabado, domingo)")
-        .arg(rule.key);
+        .arg(quoted(rule.key));
 }
 
 } // namespace
@@ -147,18 +148,19 @@ ParsedCalendar parseCalendarRules(const QByteArray& bytes) {
             if (section == Section::Unknown)
                 problem(QStringLiteral("sección %1 desconocida: un calendario tiene [Semana], "
                                        "[Fechas] y [Calendarios]")
-                            .arg(line));
+                            .arg(shown(line)));
             continue;
         }
         if (section == Section::Unknown) // its header was named
             continue;
         if (section == Section::None) {
-            problem(QStringLiteral("«%1» fuera de [Semana], [Fechas] o [Calendarios]").arg(line));
+            problem(
+                QStringLiteral("%1 fuera de [Semana], [Fechas] o [Calendarios]").arg(quoted(line)));
             continue;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
         if (eq <= 0) {
-            problem(QStringLiteral("«%1»: se espera CLAVE=HORARIO").arg(line));
+            problem(QStringLiteral("%1: se espera CLAVE=HORARIO").arg(quoted(line)));
             continue;
         }
         CalendarRule rule;
@@ -174,10 +176,18 @@ ParsedCalendar parseCalendarRules(const QByteArray& bytes) {
             rule.kind = CalendarRule::Kind::Calendar;
         if (!wrong)
             if (const QString* why = std::get_if<QString>(&value))
-                wrong = QStringLiteral("%1: %2").arg(rule.key, *why);
+                wrong = QStringLiteral("%1: %2").arg(shown(rule.key), *why);
         if (wrong) {
             problem(*wrong);
             continue;
+        }
+        // Far more than a school's year needs; conflicts are looked for
+        // between every two rules.
+        constexpr std::size_t kMostRules = 2000;
+        if (out.rules.size() == kMostRules) {
+            problem(QStringLiteral("más de %1 reglas: esta y las siguientes no se leen")
+                        .arg(kMostRules));
+            break;
         }
         rule.value = std::get<DayValue>(value);
         out.rules.push_back(std::move(rule));

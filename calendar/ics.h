@@ -8,7 +8,9 @@
 
 namespace horvex {
 
-// No calendar a school uses comes near this; a larger file is refused unread.
+// No calendar a school uses comes near this, nor do all the .ics files of one
+// calendar together (libical reads that much in about a second); a larger
+// file is refused unread.
 inline constexpr qint64 kIcsLimit = 16 * 1024 * 1024;
 
 // A run of days that one occurrence of an all-day event covers.
@@ -32,8 +34,11 @@ struct IcsNote {
 // their days: DTEND is exclusive, and none (or one equal to DTSTART) means
 // one day; RRULE with COUNT or UNTIL, EXDATE and RDATE repeat them; an event
 // with a RECURRENCE-ID replaces its series' occurrence of that date;
-// STATUS:CANCELLED marks nothing. CRLF or LF, folded lines and a stray "Z"
-// after a date are accepted.
+// STATUS:CANCELLED marks nothing. An EXDATE, RDATE or RECURRENCE-ID with a
+// time names the date it has in its own zone. CRLF or LF, folded lines and
+// a stray "Z" after a date are accepted. A date that does not exist, an
+// all-day event repeating within a day and a series followed too far are
+// errors: the work of one call is bounded.
 //
 // This class and its source file are the only place that calls libical.
 class IcsCalendar {
@@ -45,6 +50,9 @@ public:
     std::vector<IcsOccurrence> occurrences(QDate from, QDate to) const;
 
     const std::vector<IcsNote>& notes() const;
+    // Errors found while working out days: a file repeating its events more
+    // than is followed in one call, whose occurrences() then gives nothing.
+    const std::vector<IcsNote>& lateNotes() const;
 
 private:
     struct Data;

@@ -2,6 +2,7 @@
 
 #include "schedule/failure.h"
 #include "schedule/lists.h"
+#include "schedule/quoted.h"
 
 #include <QTimeZone>
 #include <algorithm>
@@ -55,8 +56,9 @@ std::vector<Bell> bellsOf(const ClockSchedule& schedule) {
     for (std::size_t i = 0; i < kSlots; ++i) {
         const AlarmSlot& slot = schedule.alarms[i];
         if (!kHourList.offers(slot.hour) || !kMinuteList.offers(slot.minute))
-            throw Failure(QStringLiteral("%1 no tiene una hora que se pueda enviar («%2:%3»)")
-                              .arg(slotName(i), slot.hour, slot.minute));
+            throw Failure(
+                QStringLiteral("%1 no tiene una hora que se pueda enviar (%2)")
+                    .arg(slotName(i), quoted(slot.hour + QLatin1Char(':') + slot.minute)));
         const int hour = slot.hour.toInt();
         const int minute = slot.minute.toInt();
         if (hour < 24 && minute < 60)

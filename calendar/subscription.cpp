@@ -128,6 +128,7 @@ IcsSource readAddress(const QString& key, const QDateTime& now) {
         return out;
     }
     const IcsCalendar ics = IcsCalendar::parse(copy->body);
+    out.size = copy->body.size();
     addNotes(out, key, ics);
     out.ics = ics;
     out.copy = CopyUse{key, copy->fetched, copy->digest(), false};
@@ -165,6 +166,7 @@ IcsSource readLocal(const QString& key, const QString& path, const QDateTime& no
             return out;
         }
         const IcsCalendar ics = IcsCalendar::parse(copy->body);
+        out.size = copy->body.size();
         addNotes(out, path, ics);
         out.ics = ics;
         out.copy = CopyUse{key, copy->fetched, copy->digest(), true};
@@ -176,6 +178,7 @@ IcsSource readLocal(const QString& key, const QString& path, const QDateTime& no
         return out;
     }
     const IcsCalendar ics = IcsCalendar::parse(bytes);
+    out.size = bytes.size();
     addNotes(out, path, ics);
     out.ics = ics;
     if (hasErrors(ics))

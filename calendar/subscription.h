@@ -106,6 +106,7 @@ struct IcsSource {
     std::optional<IcsCalendar> ics; // nothing when neither it nor a copy could be read
     std::vector<SourceNote> notes;
     std::optional<CopyUse> copy;
+    qint64 size = 0; // of what was read
 };
 
 // Reads the .ics `key` names, found at `path` when it is a local file: an

@@ -7,6 +7,7 @@
 #include "schedule/reg_store.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <set>
 
 namespace horvex::cli {
@@ -23,26 +24,43 @@ QString count(qsizetype n, const QString& one, const QString& many) {
 }
 
 // The calendar --day and --plan read. One that is not there has no rule:
-// every day uses the stored schedule. Errors are shown in the days they
-// touch and named by --check.
-
+// every day uses the stored schedule.
 Calendar calendarFor(const Request& r) {
     if (!r.calendar.isEmpty() && !isThere(r.calendar))
         throw Failure(QStringLiteral("%1 no existe").arg(r.calendar));
     const ClockSchedule stored = storedSchedule();
-    if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored, FetchWhen::IfDue)) {
-        if (const std::size_t errors = calendar->errors().size(); errors > 0)
-            complain(QStringLiteral("aviso: %1 tiene %2 (horvex --check los muestra): "
-                                    "--sync no enviaría nada")
-                         .arg(calendar->file(),
-                              count(static_cast<qsizetype>(errors), QStringLiteral("error"),
-                                    QStringLiteral("errores"))));
+    if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored, FetchWhen::IfDue))
         return std::move(*calendar);
-    }
     complain(QStringLiteral("aviso: no hay calendario (%1 no existe): todos los días usan el "
                             "horario guardado")
                  .arg(defaultCalendarFile()));
     return Calendar::load(defaultCalendarFile(), stored, false);
+}
+
+// `text`, worked out from `calendar`, after what its errors mean, first:
+// --sync sends nothing while they last. Of a calendar that could not be
+// read at all the days say nothing true.
+int showDays(const Calendar& calendar, const QString& text) {
+    // Asked after the days were worked out, which can find more.
+    const std::vector<CalendarProblem> errors = calendar.errors();
+    if (errors.empty()) {
+        out(text.toUtf8());
+        return kOk;
+    }
+    complain(QStringLiteral("%1 tiene %2 (horvex --check los muestra): --sync no envía nada y el "
+                            "reloj sigue con lo que tiene")
+                 .arg(calendar.file(), errors.size() == 1
+                                           ? QStringLiteral("1 error")
+                                           : QStringLiteral("%1 errores").arg(errors.size())));
+    const bool unreadable =
+        std::any_of(errors.begin(), errors.end(), [&](const CalendarProblem& p) {
+            return p.file == calendar.file() && p.line == 0;
+        });
+    if (unreadable)
+        complain(errors.front().toString());
+    else
+        out(text.toUtf8());
+    return kFailed;
 }
 
 // Whether some day can fall to the stored schedule.
@@ -76,17 +94,17 @@ std::optional<CalendarProblem> storedProblem(const ClockSchedule& stored) {
 
 int runDay(const Request& r) {
     const Calendar calendar = calendarFor(r);
-    out(dayText(calendar, r.day).toUtf8());
+    const int code = showDays(calendar, dayText(calendar, r.day));
     if (const std::optional<QString> copies = copiesLine(calendar))
         say(*copies);
-    return kOk;
+    return code;
 }
 
 int runPlan(const Request& r) {
     const QDate today = QDate::currentDate();
     const QDate month = r.month.isNull() ? QDate(today.year(), today.month(), 1) : r.month;
-    out(planText(calendarFor(r), month.year(), month.month(), today).toUtf8());
-    return kOk;
+    const Calendar calendar = calendarFor(r);
+    return showDays(calendar, planText(calendar, month.year(), month.month(), today));
 }
 
 int runCheck(const Request& r) {

@@ -4,6 +4,7 @@
 #include "cli/options.h"
 #include "clocklink/mscomm.h"
 #include "schedule/failure.h"
+#include "schedule/quoted.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -50,7 +51,8 @@ void say(const QString& line) {
     out((line + QLatin1Char('\n')).toUtf8());
 }
 
-void complain(const QString& line) {
+void complain(const QString& text) {
+    const QString line = boundedMessage(text);
     if (sink)
         return sink(line, true);
     std::fputs((QStringLiteral("horvex: ") + line + QLatin1Char('\n')).toUtf8().constData(),
@@ -137,15 +139,16 @@ QString helpText(const std::vector<Row>& rows) {
 QString positiveCount(const QString& value, int& count) {
     bool ok = false;
     count = value.toInt(&ok);
-    return ok && count >= 1 ? QString()
-                            : QStringLiteral("--history: «%1» no es un número positivo").arg(value);
+    return ok && count >= 1
+               ? QString()
+               : QStringLiteral("--history: %1 no es un número positivo").arg(quoted(value));
 }
 
 QString portNumber(const QString& value, std::optional<int>& port) {
     bool ok = false;
     const int n = value.toInt(&ok);
     if (!ok || n < MSComm1::kFirstPort || n > MSComm1::kLastPort)
-        return QStringLiteral("--port: «%1» no es un número de puerto de 1 a 255").arg(value);
+        return QStringLiteral("--port: %1 no es un número de puerto de 1 a 255").arg(quoted(value));
     port = n;
     return {};
 }
@@ -155,7 +158,8 @@ QString dayValue(const QString& value, QDate& day) {
     day = QDate::fromString(value, Qt::ISODate);
     return form.match(value).hasMatch() && day.isValid()
                ? QString()
-               : QStringLiteral("--day: «%1» no es una fecha AAAA-MM-DD que exista").arg(value);
+               : QStringLiteral("--day: %1 no es una fecha AAAA-MM-DD que exista")
+                     .arg(quoted(value));
 }
 
 QString monthValue(const QString& value, QDate& month) {
@@ -163,7 +167,7 @@ QString monthValue(const QString& value, QDate& month) {
     month = QDate::fromString(value + QStringLiteral("-01"), Qt::ISODate);
     return form.match(value).hasMatch() && month.isValid()
                ? QString()
-               : QStringLiteral("--plan: «%1» no es un mes AAAA-MM").arg(value);
+               : QStringLiteral("--plan: %1 no es un mes AAAA-MM").arg(quoted(value));
 }
 
 // Every command and option. A command runs; an option names the commands

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "schedule/quoted.h"
+
 #include <algorithm>
 
 namespace horvex::cli {
@@ -56,9 +58,11 @@ struct Token {
 
 Token tokenOf(const QString& arg) {
     const auto split = [](const QString& body, Token::Kind kind) {
-        Token t{kind, body.section(QLatin1Char('='), 0, 0), std::nullopt};
-        if (body.contains(QLatin1Char('=')))
-            t.value = body.section(QLatin1Char('='), 1);
+        // The value is everything after the first '=': "--export=a=b.ini".
+        const qsizetype eq = body.indexOf(QLatin1Char('='));
+        Token t{kind, body.left(eq < 0 ? body.size() : eq), std::nullopt};
+        if (eq >= 0)
+            t.value = body.mid(eq + 1);
         return t;
     };
     if (arg.startsWith(QLatin1String("--")) && arg.size() > 2)
@@ -88,36 +92,36 @@ int distance(const QString& a, const QString& b) {
     return static_cast<int>(d[n][m]);
 }
 
-// The row a mistyped name most likely meant: one typo in a short name, two
-// in a longer one, or the start of just one name.
-const Row* nearMiss(const QString& typed, const std::vector<Row>& rows) {
+// The names a mistyped one most likely meant: the nearest with one typo in
+// a short name, two in a longer one; else every name it starts.
+QStringList nearMisses(const QString& typed, const std::vector<Row>& rows) {
     const QString name = typed.toLower();
     const int allowed = name.size() <= 4 ? 1 : 2;
     const Row* best = nullptr;
     int bestDistance = allowed + 1;
-    const Row* prefixOf = nullptr;
-    int prefixes = 0;
+    QStringList started;
     for (const Row& row : rows) {
         const int d = distance(name, row.name);
         if (d < bestDistance) {
             best = &row;
             bestDistance = d;
         }
-        if (name.size() >= 3 && row.name.startsWith(name)) {
-            prefixOf = &row;
-            ++prefixes;
-        }
+        if (name.size() >= 3 && row.name.startsWith(name))
+            started << row.name;
     }
-    return best != nullptr ? best : prefixes == 1 ? prefixOf : nullptr;
+    started.sort();
+    return best != nullptr ? QStringList{best->name} : started;
 }
 
 QString unknown(const QString& arg, const Token& t, const std::vector<Row>& rows) {
     if (windowOption(t.name) != nullptr)
-        return QStringLiteral("«%1» es una opción de la ventana: va sin ninguna orden").arg(arg);
-    QString said = QStringLiteral("opción desconocida «%1»").arg(arg);
-    if (t.kind != Token::Letter)
-        if (const Row* meant = nearMiss(t.name, rows))
-            said += QStringLiteral("; ¿quería decir --%1?").arg(meant->name);
+        return QStringLiteral("%1 es una opción de la ventana: va sin ninguna orden")
+            .arg(quoted(arg));
+    QString said = QStringLiteral("opción desconocida %1").arg(quoted(arg));
+    if (const QStringList meant =
+            t.kind != Token::Letter ? nearMisses(t.name, rows) : QStringList();
+        !meant.isEmpty())
+        said += QStringLiteral("; ¿quería decir %1?").arg(commandList(meant));
     return said;
 }
 
@@ -141,7 +145,7 @@ std::optional<QString> readArguments(const QStringList& args, const std::vector<
         const QString& arg = args[i];
         const Token t = tokenOf(arg);
         if (t.kind == Token::Plain)
-            return QStringLiteral("sobra «%1»").arg(arg);
+            return QStringLiteral("sobra %1").arg(quoted(arg));
         const Row* row = rowOf(t, rows);
         if (row == nullptr)
             return unknown(arg, t, rows);

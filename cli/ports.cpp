@@ -4,6 +4,7 @@
 #include "clocklink/puerto.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
+#include "schedule/quoted.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
 
@@ -172,9 +173,9 @@ int runListPorts(const Request&) {
 int runMapPort(const Request& r) {
     const int n = mappedNumber(r.mapping);
     if (n == 0) {
-        complain(QStringLiteral("--map-port: «%1» no es N=DISPOSITIVO con N de 1 a 255 (por "
+        complain(QStringLiteral("--map-port: %1 no es N=DISPOSITIVO con N de 1 a 255 (por "
                                 "ejemplo 4=/dev/ttyUSB0)")
-                     .arg(r.mapping));
+                     .arg(quoted(r.mapping)));
         return kUsage;
     }
     const QString given = r.mapping.section(QLatin1Char('='), 1).trimmed();

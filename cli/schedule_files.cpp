@@ -144,12 +144,22 @@ int runShow(const Request& r) {
                      slotName(i)));
     say(QStringLiteral("Sin usar: %1 de %2").arg(kSlots - used.size()).arg(kSlots));
     // The readable form names alarms at one time among its problems.
-    QStringList warnings = minute60(s) + (parsed.readable ? QStringList() : sameTimes(s));
-    for (const LineProblem& p : parsed.problems)
-        warnings << p.toString();
+    const QStringList warnings = minute60(s) + (parsed.readable ? QStringList() : sameTimes(s));
     if (!warnings.isEmpty())
         say(QStringLiteral("Avisos:\n  ") + warnings.join(QStringLiteral("\n  ")));
-    return kOk;
+    // What --import refuses, and what the clock could not take.
+    if (parsed.problems.empty())
+        return kOk;
+    say(QStringLiteral("Errores:"));
+    for (const LineProblem& p : parsed.problems)
+        say(QStringLiteral("  ") + p.toString());
+    const qsizetype n = static_cast<qsizetype>(parsed.problems.size());
+    complain(QStringLiteral("%1 tiene %2: %3")
+                 .arg(file,
+                      n == 1 ? QStringLiteral("1 error") : QStringLiteral("%1 errores").arg(n),
+                      ofFile ? QStringLiteral("--import no lo aceptaría")
+                             : QStringLiteral("el reloj no podría tomarlo así")));
+    return kFailed;
 }
 
 } // namespace horvex::cli

@@ -106,6 +106,9 @@ Sending SyncSource::at(const QDateTime& t) const {
     if (!calendar_)
         return {fixed_, rules_, {}};
     const RollingDay day = rollingDay(*calendar_, t);
+    // Working out the days can find errors the reading did not.
+    if (const std::vector<CalendarProblem> errors = calendar_->errors(); !errors.empty())
+        throw Failure(errorsText(calendar_->file(), errors));
     // The record says which copy of each .ics the bells came from.
     QString rules = rulesText(day);
     if (const QString copies = copiesRecordText(calendar_->copies()); !copies.isEmpty())

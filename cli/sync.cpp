@@ -118,6 +118,9 @@ void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcom
     outcome.port = portNumberFromText(portText);
     outcome.device = port.deviceFor(outcome.port);
     AbrirPuerto(port, portText);
+    // The line is ours from before the second is chosen to the last
+    // character: a window's frame or another run waits, and so do we.
+    const MSComm1::Line line(port);
 
     const Target target = nextTarget();
     const Sending sending = source.at(target.second);

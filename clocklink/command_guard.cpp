@@ -12,11 +12,14 @@ bool FrameGate::holds(std::function<void()> command) {
 }
 
 FrameGate::Sending::Sending(FrameGate& gate)
-    : gate_(gate) {
+    : gate_(gate)
+    , outermost_(!gate.sending_) {
     gate_.sending_ = true;
 }
 
 FrameGate::Sending::~Sending() {
+    if (!outermost_)
+        return;
     gate_.sending_ = false;
     gate_.release();
 }

@@ -34,7 +34,8 @@ public:
     // then does nothing now.
     bool holds(std::function<void()> command);
 
-    // Marks a frame as going out for the guard's life.
+    // Marks a frame as going out for the guard's life; one inside another
+    // changes nothing.
     class Sending {
     public:
         explicit Sending(FrameGate& gate);
@@ -44,6 +45,7 @@ public:
 
     private:
         FrameGate& gate_;
+        bool outermost_;
     };
 
 private:

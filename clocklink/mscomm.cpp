@@ -1,8 +1,10 @@
 #include "clocklink/mscomm.h"
 
 #include "clocklink/port_list.h"
+#include "clocklink/port_reason.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
+#include "schedule/xdg.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,10 +20,28 @@ namespace {
 // One character takes about 4 ms at 2400 baud; a second means the line is stuck.
 constexpr int kWriteTimeoutMs = 1000;
 
+// The device a path opens, links followed: /dev/serial/by-id/… and
+// /dev/ttyUSB0 are one line, with one lock.
+QString realDevice(const QString& device) {
+    const QFileInfo info(device);
+    return info.isSymLink() && info.exists() ? info.canonicalFilePath() : device;
+}
+
+// The lock of one device for this user's Horvex programs, beside the
+// record, which every one of them (the window, the timer, a shell without a
+// runtime folder) finds in the same place.
+QString lineLockFile(const QString& device) {
+    const QString folder = stateHome() + QStringLiteral("/Horvex");
+    QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
+    return QStringLiteral("%1/puerto-%2.lock")
+        .arg(folder, name.replace(QLatin1Char('/'), QLatin1Char('_')));
+}
+
 } // namespace
 
-MSComm1::MSComm1(PortDeviceMap deviceMap)
-    : deviceMap_(std::move(deviceMap)) {
+MSComm1::MSComm1(PortDeviceMap deviceMap, Pause* waits)
+    : deviceMap_(std::move(deviceMap))
+    , waits_(waits) {
     // The clock's line; these apply at every open and are never changed.
     serial_.setBaudRate(QSerialPort::Baud2400);
     serial_.setDataBits(QSerialPort::Data8);
@@ -43,51 +63,107 @@ void MSComm1::setCommPort(std::int16_t port) {
     commPort_ = port;
 }
 
-bool MSComm1::PortOpen() const {
-    return serial_.isOpen();
-}
-
 void MSComm1::setPortOpen(bool open) {
     if (open == PortOpen())
         return;
     if (!open) {
-        serial_.close();
-        serial_.clearError();
+        open_ = false;
         return;
     }
-    // The device itself, not a link to it: the lock that keeps a second
-    // program off the line is named after the path opened.
-    const QString device = deviceFor(commPort_);
+    // The device itself, not a link to it: the locks are named after it.
+    const QString device = realDevice(deviceFor(commPort_));
+    const std::optional<HeldLock> lock = takeLine(device);
+    openDevice(device);
+    serial_.close();
+    open_ = true;
+}
+
+MSComm1::Line::Line(MSComm1& port)
+    : port_(port) {
+    if (port_.lines_ > 0) {
+        ++port_.lines_;
+        return;
+    }
+    if (!port_.PortOpen())
+        throw Failure(QStringLiteral("COM%1 no está abierto: no se ha enviado nada al reloj")
+                          .arg(port_.CommPort()));
+    const QString device = realDevice(port_.deviceFor(port_.commPort_));
+    if (std::optional<HeldLock> lock = port_.takeLine(device))
+        port_.lineLock_.emplace(std::move(*lock));
+    try {
+        port_.openDevice(device);
+    } catch (const Failure&) {
+        port_.lineLock_.reset();
+        throw;
+    }
+    port_.lines_ = 1;
+}
+
+MSComm1::Line::~Line() {
+    if (--port_.lines_ > 0)
+        return;
+    port_.serial_.close();
+    port_.serial_.clearError();
+    port_.lineLock_.reset();
+}
+
+std::optional<HeldLock> MSComm1::takeLine(const QString& device) {
+    QString file;
+    const std::function<void()> between =
+        waits_ != nullptr ? std::function<void()>([this] { waits_->Tiempo(0.02); })
+                          : std::function<void()>();
+    std::optional<HeldLock> lock;
+    try {
+        file = lineLockFile(device);
+        if (std::optional<HeldLock> taken = lockGuarded(file, kLineWaitMs, between))
+            lock.emplace(std::move(*taken));
+    } catch (const Failure&) {
+        // No folder for the lock (no home, a read-only disk): the upload goes
+        // on without queueing; the device's own lock still keeps two frames
+        // apart, the later one refused instead of waiting.
+        return std::nullopt;
+    }
+    if (!lock) {
+        qint64 pid = 0;
+        try {
+            pid = readGuarded(file, 256).simplified().split(' ').value(0).toLongLong();
+        } catch (const Failure&) {
+            // Only the message loses the holder's name.
+        }
+        throw Failure(QStringLiteral("%1: otro envío de Horvex ocupa el puerto desde hace más de "
+                                     "%2 s%3")
+                          .arg(portLabel())
+                          .arg(kLineWaitMs / 1000)
+                          .arg(pid > 0 ? QStringLiteral(": ") + processText(pid) : QString()));
+    }
+    // Whose line it is, for the message of a waiter that gives up.
+    [[maybe_unused]] const bool named =
+        ::ftruncate(lock->fd(), 0) == 0 && writeAll(lock->fd(), QByteArray::number(::getpid()));
+    return lock;
+}
+
+void MSComm1::openDevice(const QString& device) {
 #ifndef Q_OS_WIN
     // Say what is wrong with the path itself; the serial layer would speak of
     // a lock it could not take.
-    // A newcomer's first sight: the stored port is not there. Name what is.
     if (!S_ISCHR(deviceFileType(device, commPort_, portLabel())))
-        throw Failure(QStringLiteral("%1: no es un dispositivo serie").arg(portLabel()));
+        throw Failure(QStringLiteral("%1: %2%3")
+                          .arg(portLabel(), portReason(ENOTTY), missingDeviceAdvice(commPort_)));
 #endif
-    const QFileInfo info(device);
-    serial_.setPortName(info.isSymLink() && info.exists() ? info.canonicalFilePath() : device);
+    serial_.setPortName(device);
     // Write only: nothing is ever read from the clock, and with a read side a
     // hang-up surfaces as a read error without a usable description while we
     // wait for a write; without it the write itself fails with the system's
-    // reason ("Input/output error").
+    // reason.
     if (!serial_.open(QIODevice::WriteOnly)) {
-        QString reason = layerReason();
-        // A device file with no port behind it (most PCs have /dev/ttyS0 to
-        // ttyS3 whatever their hardware): say which ports this PC has.
-        const QSerialPort::SerialPortError error = serial_.error();
-        if (error != QSerialPort::DeviceNotFoundError && error != QSerialPort::PermissionError) {
-            const std::vector<PresentPort> present = presentPorts();
-            if (!presentPortAt(device, present))
-                reason += missingDeviceAdvice(commPort_, present);
-        }
+        const QString reason = layerReason(device);
         serial_.clearError();
         throw Failure(reason);
     }
 }
 
 void MSComm1::Output(char byte) {
-    if (!PortOpen())
+    if (!serial_.isOpen())
         throw Failure(QStringLiteral("%1: el puerto no está abierto").arg(portLabel()));
 #ifdef Q_OS_WIN
     // write() only queues the byte; wait until it has been handed to the
@@ -97,7 +173,7 @@ void MSComm1::Output(char byte) {
         sent = serial_.waitForBytesWritten(kWriteTimeoutMs);
     if (sent && serial_.error() == QSerialPort::NoError)
         return;
-    const QString reason = layerReason();
+    const QString reason = layerReason(serial_.portName());
 #else
     // Straight to the system, not through Qt's buffer and its event-driven
     // flush: the byte is on its way when this returns, so the pause that
@@ -121,13 +197,13 @@ void MSComm1::Output(char byte) {
         return;
     // The system's reason before anything else can change errno: the label
     // may read the settings.
-    const QString why =
-        polled == 0 ? QStringLiteral("el puerto no acepta datos (bloqueado)") : systemReason();
-    const QString reason = QStringLiteral("%1: %2").arg(portLabel(), why);
+    const int err = polled == 0 ? EAGAIN : errno;
+    const QString reason = QStringLiteral("%1: %2").arg(portLabel(), portReason(err));
 #endif
 
     // A port that failed a write (adapter unplugged, line hung up, stuck) is
-    // closed, so that nothing queued is sent later and PortOpen tells the truth.
+    // let go, so that nothing queued is sent later; the next frame opens it
+    // afresh and says what is wrong then.
     serial_.close();
     serial_.clearError();
     throw Failure(reason);
@@ -169,25 +245,31 @@ QString MSComm1::portLabel() const {
     return device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
 }
 
-QString MSComm1::layerReason() const {
-    QString reason = serial_.error() == QSerialPort::NoError ? QString() : serial_.errorString();
-    // Qt says "Unknown error" when it has nothing to say; that helps no one.
-    if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
-        reason = QStringLiteral("fallo del puerto serie sin descripción (código %1)")
-                     .arg(static_cast<int>(serial_.error()));
-    // Held by another program (the window, a timed sync): Qt names only its
-    // own lock file or the system's "busy".
-    if (serial_.error() == QSerialPort::PermissionError &&
-        (reason.contains(QLatin1String("locking")) || reason.contains(QLatin1String("busy"))))
-        reason = QStringLiteral("el puerto está en uso por otro programa (%1)").arg(reason);
-#ifndef Q_OS_WIN
-    if (serial_.error() == QSerialPort::PermissionError &&
-        reason.contains(QLatin1String("Permission denied")))
-        reason += QStringLiteral(". Su usuario no tiene acceso al puerto: añádalo al grupo dialout "
-                                 "(sudo usermod -aG dialout $USER) y vuelva a iniciar la sesión");
-#endif
-    if (serial_.error() == QSerialPort::DeviceNotFoundError)
+QString MSComm1::layerReason(const QString& device) const {
+    const QSerialPort::SerialPortError error = serial_.error();
+    std::optional<int> err = errnoQuoted(serial_.errorString());
+    // The serial layer's own lock file (LCK..ttyUSB0) taken by another
+    // program comes without a system error.
+    if (!err && error == QSerialPort::PermissionError)
+        err = EBUSY;
+    if (!err && error == QSerialPort::DeviceNotFoundError)
+        err = ENOENT;
+    QString reason =
+        err ? portReason(*err)
+            : QStringLiteral("fallo del puerto serie sin más explicación (código %1 de Qt)")
+                  .arg(static_cast<int>(error));
+    if (err == EBUSY) {
+        if (const QString holders = portHolders(device); !holders.isEmpty())
+            reason += QStringLiteral(": ") + holders;
+    } else if (err == ENOENT) {
         reason += missingDeviceAdvice(commPort_);
+    } else if (err != EACCES && err != EPERM) {
+        // A device file with no port behind it (most PCs have /dev/ttyS0 to
+        // ttyS3 whatever their hardware): say which ports this PC has.
+        const std::vector<PresentPort> present = presentPorts();
+        if (!presentPortAt(device, present))
+            reason += missingDeviceAdvice(commPort_, present);
+    }
     return QStringLiteral("%1: %2").arg(portLabel(), reason);
 }
 

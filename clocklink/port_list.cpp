@@ -1,5 +1,6 @@
 #include "clocklink/port_list.h"
 
+#include "clocklink/port_reason.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
 
@@ -132,10 +133,10 @@ unsigned deviceFileType(const QString& path, int port, const QString& what) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) == 0)
         return st.st_mode;
-    const bool missing = errno == ENOENT;
-    const QString reason = systemReason();
-    throw Failure(QStringLiteral("%1: %2%3")
-                      .arg(what, reason, missing ? missingDeviceAdvice(port) : QString()));
+    const int err = errno;
+    throw Failure(
+        QStringLiteral("%1: %2%3")
+            .arg(what, portReason(err), err == ENOENT ? missingDeviceAdvice(port) : QString()));
 }
 
 } // namespace horvex

@@ -7,6 +7,7 @@
 #include "schedule/failure.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace horvex {
@@ -84,10 +85,20 @@ void UploadCommand::Actualizar_Click() {
 }
 
 void UploadCommand::sendRecorded(QString& unrecorded) {
+    // Commands wait from here: the line may first have to be waited for,
+    // while a timed upload has it.
+    const FrameGate::Sending sending(gate_);
+    const QString id = UploadRecord::newId();
+    std::optional<MSComm1::Line> line;
+    try {
+        line.emplace(port_);
+    } catch (const Failure& failure) {
+        unrecorded = record(id, false, &failure);
+        throw;
+    }
     // A logout or a stop during the frame waits for the last character and
     // the closing line, then ends the program as it asked.
     const SignalHold hold;
-    const QString id = UploadRecord::newId();
     unrecorded = record(id, true, nullptr);
     try {
         saco_RS232();
@@ -128,6 +139,7 @@ QString UploadCommand::record(const QString& id, bool opening, const Failure* fa
 void UploadCommand::saco_RS232() {
     m_.LargoTx = QString::number(m_.DatosTx.size());
     const FrameGate::Sending sending(gate_);
+    const MSComm1::Line line(port_);
     sendPaced(m_.DatosTx, m_.LargoTx.toInt(), port_, pause_);
 }
 

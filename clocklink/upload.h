@@ -31,17 +31,18 @@ public:
     // 1 says so once the command's own texts are over.
     void Actualizar_Click();
 
-    // Sends DatosTx one byte at a time with a 0.01 s pause after each; other
-    // commands are held meanwhile (see FrameGate). Throws Failure when a byte
-    // cannot be handed to the port.
+    // Sends DatosTx one byte at a time with a 0.01 s pause after each, on
+    // the line held for it (waiting for another upload's frame to end);
+    // other commands are held meanwhile (see FrameGate). Throws Failure when
+    // the line cannot be had or a byte cannot be handed to the port.
     void saco_RS232();
 
     bool running() const { return running_; }
     FrameGate& gate() { return gate_; }
 
 private:
-    // saco_RS232 between the record's opening and closing lines; the first
-    // reason a line was not kept goes to `unrecorded`.
+    // Takes the line, then saco_RS232 between the record's opening and
+    // closing lines; the first reason a line was not kept goes to `unrecorded`.
     void sendRecorded(QString& unrecorded);
     // Hands the outcome to the recorder; returns why it was not kept, if so.
     QString record(const QString& id, bool opening, const Failure* failure) const;

@@ -2,12 +2,14 @@
 
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
+#include "schedule/quoted.h"
 #include "schedule/xdg.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
@@ -24,6 +26,9 @@ using State = RecordedUpload::State;
 constexpr qint64 kBlock = 64 * 1024;
 // Far above any line of ours; a longer one is not ours and is not held whole.
 constexpr qsizetype kLineCap = 16 * 1024;
+// Uploads sent whole that the record keeps whatever else was written: the
+// proof of what the clock holds.
+constexpr int kKeptUploads = 100;
 
 QLatin1StringView sendingText() {
     return QLatin1StringView("enviando");
@@ -166,6 +171,51 @@ QString printable(const QByteArray& text, qint64 length) {
         .arg(shown, length > 60 ? QStringLiteral("…") : QString(), sizeText(length));
 }
 
+// The last bytes of a file, from the start of a line: a record someone
+// filled with junk is not read whole.
+QByteArray tailOf(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 from = std::max<qint64>(0, f.size() - 2 * UploadRecord::kLimit);
+    f.seek(from);
+    QByteArray bytes = f.readAll();
+    if (from > 0)
+        bytes.remove(0, bytes.indexOf('\n') + 1);
+    return bytes;
+}
+
+// The closing lines of the uploads sent whole.
+QList<QByteArray> sentLines(const QByteArray& bytes) {
+    QList<QByteArray> sent;
+    for (const QByteArray& l : bytes.split('\n'))
+        if (l.size() <= UploadRecord::kLineLimit)
+            if (const std::optional<UploadOutcome> o = UploadRecord::parse(l);
+                o && !o->opening && o->reason.isEmpty())
+                sent << l;
+    return sent;
+}
+
+// Once `file` holds the record just moved aside: when it shows fewer than
+// kKeptUploads uploads sent whole (other lines filled it), the last of
+// those in `older`, the file it replaced, go back in before it. The reason
+// it could not, or nothing.
+QString keepProof(const QString& file, const QByteArray& older) {
+    const QByteArray moved = tailOf(file);
+    const qsizetype missing = kKeptUploads - sentLines(moved).size();
+    const QList<QByteArray> carried = sentLines(older);
+    if (missing <= 0 || carried.isEmpty())
+        return {};
+    QSaveFile out(file);
+    const QByteArray kept =
+        carried.mid(std::max<qsizetype>(0, carried.size() - missing)).join('\n');
+    if (out.open(QIODevice::WriteOnly) && out.write(kept + '\n' + moved) >= 0 && out.commit())
+        return {};
+    return QStringLiteral("no se pudieron guardar en %1 los últimos envíos completos del registro "
+                          "anterior: %2")
+        .arg(file, out.errorString());
+}
+
 // The upload a line tells, read from the end: a closing line closes its id
 // for the opening line found before it, which then tells nothing new.
 std::optional<RecordedUpload> uploadOf(const QByteArray& text, qint64 length,
@@ -205,26 +255,28 @@ QString UploadRecord::newId() {
 }
 
 QString UploadRecord::line(const UploadOutcome& o) {
-    const auto field = [](QString text) {
+    // Each text bounded, so a line stays under kLineLimit whatever it tells.
+    const auto field = [](QString text, qsizetype bytes = 1024) {
         text.replace(QLatin1Char('\t'), QLatin1Char(' '))
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
         text.remove(QLatin1Char('\r'));
-        return text.isEmpty() ? QStringLiteral("-") : text;
+        return text.isEmpty() ? QStringLiteral("-") : cutToBytes(text, bytes);
     };
     // With the offset, so that a line stays right across a daylight-saving change.
     const QDateTime at = o.at.toOffsetFromUtc(o.at.offsetFromUtc());
     QStringList fields{at.toString(Qt::ISODateWithMs),
-                       field(o.origin),
+                       field(o.origin, 64),
                        o.port > 0 ? QStringLiteral("COM%1").arg(o.port) : QStringLiteral("-"),
-                       field(o.device),
+                       field(o.device, 512),
                        o.opening            ? QString(sendingText())
                        : o.reason.isEmpty() ? QString(sentText())
                                             : field(o.reason),
                        o.opening || o.sent < 0 ? QStringLiteral("-") : QString::number(o.sent),
-                       field(QString::fromLatin1(o.frame.toHex().toUpper())),
-                       field(o.id)};
+                       field(QString::fromLatin1(o.frame.left(512).toHex().toUpper())),
+                       field(o.id, 64)};
     if (!o.rules.isEmpty())
-        fields << field(o.rules);
+        fields << field(o.rules,
+                        kLineLimit - 1 - fields.join(QLatin1Char('\t')).toUtf8().size() - 1);
     return fields.join(QLatin1Char('\t'));
 }
 
@@ -270,19 +322,21 @@ void UploadRecord::append(const UploadOutcome& outcome) const {
         }
     };
     UniqueFd fd = open();
-    // A new file once this line would take the record past its limit. The
-    // older file goes first: a rename does not replace it.
+    // A new file once this line would take the record past its limit; the
+    // older file is replaced, keeping its proof of what the clock holds.
     QString notMoved;
     struct stat st {};
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0 && st.st_size + bytes.size() > kLimit) {
-        QFile::remove(oldFile(file_));
-        QFile full(file_);
-        if (full.rename(oldFile(file_)))
+        const QByteArray older = tailOf(oldFile(file_));
+        if (::rename(QFile::encodeName(file_).constData(),
+                     QFile::encodeName(oldFile(file_)).constData()) == 0) {
             fd = open();
-        else
+            notMoved = keepProof(oldFile(file_), older);
+        } else {
             notMoved = QStringLiteral("el envío se anotó en %1, que pasa de %2: no se pudo "
                                       "renombrar a %3 (%4)")
-                           .arg(file_, sizeText(kLimit), oldFile(file_), full.errorString());
+                           .arg(file_, sizeText(kLimit), oldFile(file_), systemReason());
+        }
     }
     appendWhole(fd.get(), bytes, file_);
     if (!notMoved.isEmpty())

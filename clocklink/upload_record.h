@@ -48,6 +48,8 @@ struct RecordedUpload {
 // two programs never mix, and a line that does not fit whole is taken back.
 // The file is kept to about kLimit bytes: when a line would take it past
 // that, it becomes <file>.1 (replacing the older one) and a new file starts.
+// The last 100 uploads sent whole are never lost that way: should other
+// lines have filled the file, they come over from the older one.
 class UploadRecord {
 public:
     // $XDG_STATE_HOME/Horvex/envios.log; throws Failure with no home folder.
@@ -70,6 +72,8 @@ public:
     static QString line(const UploadOutcome& outcome);
     static std::optional<UploadOutcome> parse(const QByteArray& line);
     static constexpr qint64 kLimit = 1024 * 1024;
+    // The longest line written, in bytes with its newline: long texts are cut.
+    static constexpr qsizetype kLineLimit = 4096;
 
 private:
     QString file_;

@@ -136,7 +136,8 @@ bool stillNamed(int fd, const QString& file) {
 
 } // namespace
 
-std::optional<HeldLock> lockGuarded(const QString& file, int waitMs) {
+std::optional<HeldLock> lockGuarded(const QString& file, int waitMs,
+                                    const std::function<void()>& between) {
     makeFolders(QFileInfo(file).absolutePath());
     QElapsedTimer waited;
     waited.start();
@@ -150,7 +151,10 @@ std::optional<HeldLock> lockGuarded(const QString& file, int waitMs) {
                     QStringLiteral("no se puede bloquear %1: %2").arg(file, systemReason()));
             if (waited.elapsed() >= waitMs)
                 return std::nullopt;
-            QThread::msleep(20);
+            if (between)
+                between();
+            else
+                QThread::msleep(20);
         }
         if (stillNamed(fd.get(), file))
             return HeldLock(file, std::move(fd));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -66,8 +67,10 @@ private:
 
 // Takes the lock on `file`, opened as for appending (so created if need be,
 // with its folders), trying for up to `waitMs`. Nothing when another holds it all that time;
-// throws Failure saying why the file cannot be opened or locked.
-std::optional<HeldLock> lockGuarded(const QString& file, int waitMs);
+// throws Failure saying why the file cannot be opened or locked. Between two
+// tries `between` runs (a window pumps its events there), else 20 ms pass.
+std::optional<HeldLock> lockGuarded(const QString& file, int waitMs,
+                                    const std::function<void()>& between = {});
 
 // Writes all of `bytes`, resuming after short writes; false with errno set
 // when the system refuses the rest.

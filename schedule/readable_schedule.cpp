@@ -2,6 +2,7 @@
 
 #include "schedule/ini_document.h"
 #include "schedule/lists.h"
+#include "schedule/quoted.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -29,15 +30,15 @@ std::variant<Bell, QString> parseBell(const QString& text) {
     const QStringList words = text.split(space, Qt::SkipEmptyParts);
     const QStringList time = words.value(0).split(QLatin1Char(':'));
     if (time.size() != 2)
-        return QStringLiteral("«%1» no es una hora HH:MM").arg(text);
+        return QStringLiteral("%1 no es una hora HH:MM").arg(quoted(text));
     if (!kHourList.offers(time[0]))
-        return QStringLiteral("hora «%1» (%2)").arg(time[0], kHourList.offeredText());
+        return QStringLiteral("hora %1 (%2)").arg(quoted(time[0]), kHourList.offeredText());
     if (!kMinuteList.offers(time[1]))
-        return QStringLiteral("minuto «%1» (%2)").arg(time[1], kMinuteList.offeredText());
+        return QStringLiteral("minuto %1 (%2)").arg(quoted(time[1]), kMinuteList.offeredText());
     const QString ring = words.mid(1).join(QLatin1Char(' '));
     const bool isLong = ring.compare(kLong, Qt::CaseInsensitive) == 0;
     if (!ring.isEmpty() && !isLong && ring.compare(kShort, Qt::CaseInsensitive) != 0)
-        return QStringLiteral("«%1» tras la hora: se espera «largo» o nada").arg(ring);
+        return QStringLiteral("%1 tras la hora: se espera «largo» o nada").arg(quoted(ring));
     return Bell{time[0], time[1], isLong ? QStringLiteral("1") : QStringLiteral("0")};
 }
 
@@ -92,12 +93,12 @@ private:
             seenHeader_ = true;
             if (!inSection_)
                 problem(n, QStringLiteral("sección %1 desconocida: un horario solo tiene [Timbres]")
-                               .arg(line));
+                               .arg(shown(line)));
             return;
         }
         if (!inSection_) {
             if (!seenHeader_) // under an unknown section, its header was named
-                problem(n, QStringLiteral("«%1» antes de [Timbres]").arg(line));
+                problem(n, QStringLiteral("%1 antes de [Timbres]").arg(quoted(line)));
             return;
         }
         const qsizetype eq = line.indexOf(QLatin1Char('='));
@@ -113,11 +114,13 @@ private:
         const QRegularExpressionMatch m = slotKey.match(key);
         if (!m.hasMatch())
             return problem(
-                n, QStringLiteral("«%1»: se espera corto=, largo=, Hnn= o una hora").arg(key));
+                n,
+                QStringLiteral("%1: se espera corto=, largo=, Hnn= o una hora").arg(quoted(key)));
         const int slot = m.captured(1).toInt();
         if (slot >= kSlots)
-            return problem(
-                n, QStringLiteral("«%1»: las ranuras van de H00 a H%2").arg(key).arg(kSlots - 1));
+            return problem(n, QStringLiteral("%1: las ranuras van de H00 a H%2")
+                                  .arg(quoted(key))
+                                  .arg(kSlots - 1));
         readBell(n, value, static_cast<std::size_t>(slot));
     }
 
@@ -128,7 +131,7 @@ private:
         seenAt = n;
         if (!kRingList.offers(value))
             return problem(
-                n, QStringLiteral("%1: «%2» (%3)").arg(key, value, kRingList.offeredText()));
+                n, QStringLiteral("%1: %2 (%3)").arg(key, quoted(value), kRingList.offeredText()));
         ring = value;
     }
 
@@ -137,6 +140,12 @@ private:
         if (const QString* wrong = std::get_if<QString>(&parsed))
             return problem(n, *wrong);
         const Bell& bell = std::get<Bell>(parsed);
+        // The clock reads hour 24 as a slot not in use: such a line would
+        // take a slot and never ring. "H05=24:00" says so on purpose.
+        if (!slot && bell.hour == kUnsetHour)
+            return problem(
+                n, QStringLiteral("%1 no es un timbre: la hora 24 marca una ranura sin usar")
+                       .arg(bell.time()));
         if (!slot) {
             unpinned_.push_back({n, bell});
             return;

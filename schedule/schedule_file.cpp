@@ -3,6 +3,7 @@
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
 #include "schedule/lists.h"
+#include "schedule/quoted.h"
 #include "schedule/readable_schedule.h"
 #include "schedule/reg_sett.h"
 #include "schedule/reg_store.h"
@@ -87,7 +88,7 @@ QStringList scheduleProblems(const IniDocument& doc, bool complete) {
         if (!text)
             missing << name;
         else if (!v.good(*text))
-            problems << QStringLiteral("%1: «%2» (%3)").arg(name, *text, v.expected);
+            problems << QStringLiteral("%1: %2 (%3)").arg(name, quoted(*text), v.expected);
     }
     // One line for what is missing: a cut-off file lacks dozens of values.
     if (complete && !missing.isEmpty())
@@ -103,7 +104,7 @@ QStringList scheduleProblems(const IniDocument& doc, bool complete) {
     for (const QString& section : sections())
         for (const QString& key : doc.keys(section))
             if (!known.contains((section + QLatin1Char('/') + key).toLower()))
-                problems << QStringLiteral("%1/%2: clave desconocida").arg(section, key);
+                problems << QStringLiteral("%1/%2: clave desconocida").arg(section, shown(key));
     return problems;
 }
 

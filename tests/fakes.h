@@ -151,8 +151,10 @@ inline void writeFile(const QString& file, const QByteArray& bytes) {
 // A fresh per-user store in a temporary folder.
 class Sandbox {
 public:
+    // The record and the port's lock in it too.
     Sandbox() {
         qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
+        qputenv("XDG_STATE_HOME", dir_.filePath(QStringLiteral("state")).toLocal8Bit());
         QCoreApplication::setApplicationName(QStringLiteral("Horvex"));
     }
     QString file() const { return dir_.filePath(QStringLiteral("Horvex/Horvex.conf")); }
@@ -185,6 +187,7 @@ struct Harness {
     QTime now{9, 5, 7};
     int ended = 0;
     QList<int> endedWhenRecorded; // for each record line, whether the program had ended
+    bool recordToFile = false;    // the record of uploads too, as the program keeps it
     std::unique_ptr<FrmMain> window;
 
     explicit Harness(bool portMapped = true) {
@@ -192,9 +195,13 @@ struct Harness {
             sandbox.put(QStringLiteral("Puertos/COM4"), line.path());
     }
     FrmMain& start() {
-        window = std::make_unique<FrmMain>(
-            FrmMain::Services{*store, pause, [this] { return now; }, [this] { ++ended; },
-                              [this](const UploadOutcome&) { endedWhenRecorded << ended; }});
+        window = std::make_unique<FrmMain>(FrmMain::Services{*store, pause, [this] { return now; },
+                                                             [this] { ++ended; },
+                                                             [this](const UploadOutcome& o) {
+                                                                 endedWhenRecorded << ended;
+                                                                 if (recordToFile)
+                                                                     UploadRecord().append(o);
+                                                             }});
         window->Form_Load();
         return *window;
     }

@@ -153,6 +153,64 @@ private slots:
                  }));
     }
 
+    // Faults of calendario.ini alone: each row the text after [Semana], the
+    // day asked for, its value, and every problem check() finds that day.
+    void calendarLines_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("problems");
+        const QDate wed(2027, 3, 3);
+        QTest::newRow("a range of one day")
+            << QByteArray("[Fechas]\n2027-03-03..2027-03-03=silencio\n") << wed << "silencio"
+            << QStringList();
+        QTest::newRow("lines under an unknown section: one problem, no rule")
+            << QByteArray("[Calendario]\nfestivos.ics=silencio\nmiercoles=silencio\nx\n") << wed
+            << "guardado"
+            << QStringList{"2: sección [Calendario] desconocida: un calendario tiene [Semana], "
+                           "[Fechas] y [Calendarios]"};
+        for (int i = 0; i < 7; ++i)
+            QTest::newRow(qPrintable(QStringLiteral("a weekday conflict, today %1").arg(i)))
+                << QByteArray("lunes=guardado\nlunes=silencio\n") << wed.addDays(i) << "guardado"
+                << QStringList{"3: conflicto: [Semana] lunes=guardado (línea 2) y [Semana] "
+                               "lunes=silencio (línea 3) dan horarios distintos; gana la escrita "
+                               "después"};
+        QTest::newRow("ranges of one length, one shorter inside")
+            << QByteArray(
+                   "[Fechas]\n2027-03-01..2027-03-10=silencio\n2027-03-05..2027-03-14=x.ini\n"
+                   "2027-03-07..2027-03-08=guardado\n")
+            << wed << "silencio"
+            << QStringList{"4: conflicto el 2027-03-05 y 3 días más: [Fechas] "
+                           "2027-03-01..2027-03-10=silencio (línea 3) y [Fechas] "
+                           "2027-03-05..2027-03-14=x.ini (línea 4) dan horarios distintos; gana la "
+                           "escrita después"};
+        QByteArray many("[Fechas]\n");
+        for (int i = 0; i < 2001; ++i)
+            many += datesKey(wed.addDays(i), wed.addDays(i + 3000)).toLatin1() +
+                    (i % 2 == 0 ? "=guardado\n" : "=silencio\n");
+        QTest::newRow("thousands of long ranges: rules and conflicts bounded")
+            << many << wed << "guardado"
+            << QStringList{"2003: más de 2000 reglas: esta y las siguientes no se leen"};
+    }
+    void calendarLines() {
+        QFETCH(QByteArray, text);
+        QFETCH(QDate, today);
+        QFETCH(QString, value);
+        QFETCH(QStringList, problems);
+        const School school;
+        school.write("calendario.ini", "[Semana]\n" + text);
+        school.write("x.ini", "[Timbres]\ncorto=02\nlargo=05\n08:00\n");
+        const Calendar calendar = school.load();
+        QCOMPARE(calendar.day(QDate(2027, 3, 3)).value.name(), value);
+        QStringList said;
+        for (const CalendarProblem& p : calendar.check(today))
+            said << p.toString().remove(school.path("calendario.ini") + ":");
+        if (said.size() > 100) // then 100 conflicts named, and that there are more
+            QCOMPARE(said.mid(problems.size() + 100),
+                     QStringList{" y más conflictos: se nombran los 100 primeros"});
+        QCOMPARE(said.size() > 100 ? said.mid(0, problems.size()) : said, problems);
+    }
+
     // A free day in each section, whatever the case, checked without a problem.
     void libreInEverySection_data() {
         QTest::addColumn<QString>("date");

@@ -61,7 +61,7 @@ bool matches(const QString& text, const QString& pattern) {
 }
 
 bool hasFaketime() {
-    return !QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty();
+    return !fakeTimeLibrary().isEmpty();
 }
 
 // systemctl as the user manager would answer is-enabled: the word, or
@@ -203,7 +203,7 @@ private slots:
         user.fakeTime = now;
         user.clockStands = true;
         const Result r = user.run({"--status"});
-        QCOMPARE(r.exit, exit);
+        HORVEX_COMPARE_EXIT(r, exit);
         QVERIFY2(r.out.startsWith(user.expand(first)), qPrintable(r.all()));
         QVERIFY2(r.out.contains(user.expand(detail)), qPrintable(r.all()));
         QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
@@ -307,7 +307,7 @@ private slots:
         user.environment["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + user.path("bus");
         writeFile(user.store(), "[Puertos]\nCOM4=" + user.path("none").toLocal8Bit() + "\n");
         const Result r = user.run({"--sync", "--if-needed"});
-        QCOMPARE(r.exit, 1);
+        HORVEX_COMPARE_EXIT(r, 1);
         QVERIFY2(r.err.contains(user.expand("COM4 (%H/none)")), qPrintable(r.all()));
         QVERIFY(readFile(user.path("state/Horvex/temporizador.ini")).contains("resultado=fallido"));
     }

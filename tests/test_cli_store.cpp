@@ -24,7 +24,7 @@ private slots:
              "Para usar %P como COM4: horvex --map-port 4=%L"},
             {{"--map-port", "4=/dev/horvex-none2"},
              1,
-             "no se puede usar /dev/horvex-none2: No such file or directory. Puertos serie en "
+             "no se puede usar /dev/horvex-none2: el dispositivo no existe. Puertos serie en "
              "este equipo: %P. Para usarlo como COM4: horvex --map-port 4=%L"},
             {{"--map-port", "4=%H"}, 1, "es una carpeta, no un dispositivo de caracteres"},
             {{"--map-port", "4"}, 64, "no es N=DISPOSITIVO"},
@@ -74,9 +74,10 @@ private slots:
         writeFile(user.path("hand.ini"), "; Viernes\n[Timbres]\ncorto=03\nlargo=05\n08:00\n"
                                          "H00=07:00 largo\n12:00 largo ; recreo\n");
         writeFile(user.path("bad.ini"), "x\n[Timbres]\ncorto=2\nlargo=05\n7:30\n08:00 fuerte\n"
-                                        "H01=09:00\nH1=10:00\n09:00\nH36=11:00\n[HH]\n");
+                                        "H01=09:00\nH1=10:00\n09:00\nH36=11:00\n24:00\n\x1b" +
+                                            QByteArray(100, '9') + "\n[HH]\n");
         const Result exported = user.run({"--export", user.path("good.ini")});
-        QCOMPARE(exported.exit, 0);
+        HORVEX_COMPARE_EXIT(exported, 0);
         QVERIFY2(exported.err.contains("aviso: H00 y H02: a la misma hora, 07:30; --import no "
                                        "aceptará"),
                  qPrintable(exported.err));
@@ -95,7 +96,11 @@ private slots:
              "08:60  corto  (H04)\n12:00  corto  (H01)\nSin usar: 32 de 36\nAvisos:\n"
              "  H04: minuto 60 (08:60), que no es una hora del día\n"
              "  H00 y H02: a la misma hora, 07:30\n"},
-            {{"--show", "%H/old-bad.ini"}, 0, "7:00  corto  (H03)"},
+            {{"--show", "%H/old-bad.ini"},
+             1,
+             "7:00  corto  (H03)\n07:30  corto  (H00)\n07:30  corto  (H02)\n12:00  corto  (H01)\n"
+             "Sin usar: 32 de 36\nAvisos:\n  H00 y H02: a la misma hora, 07:30\nErrores:\n"
+             "  HH/cboHH3: «7» (la lista ofrece 00 a 24)\n"},
             {{"--import", "%H/old-bad.ini"},
              1,
              "%H/old-bad.ini no es un horario válido:\n  HH/cboHH3: «7» (la lista ofrece 00 a 24)\n"
@@ -113,7 +118,11 @@ private slots:
              "  línea 8: H01 repetida (ya en la línea 7)\n"
              "  línea 9: 09:00 repetido (ya en la línea 7)\n"
              "  línea 10: «H36»: las ranuras van de H00 a H35\n"
-             "  línea 11: sección [HH] desconocida: un horario solo tiene [Timbres]\n"},
+             "  línea 11: 24:00 no es un timbre: la hora 24 marca una ranura sin usar\n"
+             "  línea 12: «\\x1B" +
+                 QString(79, '9') +
+                 "…» no es una hora HH:MM\n"
+                 "  línea 13: sección [HH] desconocida: un horario solo tiene [Timbres]\n"},
             {{"--import", "%H/good.ini"}, 1, "línea 8: 07:30 repetido (ya en la línea 7)"},
             {{"--import", "%H"}, 1, "%H es una carpeta, no un archivo"},
             {{"--import", "%H/none.ini"}, 1, "%H/none.ini no existe"},

@@ -20,6 +20,13 @@ private slots:
         };
         row("near miss", {"--sycn"}, 64, "opción desconocida «--sycn»; ¿quería decir --sync?");
         row("start of a name", {"--list"}, 64, "¿quería decir --list-ports?");
+        row("start of two names", {"--cal"}, 64,
+            "opción desconocida «--cal»; ¿quería decir --calendar o --calendar-window?");
+        row("= in the value", {"--export=%H/a=b.ini"}, 0, "Horario guardado en %H/a=b.ini");
+        QTest::newRow("junk quoted short")
+            << QStringList{QStringLiteral("--\x01") + QString(300, QLatin1Char('x'))} << 64
+            << QStringLiteral("opción desconocida «--\\x01%1…»\n")
+                   .arg(QString(77, QLatin1Char('x')));
         row("no value", {"--sync", "--port"}, 64, "falta el valor de --port (N)");
         row("= value", {"--history=3"}, 0, "Todavía no hay envíos");
         row("negative count", {"--history", "-1"}, 64, "--history: «-1» no es un número positivo");
@@ -62,7 +69,7 @@ private slots:
             return;
         }
         const Result r = User::finish(*p);
-        QCOMPARE(r.exit, exit);
+        HORVEX_COMPARE_EXIT(r, exit);
         QVERIFY2(r.all().contains(user.expand(says)), qPrintable(r.all()));
         QVERIFY(!QFileInfo::exists(user.path("none")));
         if (args.first() == QLatin1String("--help"))

@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QProcess>
+#include <QRegularExpression>
 #include <future>
 
 using namespace horvex;
@@ -86,6 +88,67 @@ private slots:
         // benchmark's business).
         QVERIFY(decoded.gaps && decoded.gaps->medianMs >= 9.0);
         QCOMPARE(w.panelText(1), QString());
+    }
+
+    // The window and the timer share the line: the timed run goes out as
+    // with no window; an upload from the window and one from --sync at once
+    // give two whole frames, both recorded; the window tells of the other.
+    void windowAndTimerShareTheLine() {
+        QString error;
+        const std::unique_ptr<reloj::Listener> clock = reloj::Listener::openPty(&error);
+        QVERIFY2(clock, qPrintable(error));
+        Harness h(false);
+        h.recordToFile = true;
+        h.sandbox.write("[Puertos]\nCOM4=" + clock->path().toLocal8Bit() +
+                        "\n[HH]\ncboHH0=07\ncboHH1=12\n[MM]\ncboMM0=30\n");
+        SleepPause pacing;
+        h.pause.during = [&](double seconds) {
+            if (seconds < 0.05)
+                pacing.Tiempo(seconds);
+        };
+        BoxCloser closer;
+        FrmMain& w = h.start();
+        QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
+        const auto timedRun = [] {
+            auto p = std::make_unique<QProcess>();
+            p->start(QStringLiteral(HORVEX), {"--sync"});
+            return p;
+        };
+        const QRegularExpression told(
+            QStringLiteral("^Enviado por horvex --sync a las \\d\\d:\\d\\d: 2 timbres$"));
+
+        auto received = std::async(std::launch::async, [&] { return clock->next(5000); });
+        const std::unique_ptr<QProcess> alone = timedRun();
+        QVERIFY(alone->waitForFinished(10000));
+        QCOMPARE(alone->exitCode(), 0);
+        const std::optional<reloj::Chunk> timed = received.get();
+        QVERIFY2(timed && reloj::decode(timed->bytes).ok(), qPrintable(clock->error()));
+        w.tellOtherUploads();
+        QVERIFY2(told.match(w.panelText(1)).hasMatch(), qPrintable(w.panelText(1)));
+        w.setPanelText(1, QString());
+        w.tellOtherUploads(); // told once
+        QCOMPARE(w.panelText(1), QString());
+
+        auto both = std::async(std::launch::async,
+                               [&] { return std::pair(clock->next(5000), clock->next(5000)); });
+        const std::unique_ptr<QProcess> together = timedRun();
+        QVERIFY(together->waitForStarted());
+        w.Actualizar_Click();
+        QVERIFY(together->waitForFinished(10000));
+        QCOMPARE(together->exitCode(), 0);
+        const auto [first, second] = both.get();
+        QVERIFY2(first && second, qPrintable(clock->error()));
+        QVERIFY(reloj::decode(first->bytes).ok() && reloj::decode(second->bytes).ok());
+        QVERIFY2(closer.texts.isEmpty(), qPrintable(closer.texts.join('\n')));
+        QStringList origins;
+        for (const RecordedUpload& u : UploadRecord().recent(2)) {
+            QCOMPARE(u.state, RecordedUpload::State::Sent);
+            origins << u.outcome.origin;
+        }
+        origins.sort();
+        QCOMPARE(origins, QStringList({"sync", "ventana"}));
+        w.tellOtherUploads(); // the timer's, not the window's own
+        QVERIFY2(told.match(w.panelText(1)).hasMatch(), qPrintable(w.panelText(1)));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "clocklink/frame.h"
 #include "fakes.h"
 #include "ui/to_front.h"
 
@@ -192,6 +193,44 @@ private slots:
         };
         w.Grabo_Click();
         QCOMPARE(hora->text(), QStringLiteral("09:05:08  "));
+    }
+
+    // How panel 1 tells an upload the window did not make: who chose what
+    // was sent, when it went out, the bells the frame holds.
+    void otherUploadsTold_data() {
+        QTest::addColumn<QString>("origin");
+        QTest::addColumn<QString>("rules");
+        QTest::addColumn<int>("bells");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("timer, calendar") << "sync"
+                                         << "lunes: semana; hora del PC sin sincronizar" << 8
+                                         << "Enviado por el calendario a las 14:15: 8 timbres";
+        QTest::newRow("calendar window")
+            << "calendario"
+            << "" << 1 << "Enviado por el calendario a las 14:15: 1 timbre";
+        QTest::newRow("stored schedule") << "sync"
+                                         << "hora del PC sin sincronizar" << 0
+                                         << "Enviado por horvex --sync a las 14:15: 0 timbres";
+        QTest::newRow("schedule file")
+            << "sync"
+            << "--schedule viernes.ini" << 2 << "Enviado por horvex --sync a las 14:15: 2 timbres";
+    }
+    void otherUploadsTold() {
+        QFETCH(QString, origin);
+        QFETCH(QString, rules);
+        QFETCH(int, bells);
+        QFETCH(QString, told);
+        ClockSchedule sent = unsetSchedule();
+        for (int i = 0; i < bells; ++i)
+            sent.alarms[static_cast<std::size_t>(i)] = {QStringLiteral("08"),
+                                                        QStringLiteral("%1").arg(10 + i), 0};
+        UploadOutcome o;
+        o.at = QDateTime(QDate(2027, 3, 15), QTime(14, 15, 9));
+        o.origin = origin;
+        o.rules = rules;
+        o.frame = buildFrame(sent, QStringLiteral("&H14"), QStringLiteral("&H15"),
+                             QStringLiteral("&H09"));
+        QCOMPARE(UploadNews::text(o), told);
     }
 };
 

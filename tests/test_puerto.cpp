@@ -3,15 +3,64 @@
 #include "fakes.h"
 #include "schedule/failure.h"
 
+#include <QSerialPort>
 #include <map>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace horvex;
 using namespace horvex::testing;
 
+namespace {
+
+// Another program holding a port the usual way (the serial layer's lock
+// file): a child of this test, until it is let go.
+class HoldingProgram {
+public:
+    explicit HoldingProgram(const QString& device) {
+        int ready[2], release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0)
+            return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(release[1]); // so that the parent's close is an end of file here
+            QSerialPort port;
+            port.setPortName(device);
+            const char opened = port.open(QIODevice::WriteOnly) ? '1' : '0';
+            char done = 0;
+            if (::write(ready[1], &opened, 1) == 1)
+                while (::read(release[0], &done, 1) < 0 && errno == EINTR) {
+                }
+            port.close();
+            ::_exit(0);
+        }
+        char opened = '0';
+        ::close(release[0]);
+        release_ = release[1];
+        QVERIFY(::read(ready[0], &opened, 1) == 1 && opened == '1');
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+    ~HoldingProgram() {
+        ::close(release_);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    HoldingProgram(const HoldingProgram&) = delete;
+    HoldingProgram& operator=(const HoldingProgram&) = delete;
+    // As the messages name it.
+    QString text() const { return QStringLiteral("test_puerto (pid %1)").arg(pid_); }
+
+private:
+    pid_t pid_ = -1;
+    int release_ = -1;
+};
+
+} // namespace
+
 class TestPuerto : public QObject {
     Q_OBJECT
+    Sandbox sandbox_; // the ports' locks
 private slots:
     void mostrarPuerto_data() {
         QTest::addColumn<QString>("text");
@@ -34,8 +83,9 @@ private slots:
     }
 
     // A failed reopen: the box, panel 1, and no port open. A description
-    // starts the box's text; "%1" stands for the device tried, %P for the one
-    // port present and %L for its stable name.
+    // starts the box's text, in our words whatever the system said; "%1"
+    // stands for the device tried, %P for the one port present, %L for its
+    // stable name and %C for the program that holds the port.
     void openFailures_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("commPort");
@@ -47,13 +97,16 @@ private slots:
         QTest::newRow("zero") << "0" << 4
                               << "El número de puerto 0 no es válido: debe estar entre 1 y 255";
         QTest::newRow("missing") << "7" << 7
-                                 << "COM7 (%1): No such file or directory. Puertos serie en este "
+                                 << "COM7 (%1): el dispositivo no existe. Puertos serie en este "
                                     "equipo: %P. Para usarlo como COM7: horvex --map-port 7=%L";
-        QTest::newRow("held elsewhere")
-            << "9" << 9 << "COM9 (%1): el puerto está en uso por otro programa";
+        QTest::newRow("a device that is no port")
+            << "5" << 5 << "COM5 (%1): no es un puerto serie. Puertos serie en este equipo: %P.";
+        QTest::newRow("a folder") << "6" << 6 << "COM6 (%1): no es un puerto serie. Puertos";
+        QTest::newRow("held by another program")
+            << "9" << 9 << "COM9 (%1): el puerto está en uso por otro programa: %C\r\n";
         // A link to the held device shares its lock.
         QTest::newRow("held, through a link")
-            << "8" << 8 << "COM8 (%1): el puerto está en uso por otro programa";
+            << "8" << 8 << "COM8 (%1): el puerto está en uso por otro programa: %C\r\n";
     }
     void openFailures() {
         QFETCH(QString, text);
@@ -63,17 +116,17 @@ private slots:
         QTemporaryDir dir;
         const QString link = dir.filePath("by-id-link");
         QVERIFY(QFile::link(held.path(), link));
-        const std::map<int, QString> devices{
-            {4, pty.path()}, {7, "/nonexistent/ttyHX"}, {8, link}, {9, held.path()}};
+        const std::map<int, QString> devices{{4, pty.path()}, {5, "/dev/null"},
+                                             {6, dir.path()}, {7, "/nonexistent/ttyHX"},
+                                             {8, link},       {9, held.path()}};
         const auto map = [&](int n) { return std::optional(devices.at(n)); };
         QTemporaryDir byId;
         const QString stable = byId.filePath("usb-FTDI_FT232R_A12345-if00-port0");
         QVERIFY(QFile::link(pty.path(), stable));
         qputenv("HORVEX_SERIAL_BY_ID", byId.path().toLocal8Bit());
-        MSComm1 port(map), other(map);
-        other.setCommPort(9);
-        other.setPortOpen(true);
+        MSComm1 port(map);
         AbrirPuerto(port, QStringLiteral("4"));
+        const HoldingProgram other(held.path());
 
         RecordingStatus status;
         RecordingBox box;
@@ -87,7 +140,8 @@ private slots:
         if (description.contains(QLatin1String("%1")))
             description = description.arg(devices.at(commPort))
                               .replace(QLatin1String("%P"), pty.path())
-                              .replace(QLatin1String("%L"), stable);
+                              .replace(QLatin1String("%L"), stable)
+                              .replace(QLatin1String("%C"), other.text());
         QCOMPARE(box.prompts.size(), 1);
         QVERIFY2(box.prompts[0].startsWith("Error: " + description) &&
                      box.prompts[0].endsWith("no existe. Configure otro Puerto Serie"),
@@ -126,8 +180,10 @@ private slots:
         }
         if (asRoot)
             QVERIFY(::seteuid(0) == 0);
-        QVERIFY2(reason.contains(QLatin1String("Permission denied")), qPrintable(reason));
-        QVERIFY(reason.contains(QLatin1String("dialout")));
+        QVERIFY2(reason.startsWith("COM1 (" + pty.path() +
+                                   "): su usuario no tiene permiso para usar el puerto: añádalo "
+                                   "al grupo dialout"),
+                 qPrintable(reason));
     }
 };
 

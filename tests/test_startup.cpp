@@ -66,7 +66,8 @@ private slots:
         QTest::newRow("abc") << "COMM/cboport=abc";
         QTest::newRow("chkAla7") << "ALA/chkAla7=abc";
         QTest::newRow("[Puertos] COM4=dev/ttyHX: una ruta relativa") << "Puertos/COM4=dev/ttyHX";
-        QTest::newRow("File name too long") << "Puertos/COM4=/dev/" + QString(100000, 'x');
+        QTest::newRow("la ruta del dispositivo es demasiado larga")
+            << "Puertos/COM4=/dev/" + QString(100000, 'x');
     }
     void failuresStopTheSequence() {
         QFETCH(QString, stored);

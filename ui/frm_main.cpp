@@ -13,6 +13,7 @@
 #include "ui/main_messages.h"
 #include "ui/number_list.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -54,11 +55,26 @@ int checkValue(const QCheckBox* box) {
     }
 }
 
+// Counts a command for as long as it runs, failures included.
+class Running {
+public:
+    explicit Running(int& count)
+        : count_(count) {
+        ++count_;
+    }
+    ~Running() { --count_; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    int& count_;
+};
+
 } // namespace
 
 FrmMain::FrmMain(Services services)
     : services_(std::move(services))
-    , MSComm1([&store = services_.store](int n) { return store.portDevice(n); })
+    , MSComm1([&store = services_.store](int n) { return store.portDevice(n); }, &services_.pause)
     , upload_(
           m_, MSComm1, *this, *this, services_.pause, [this] { return shownSchedule(); },
           services_.record) {
@@ -83,6 +99,7 @@ FrmMain::FrmMain(Services services)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &FrmMain::Timer1_Timer);
+    connect(Timer1, &QTimer::timeout, this, &FrmMain::tellOtherUploads);
     Timer1->start();
 }
 
@@ -225,6 +242,7 @@ void FrmMain::critical(const QString& title, const QString& prompt) {
 // ---- start-up ----------------------------------------------------------
 
 void FrmMain::Form_Load() {
+    const Running running(commands_);
     try {
         if (!frmIni_)
             frmIni_ = std::make_unique<FrmIni>();
@@ -291,6 +309,17 @@ void FrmMain::Timer1_Timer() {
     Hora->setText(MostrarHora(m_, services_.clock));
 }
 
+bool FrmMain::idle() const {
+    return commands_ == 0 && !upload_.running() && QApplication::activeModalWidget() == nullptr;
+}
+
+void FrmMain::tellOtherUploads() {
+    if (!idle())
+        return;
+    if (const QStringList news = news_.news(); !news.isEmpty())
+        setPanelText(1, news.join(QStringLiteral("; ")));
+}
+
 void FrmMain::cboHH_Click(int Index) {
     const QString text = cboHH.at(static_cast<std::size_t>(Index))->currentText();
     m_.setAlaHora(Index, text);
@@ -344,6 +373,7 @@ bool FrmMain::saveReportingFailure() {
 void FrmMain::Grabo_Click() {
     if (upload_.gate().holds([this] { Grabo_Click(); }))
         return;
+    const Running running(commands_);
     setPanelText(1, QStringLiteral("Grabando datos en memoria ..."));
     services_.pause.Tiempo(2);
     if (saveReportingFailure())
@@ -353,6 +383,7 @@ void FrmMain::Grabo_Click() {
 void FrmMain::salir_Click() {
     if (upload_.gate().holds([this] { salir_Click(); }))
         return;
+    const Running running(commands_);
     setPanelText(1, QStringLiteral("Saliendo y grabando datos..."));
     saveReportingFailure();
     services_.pause.Tiempo(2);
@@ -384,8 +415,9 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void FrmMain::Form_Unload() {
-    // Nothing is saved here. The port is closed by hand because the program
-    // ends without unwinding, and the port's lock file must go with it.
+    // Nothing is saved here. The program ends without unwinding, but never
+    // within a frame (the gate holds this until it is out), so no device and
+    // no lock file of the line is held now.
     if (MSComm1.PortOpen())
         MSComm1.setPortOpen(false);
     if (services_.endProgram)

@@ -6,6 +6,7 @@
 #include "schedule/clock_display.h"
 #include "schedule/module1.h"
 #include "schedule/reg_store.h"
+#include "ui/upload_news.h"
 
 #include <QWidget>
 #include <array>
@@ -60,6 +61,9 @@ public:
     void Opciones_Click();
     void Acerca_Click();
     void Timer1_Timer();
+    // Panel 1 tells an upload another program made (the timer, the calendar
+    // window), once the window is idle: not in a command, a pause or a dialog.
+    void tellOtherUploads();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +79,7 @@ private:
     void fillLists();
     void showMirrors();
     bool saveReportingFailure();
+    bool idle() const;
     void Form_Unload();
     ClockSchedule shownSchedule() const;
 
@@ -88,6 +93,8 @@ private:
     Module1 m_;
     horvex::MSComm1 MSComm1;
     UploadCommand upload_;
+    UploadNews news_;
+    int commands_ = 0; // commands running, one inside another's pause included
     std::unique_ptr<FrmIni> frmIni_;
 
     QToolButton* Opciones = nullptr;
