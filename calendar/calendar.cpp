@@ -104,20 +104,24 @@ void Calendar::loadSchedule(const QString& name, int line) {
 void Calendar::loadIcs(const QString& name, int line) {
     if (ics_.count(name) > 0)
         return;
+    // An address is read from its copy; a local file that is gone, too.
     const QString path = resolve(name);
-    try {
-        const QByteArray bytes = readExisting(path, kIcsLimit);
-        if ((icsBytes_ += bytes.size()) > kIcsLimit)
-            throw Failure(QStringLiteral("%1 no se lee: los archivos .ics de un calendario suman "
-                                         "como mucho %2")
-                              .arg(path, sizeText(kIcsLimit)));
-        const IcsCalendar ics = IcsCalendar::parse(bytes);
-        for (const IcsNote& note : ics.notes())
-            problem(path, note.line, note.text, note.warning);
-        ics_.emplace(name, ics);
-    } catch (const Failure& f) {
-        problem(file_, line, QString(f.description()).replace(path, shown(path)));
+    const IcsSource source = readIcsSource(name, path, QDateTime::currentDateTime());
+    if ((icsBytes_ += source.size) > kIcsLimit) {
+        problem(file_, line,
+                QStringLiteral("%1 no se lee: los archivos .ics de un calendario suman como "
+                               "mucho %2")
+                    .arg(shown(path), sizeText(kIcsLimit)));
+        return;
     }
+    for (const SourceNote& note : source.notes)
+        problem(note.file.isEmpty() ? file_ : note.file, note.file.isEmpty() ? line : note.line,
+                note.file.isEmpty() ? QString(note.text).replace(path, shown(path)) : note.text,
+                note.warning);
+    if (source.ics)
+        ics_.emplace(name, *source.ics);
+    if (source.copy)
+        copies_.push_back(*source.copy);
 }
 
 // The days the events mark in one year; of the events on a day, only the

@@ -2,6 +2,7 @@
 
 #include "calendar/calendar_rules.h"
 #include "calendar/ics.h"
+#include "calendar/subscription.h"
 #include "schedule/module1.h"
 
 #include <QDate>
@@ -83,6 +84,10 @@ public:
     // "guardado", "silencio", then the schedule files in the order written.
     std::vector<DayValue> values() const;
 
+    // The kept copies the .ics were read from: every address's, and a local
+    // file's that could not be read (subscription.h's copiesText says them).
+    const std::vector<CopyUse>& copies() const { return copies_; }
+
     // The absolute path of a file the calendar names.
     QString resolve(const QString& name) const;
 
@@ -125,8 +130,9 @@ private:
     QMultiHash<QDate, int> dates_;                           // single dates of [Fechas]
     QHash<QString, std::optional<ClockSchedule>> schedules_; // by name as written
     std::map<QString, IcsCalendar> ics_;                     // by name as written
-    mutable std::map<int, Marks> marks_;                     // by year
-    qint64 icsBytes_ = 0;                                    // of all the .ics files read
+    std::vector<CopyUse> copies_;
+    mutable std::map<int, Marks> marks_; // by year
+    qint64 icsBytes_ = 0;                // of all the .ics files read
 };
 
 // calendario.ini beside the settings store's file. Throws Failure when there

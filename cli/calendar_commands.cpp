@@ -31,7 +31,7 @@ Calendar calendarFor(const Request& r) {
     if (!r.calendar.isEmpty() && !isThere(r.calendar))
         throw Failure(QStringLiteral("%1 no existe").arg(r.calendar));
     const ClockSchedule stored = storedSchedule();
-    if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored))
+    if (std::optional<Calendar> calendar = loadCalendar(r.calendar, stored, FetchWhen::IfDue))
         return std::move(*calendar);
     complain(QStringLiteral("aviso: no hay calendario (%1 no existe): todos los días usan el "
                             "horario guardado")
@@ -111,7 +111,10 @@ void checkPdfTarget(const QString& file) {
 
 int runDay(const Request& r) {
     const Calendar calendar = calendarFor(r);
-    return showDays(calendar, dayText(calendar, r.day));
+    const int code = showDays(calendar, dayText(calendar, r.day));
+    if (const std::optional<QString> copies = copiesLine(calendar))
+        say(*copies);
+    return code;
 }
 
 int runPlan(const Request& r) {
@@ -142,7 +145,7 @@ int runPlan(const Request& r) {
 
 int runCheck(const Request& r) {
     const ClockSchedule stored = storedSchedule();
-    const std::optional<Calendar> calendar = loadCalendar(r.calendar, stored);
+    const std::optional<Calendar> calendar = loadCalendar(r.calendar, stored, FetchWhen::Now);
     std::vector<CalendarProblem> problems;
     if (calendar)
         problems = calendar->check(QDate::currentDate());
@@ -160,6 +163,8 @@ int runCheck(const Request& r) {
                                            [](const CalendarProblem& p) { return !p.warning; });
     for (const CalendarProblem& p : problems)
         say(p.toString());
+    if (const std::optional<QString> copies = calendar ? copiesLine(*calendar) : std::nullopt)
+        say(*copies);
     const QString what = calendar ? calendar->file() : QStringLiteral("El horario guardado");
     const qsizetype warnings = static_cast<qsizetype>(problems.size()) - errors;
     const QString warned =

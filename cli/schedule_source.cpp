@@ -66,16 +66,26 @@ ClockSchedule storedSchedule() {
     return asShown(m);
 }
 
-std::optional<Calendar> loadCalendar(const QString& file, const ClockSchedule& stored) {
+std::optional<Calendar> loadCalendar(const QString& file, const ClockSchedule& stored,
+                                     std::optional<FetchWhen> fetch) {
     const QString path = file.isEmpty() ? defaultCalendarFile() : file;
     const QFileInfo info(path);
     if (file.isEmpty() && !info.exists() && !info.isSymLink())
         return std::nullopt;
+    if (fetch)
+        fetchCalendars(path, *fetch);
     return Calendar::load(path, stored, true);
 }
 
+std::optional<QString> copiesLine(const Calendar& calendar) {
+    if (calendar.copies().empty())
+        return std::nullopt;
+    return QStringLiteral("Copias de los .ics: ") +
+           copiesText(calendar.copies(), QDateTime::currentDateTime());
+}
+
 SyncSource::SyncSource(const ClockSchedule& stored, const QString& calendarFile,
-                       const QString& scheduleFile)
+                       const QString& scheduleFile, std::optional<FetchWhen> fetch)
     : fixed_(stored)
     , name_(QStringLiteral("el horario guardado")) {
     if (!scheduleFile.isEmpty()) {
@@ -84,7 +94,7 @@ SyncSource::SyncSource(const ClockSchedule& stored, const QString& calendarFile,
         rules_ = QStringLiteral("--schedule %1").arg(scheduleFile);
         return;
     }
-    calendar_ = loadCalendar(calendarFile, stored);
+    calendar_ = loadCalendar(calendarFile, stored, fetch);
     if (!calendar_)
         return;
     name_ = QStringLiteral("el calendario");
@@ -99,7 +109,11 @@ Sending SyncSource::at(const QDateTime& t) const {
     // Working out the days can find errors the reading did not.
     if (const std::vector<CalendarProblem> errors = calendar_->errors(); !errors.empty())
         throw Failure(errorsText(calendar_->file(), errors));
-    return {day.schedule, rulesText(day), leftOutText(day)};
+    // The record says which copy of each .ics the bells came from.
+    QString rules = rulesText(day);
+    if (const QString copies = copiesRecordText(calendar_->copies()); !copies.isEmpty())
+        rules += QStringLiteral("; ") + copies;
+    return {day.schedule, rules, leftOutText(day)};
 }
 
 std::optional<HeldUpload> heldUpload(const UploadRecord& record) {

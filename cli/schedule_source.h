@@ -5,6 +5,7 @@
 // window can send and show the same.
 
 #include "calendar/calendar.h"
+#include "calendar/fetch.h"
 #include "calendar/upload_decision.h"
 #include "clocklink/upload_record.h"
 #include "schedule/module1.h"
@@ -27,7 +28,14 @@ ClockSchedule storedSchedule();
 
 // The calendar `file` names, which must then exist; with no file,
 // calendario.ini beside the store, and nothing when that is not there.
-std::optional<Calendar> loadCalendar(const QString& file, const ClockSchedule& stored);
+// With `fetch`, the .ics it names by address are fetched first (within
+// fetchLimitMs() in all); without, their copies are read as they are.
+std::optional<Calendar> loadCalendar(const QString& file, const ClockSchedule& stored,
+                                     std::optional<FetchWhen> fetch = std::nullopt);
+
+// "Copias de los .ics: https://…: copia del …, hace 5 días", or nothing
+// when the calendar read no copy.
+std::optional<QString> copiesLine(const Calendar& calendar);
 
 // What goes out at one moment.
 struct Sending {
@@ -44,7 +52,7 @@ public:
     // Throws Failure when the schedule file cannot be read or the calendar
     // has errors (every one named): nothing is to be sent then.
     SyncSource(const ClockSchedule& stored, const QString& calendarFile,
-               const QString& scheduleFile = {});
+               const QString& scheduleFile = {}, std::optional<FetchWhen> fetch = std::nullopt);
 
     // What to send when the frame completes at `t`. Throws Failure when a
     // day's schedule cannot be sent.

@@ -166,6 +166,8 @@ void calendarPart(Report& report, const std::optional<Calendar>& calendar, const
                                count(warnings, "aviso", "avisos"));
     for (const CalendarProblem& p : problems)
         report.details << QStringLiteral("  ") + p.toString();
+    if (const std::optional<QString> copies = copiesLine(*calendar))
+        report.details << *copies;
     if (errors > 0)
         report.add(Level::Critical,
                    QStringLiteral("el calendario tiene ") + count(errors, "error", "errores"));

@@ -78,7 +78,7 @@ bool clash(const Request& r) {
 
 SyncSource sourceOf(const Request& r) {
     return SyncSource(r.schedule.isEmpty() ? storedSchedule() : ClockSchedule{}, r.calendar,
-                      r.schedule);
+                      r.schedule, FetchWhen::IfDue);
 }
 
 // "Listo hasta el ….": how long what the clock holds stays right.

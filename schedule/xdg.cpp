@@ -33,4 +33,8 @@ QString stateHome() {
     return baseFolder("XDG_STATE_HOME", ".local/state");
 }
 
+QString cacheHome() {
+    return baseFolder("XDG_CACHE_HOME", ".cache");
+}
+
 } // namespace horvex

@@ -89,7 +89,13 @@ public:
         env.insert(QStringLiteral("HOME"), path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
         env.insert(QStringLiteral("HORVEX_SERIAL_BY_ID"), byId());
+        // Nothing a test fetches goes further than 127.0.0.1.
+        for (const char* proxy : {"http_proxy", "https_proxy", "all_proxy", "HTTPS_PROXY",
+                                  "ALL_PROXY", "SSL_CERT_FILE", "SSL_CERT_DIR"})
+            env.remove(QLatin1String(proxy));
+        env.insert(QStringLiteral("no_proxy"), QStringLiteral("*"));
         for (auto v = environment.cbegin(); v != environment.cend(); ++v)
             env.insert(v.key(), v.value());
         if (!fakeTime.isEmpty()) {

@@ -45,6 +45,7 @@ private slots:
     void filesChangedOnDisk();
     void icsCopiedBeside();
     void printsThePlan();
+    void fetchesAddressesWithoutWaiting();
 };
 
 void TestCalendario::editsSavesAndReloads() {
@@ -270,6 +271,34 @@ void TestCalendario::filesChangedOnDisk() {
     QVERIFY(asked[0].contains(QStringLiteral("cambió en el disco")));
     QVERIFY(shows(": silencio"));
     QVERIFY(window.unsaved());
+}
+
+// An address is fetched at opening and with "Actualizar", the window going
+// on meanwhile; what failed is in the problems.
+void TestCalendario::fetchesAddressesWithoutWaiting() {
+    QTemporaryDir dir;
+    qputenv("XDG_CACHE_HOME", dir.filePath(QStringLiteral("cache")).toLocal8Bit());
+    qputenv("no_proxy", "*");
+    const QString file = dir.filePath(QStringLiteral("calendario.ini"));
+    writeFile(file, "[Calendarios]\nhttps://127.0.0.1:1/curso.ics=silencio\n");
+    FrmCalendario::Services services;
+    services.stored = [] { return parseSchedule("[Timbres]\n09:15\n", false).texts; };
+    services.clockHolds = [](const QString&) { return QString(); };
+    services.nextRun = [](const QString&) { return QString(); };
+    FrmCalendario window(file, MissingFolder::Refuse, services);
+    QLabel* status = part<QLabel>(window, "status");
+    QListWidget* problems = part<QListWidget>(window, "problems");
+    const auto failed = [&] {
+        return problems->findItems(QStringLiteral("rechazó la conexión"), Qt::MatchContains).size();
+    };
+    QCOMPARE(status->text(), QStringLiteral("Descargando los calendarios .ics por dirección…"));
+    QCOMPARE(failed(), 0);
+    QTRY_COMPARE(failed(), 1);
+    QVERIFY(status->text().startsWith(QStringLiteral("No se pudo descargar ningún")));
+    QTest::mouseClick(part<QPushButton>(window, "refreshIcs"), Qt::LeftButton);
+    QCOMPARE(status->text(), QStringLiteral("Descargando los calendarios .ics por dirección…"));
+    QTRY_VERIFY(status->text().startsWith(QStringLiteral("No se pudo descargar ningún")));
+    QCOMPARE(failed(), 1);
 }
 
 // With the program's own services, "Enviar ahora" is --sync's upload: the

@@ -98,6 +98,19 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
         showTopLine();
     });
     minute_->start(60 * 1000);
+    fetch_ = new CalendarFetch(this);
+    connect(fetch_, &CalendarFetch::finished, this, [this] {
+        draft_.recalculate();
+        showCalendar();
+        const QString copies = copiesText(draft_.calendar().copies(), services_.now());
+        say(copies.isEmpty() ? QStringLiteral("No se pudo descargar ningún calendario .ics por "
+                                              "dirección: el motivo está en Problemas.")
+                             : QStringLiteral("Calendarios .ics por dirección revisados: %1; lo "
+                                              "que falló está en Problemas.")
+                                   .arg(copies));
+    });
+    // A copy older than 6 hours is asked again at opening.
+    refreshCopies(FetchWhen::IfDue);
 }
 
 FrmCalendario::~FrmCalendario() {
@@ -134,6 +147,7 @@ void FrmCalendario::build() {
     ics_ = new IcsPanel(this);
     connect(ics_, &IcsPanel::addRequested, this, &FrmCalendario::addIcs);
     connect(ics_, &IcsPanel::removeRequested, this, &FrmCalendario::removeIcs);
+    connect(ics_, &IcsPanel::refreshRequested, this, [this] { refreshCopies(FetchWhen::Now); });
     connect(ics_, &IcsPanel::valueChosen, this, [this](const QString& key) {
         const std::optional<DayValue> v = ics_->value().chosen();
         edit([&](IniDocument& doc) { setIcsRule(doc, key, v); },
@@ -221,6 +235,7 @@ void FrmCalendario::showCalendar() {
     fillValueLists();
     week_->showRules(calendar.rules());
     ics_->showRules(calendar.rules());
+    ics_->showCopies(copiesText(calendar.copies(), services_.now()));
     grid_->refresh();
     showDay();
     month_->setLegend(colours_.legend(calendar.values()));
@@ -437,6 +452,19 @@ void FrmCalendario::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         event->accept();
+}
+
+void FrmCalendario::refreshCopies(FetchWhen when) {
+    QStringList addresses;
+    for (const CalendarRule& rule : draft_.calendar().rules())
+        if (rule.kind == CalendarRule::Kind::Calendar && isAddress(rule.key))
+            addresses << rule.key;
+    if (fetch_->running())
+        return;
+    if (fetch_->start(addresses, when))
+        say(QStringLiteral("Descargando los calendarios .ics por dirección…"));
+    else if (when == FetchWhen::Now)
+        say(QStringLiteral("Ningún calendario .ics es una dirección: no hay nada que descargar."));
 }
 
 } // namespace horvex

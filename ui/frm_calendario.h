@@ -3,6 +3,7 @@
 #include "calendar/calendar.h"
 #include "calendar/calendar_draft.h"
 #include "calendar/plan.h"
+#include "calendar/fetch.h"
 #include "clocklink/operator.h"
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
@@ -94,6 +95,9 @@ public:
     void newSchedule();
     // "Imprimir…": the plan of the months chosen, as --plan --pdf draws it.
     void print();
+    // Fetches the .ics the calendar names by address, without waiting; the
+    // calendar is worked out again when they are in.
+    void refreshCopies(FetchWhen when);
     // Opens a schedule in the editor: a file the calendar names, or
     // "guardado".
     void editSchedule(const QString& name);
@@ -149,6 +153,7 @@ private:
     ProblemsPanel* problems_ = nullptr;
     QLabel* status_ = nullptr;
     QTimer* minute_ = nullptr;
+    CalendarFetch* fetch_ = nullptr;
     QUndoStack* undo_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* changed_ = nullptr; // gathers the changes of one save by an editor

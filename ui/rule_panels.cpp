@@ -208,8 +208,19 @@ IcsPanel::IcsPanel(QWidget* parent)
     add->setObjectName(QStringLiteral("addIcs"));
     QPushButton* remove = makeButton(QStringLiteral("Quitar"),
                                      QStringLiteral("Quitar el calendario .ics elegido"), this);
+    QPushButton* refresh = makeButton(
+        QStringLiteral("Actualizar"),
+        QStringLiteral("Descargar ahora los calendarios .ics que son una dirección"), this);
+    refresh->setObjectName(QStringLiteral("refreshIcs"));
+    copies_ = new QLabel(this);
+    copies_->setObjectName(QStringLiteral("icsCopies"));
+    copies_->setWordWrap(true);
+    copies_->setTextFormat(Qt::PlainText);
+    copies_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    copies_->hide();
     connect(add, &QPushButton::clicked, this, &IcsPanel::addRequested);
     connect(remove, &QPushButton::clicked, this, &IcsPanel::removeRequested);
+    connect(refresh, &QPushButton::clicked, this, &IcsPanel::refreshRequested);
     connect(list_, &QListWidget::currentRowChanged, this, [this] {
         const QListWidgetItem* item = list_->currentItem();
         if (item != nullptr)
@@ -225,9 +236,18 @@ IcsPanel::IcsPanel(QWidget* parent)
     row->addWidget(value_, 1);
     row->addWidget(add);
     row->addWidget(remove);
+    auto* listRow = new QHBoxLayout;
+    listRow->addWidget(list_, 1);
+    listRow->addWidget(refresh, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(list_);
+    layout->addLayout(listRow);
+    layout->addWidget(copies_);
     layout->addLayout(row);
+}
+
+void IcsPanel::showCopies(const QString& text) {
+    copies_->setText(text);
+    copies_->setVisible(!text.isEmpty());
 }
 
 void IcsPanel::offer(const QStringList& files) {

@@ -95,17 +95,23 @@ public:
     // The .ics chosen in the list, as the calendar names it; empty for none.
     QString currentKey() const;
     void focusCalendar(const QString& key);
+    // The age of the copies the .ics by address were read from; nothing
+    // hides the line.
+    void showCopies(const QString& text);
     // What the days of an .ics are given.
     ScheduleList& value() { return *value_; }
 
 signals:
     void addRequested();
     void removeRequested();
+    // "Actualizar": fetch the .ics by address now.
+    void refreshRequested();
     // The operator chose what the days of `key` are given.
     void valueChosen(const QString& key);
 
 private:
     QListWidget* list_ = nullptr;
+    QLabel* copies_ = nullptr;
     ScheduleList* value_ = nullptr;
 };
 
