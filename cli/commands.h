@@ -43,6 +43,9 @@ struct Request {
 void say(const QString& line);
 void out(const QByteArray& bytes);
 void complain(const QString& line);
+// The errno of the first write to standard output that failed, its last
+// flush included; 0 when everything went out.
+int outputFailure();
 
 // For its life, what say() and complain() would print goes to `sink`
 // instead, a line at a time (`problem` for complain): a window runs a

@@ -50,6 +50,10 @@ Parsed parse(const QStringList& args, const std::vector<Row>& rows);
 // "--sync", "--sync o --print-frame", "--sync, --day o --plan".
 QString commandList(const QStringList& names);
 
+// --help: the commands and options of `rows`, wrapped, with the exit codes
+// and examples.
+QString helpText(const std::vector<Row>& rows);
+
 // The names of Qt's own window options in `args` (-style fusion, -reverse),
 // when that is all they hold; nothing when they hold anything else.
 std::optional<QSet<QString>> windowOptions(const QStringList& args);

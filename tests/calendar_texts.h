@@ -15,6 +15,11 @@ inline QByteArray ics(const QByteArray& events) {
     return "BEGIN:VCALENDAR\nVERSION:2.0\nPRODID:-//colegio//ES\n" + events + "END:VCALENDAR\n";
 }
 
+inline QByteArray oneDay(const char* summary, const char* day) {
+    return QByteArray("BEGIN:VEVENT\nSUMMARY:") + summary + "\nDTSTART;VALUE=DATE:" + day +
+           "\nEND:VEVENT\n";
+}
+
 inline QByteArray allDay(const char* summary, const char* start, const char* end) {
     return QByteArray("BEGIN:VEVENT\nSUMMARY:") + summary + "\nDTSTART;VALUE=DATE:" + start +
            "\nDTEND;VALUE=DATE:" + end + "\nEND:VEVENT\n";

@@ -23,6 +23,19 @@ const QString kGuardado = QStringLiteral("guardado");
 
 } // namespace
 
+void FrmCalendario::setUpWatcher() {
+    watcher_ = new QFileSystemWatcher(this);
+    changed_ = new QTimer(this);
+    changed_->setSingleShot(true);
+    changed_->setInterval(100);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+        if (!changedPaths_.contains(path))
+            changedPaths_ << path;
+        changed_->start();
+    });
+    connect(changed_, &QTimer::timeout, this, &FrmCalendario::readChangedFiles);
+}
+
 QString FrmCalendario::folderForFiles() const {
     const QString folder = QFileInfo(file_).absolutePath();
     // The settings folder's calendar may come before its folder does.

@@ -2,7 +2,6 @@
 
 #include "calendar/calendar_edit.h"
 #include "calendar/rolling_day.h"
-#include "cli/plan_sheet.h"
 #include "ui/icons.h"
 #include "ui/look.h"
 #include "ui/month_panel.h"
@@ -14,11 +13,9 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPrinter>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -73,16 +70,7 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
     if (!services_.askNewSchedule)
         services_.askNewSchedule = &NewScheduleDialog::ask;
     undo_ = new QUndoStack(this);
-    watcher_ = new QFileSystemWatcher(this);
-    changed_ = new QTimer(this);
-    changed_->setSingleShot(true);
-    changed_->setInterval(100);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
-        if (!changedPaths_.contains(path))
-            changedPaths_ << path;
-        changed_->start();
-    });
-    connect(changed_, &QTimer::timeout, this, &FrmCalendario::readChangedFiles);
+    setUpWatcher();
     if (!services_.chooseMonths)
         services_.chooseMonths = askMonths;
     if (!services_.choosePrinter)
@@ -98,19 +86,7 @@ FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services servi
         showTopLine();
     });
     minute_->start(60 * 1000);
-    fetch_ = new CalendarFetch(this);
-    connect(fetch_, &CalendarFetch::finished, this, [this] {
-        draft_.recalculate();
-        showCalendar();
-        const QString copies = copiesText(draft_.calendar().copies(), services_.now());
-        say(copies.isEmpty() ? QStringLiteral("No se pudo descargar ningún calendario .ics por "
-                                              "dirección: el motivo está en Problemas.")
-                             : QStringLiteral("Calendarios .ics por dirección revisados: %1; lo "
-                                              "que falló está en Problemas.")
-                                   .arg(copies));
-    });
-    // A copy older than 6 hours is asked again at opening.
-    refreshCopies(FetchWhen::IfDue);
+    setUpFetch();
 }
 
 FrmCalendario::~FrmCalendario() {
@@ -409,34 +385,6 @@ void FrmCalendario::sendNow() {
     showTopLine();
 }
 
-void FrmCalendario::print() {
-    const std::optional<MonthSpan> span =
-        services_.chooseMonths(this, schoolYearOf(QDate(grid_->year(), grid_->month(), 1)));
-    if (!span)
-        return;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                      QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    // Its name is the PDF's offered name: no colon, which a USB stick refuses.
-    printer.setDocName(QStringLiteral("Plan de timbres %1").arg(span->title()));
-    if (!services_.choosePrinter(this, printer))
-        return;
-    try {
-        const int pages = paintPlan(printer, draft_.calendar(), *span, services_.now().date());
-        const QString sheets =
-            pages == 1 ? QStringLiteral("una hoja") : QStringLiteral("%1 hojas").arg(pages);
-        const QString unsaved =
-            draft_.unsaved() ? QStringLiteral(", con los cambios sin guardar") : QString();
-        say(printer.outputFileName().isEmpty()
-                ? QStringLiteral("Enviado a %1 el plan de %2 (%3%4).")
-                      .arg(printer.printerName(), span->title(), sheets, unsaved)
-                : QStringLiteral("Guardado el plan de %1 en %2 (%3%4).")
-                      .arg(span->title(), printer.outputFileName(), sheets, unsaved));
-    } catch (const Failure& f) {
-        say(QStringLiteral("No se imprimió: %1.").arg(f.description()), true);
-    }
-}
-
 void FrmCalendario::closeEvent(QCloseEvent* event) {
     // The schedule open asks about its own changes first.
     if (editor_ && !editor_->close())
@@ -452,19 +400,6 @@ void FrmCalendario::closeEvent(QCloseEvent* event) {
         event->ignore();
     else
         event->accept();
-}
-
-void FrmCalendario::refreshCopies(FetchWhen when) {
-    QStringList addresses;
-    for (const CalendarRule& rule : draft_.calendar().rules())
-        if (rule.kind == CalendarRule::Kind::Calendar && isAddress(rule.key))
-            addresses << rule.key;
-    if (fetch_->running())
-        return;
-    if (fetch_->start(addresses, when))
-        say(QStringLiteral("Descargando los calendarios .ics por dirección…"));
-    else if (when == FetchWhen::Now)
-        say(QStringLiteral("Ningún calendario .ics es una dirección: no hay nada que descargar."));
 }
 
 } // namespace horvex

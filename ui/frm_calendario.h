@@ -2,8 +2,8 @@
 
 #include "calendar/calendar.h"
 #include "calendar/calendar_draft.h"
-#include "calendar/plan.h"
 #include "calendar/fetch.h"
+#include "calendar/plan.h"
 #include "clocklink/operator.h"
 #include "schedule/ini_document.h"
 #include "schedule/reg_store.h"
@@ -115,6 +115,7 @@ protected:
 
 private:
     void build();
+    void setUpFetch();
     QWidget* buildButtons();
     void buildUndo();
 
@@ -123,6 +124,7 @@ private:
     void restore(const IniDocument& doc);
     void saveSchedule();
     void renameSchedule(const QString& from, const QString& to, const QByteArray& text);
+    void setUpWatcher();
     void watchFiles();
     // The calendar's folder, made if it may be. Throws Failure.
     QString folderForFiles() const;
