@@ -1,6 +1,7 @@
 #include "calendar/subscription.h"
 
 #include "calendar/calendar_rules.h"
+#include "schedule/counted.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
 #include "schedule/reg_store.h"
@@ -78,7 +79,8 @@ std::optional<QByteArray> readQuietly(const QString& origin, const QString& suff
 // How long ago, in words: "hace 5 días", "hace 3 horas", "hace un momento".
 QString agoText(qint64 secs) {
     const auto unit = [](qint64 n, const char* one, const char* many) {
-        return QStringLiteral("hace %1 %2").arg(n).arg(QString::fromUtf8(n == 1 ? one : many));
+        return QStringLiteral("hace ") +
+               counted(n, QString::fromUtf8(one), QString::fromUtf8(many));
     };
     if (secs >= 86400)
         return unit(secs / 86400, "día", "días");

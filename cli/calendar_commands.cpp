@@ -4,6 +4,7 @@
 #include "cli/plan_sheet.h"
 #include "cli/schedule_source.h"
 #include "clocklink/pc_clock.h"
+#include "schedule/counted.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
 #include "schedule/reg_store.h"
@@ -19,10 +20,6 @@ namespace {
 bool isThere(const QString& file) {
     const QFileInfo info(file);
     return info.exists() || info.isSymLink();
-}
-
-QString count(qsizetype n, const QString& one, const QString& many) {
-    return QStringLiteral("%1 %2").arg(n).arg(n == 1 ? one : many);
 }
 
 // The calendar --day and --plan read. One that is not there has no rule:
@@ -170,14 +167,14 @@ int runCheck(const Request& r) {
     const QString warned =
         warnings == 0 ? QString()
                       : QStringLiteral(" (%1)").arg(
-                            count(warnings, QStringLiteral("aviso"), QStringLiteral("avisos")));
+                            counted(warnings, QStringLiteral("aviso"), QStringLiteral("avisos")));
     if (errors == 0) {
         say(QStringLiteral("%1: sin errores%2.").arg(what, warned));
         return kOk;
     }
-    complain(
-        QStringLiteral("%1: %2%3")
-            .arg(what, count(errors, QStringLiteral("error"), QStringLiteral("errores")), warned));
+    complain(QStringLiteral("%1: %2%3")
+                 .arg(what, counted(errors, QStringLiteral("error"), QStringLiteral("errores")),
+                      warned));
     return kFailed;
 }
 

@@ -1,5 +1,6 @@
 // --export, --import and --show: schedules kept as files.
 #include "cli/commands.h"
+#include "schedule/counted.h"
 #include "schedule/failure.h"
 #include "schedule/lists.h"
 #include "schedule/readable_schedule.h"
@@ -156,8 +157,7 @@ int runShow(const Request& r) {
         say(QStringLiteral("  ") + p.toString());
     const qsizetype n = static_cast<qsizetype>(parsed.problems.size());
     complain(QStringLiteral("%1 tiene %2: %3")
-                 .arg(file,
-                      n == 1 ? QStringLiteral("1 error") : QStringLiteral("%1 errores").arg(n),
+                 .arg(file, counted(n, QStringLiteral("error"), QStringLiteral("errores")),
                       ofFile ? QStringLiteral("--import no lo aceptaría")
                              : QStringLiteral("el reloj no podría tomarlo así")));
     return kFailed;

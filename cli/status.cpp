@@ -7,6 +7,7 @@
 #include "cli/timed_run_state.h"
 #include "cli/timer_query.h"
 #include "clocklink/pc_clock.h"
+#include "schedule/counted.h"
 #include "schedule/failure.h"
 
 #include <algorithm>
@@ -36,10 +37,6 @@ constexpr qint64 kReadySeconds = qint64(kReadyDays) * 24 * 60 * 60;
 constexpr qint64 kCriticalWithin = 60 * 60;
 // The record is read back this far for the failures since the last good upload.
 constexpr int kLookBack = 500;
-
-QString count(qsizetype n, const char* one, const char* many) {
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
-}
 
 QString when(const QDateTime& t) {
     return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
@@ -161,23 +158,29 @@ void calendarPart(Report& report, const std::optional<Calendar>& calendar, const
     const qsizetype conflicts = tally([](const CalendarProblem& p) { return p.isConflict(); });
     const qsizetype warnings = tally([](const CalendarProblem& p) { return p.warning; });
     report.details << QStringLiteral("Calendario %1: %2, %3, %4.")
-                          .arg(calendar->file(), count(errors, "error", "errores"),
-                               count(conflicts, "conflicto", "conflictos"),
-                               count(warnings, "aviso", "avisos"));
+                          .arg(
+                              calendar->file(),
+                              counted(errors, QStringLiteral("error"), QStringLiteral("errores")),
+                              counted(conflicts, QStringLiteral("conflicto"),
+                                      QStringLiteral("conflictos")),
+                              counted(warnings, QStringLiteral("aviso"), QStringLiteral("avisos")));
     for (const CalendarProblem& p : problems)
         report.details << QStringLiteral("  ") + p.toString();
     if (const std::optional<QString> copies = copiesLine(*calendar))
         report.details << *copies;
     if (errors > 0)
         report.add(Level::Critical,
-                   QStringLiteral("el calendario tiene ") + count(errors, "error", "errores"));
+                   QStringLiteral("el calendario tiene ") +
+                       counted(errors, QStringLiteral("error"), QStringLiteral("errores")));
     if (conflicts > 0)
         report.add(Level::Warning,
                    QStringLiteral("el calendario tiene %1 (gana la regla escrita la última)")
-                       .arg(count(conflicts, "conflicto", "conflictos")));
+                       .arg(counted(conflicts, QStringLiteral("conflicto"),
+                                    QStringLiteral("conflictos"))));
     if (warnings > 0)
         report.add(Level::Warning,
-                   QStringLiteral("el calendario tiene ") + count(warnings, "aviso", "avisos"));
+                   QStringLiteral("el calendario tiene ") +
+                       counted(warnings, QStringLiteral("aviso"), QStringLiteral("avisos")));
 }
 
 void timerPart(Report& report) {

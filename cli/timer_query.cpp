@@ -1,5 +1,7 @@
 #include "cli/timer_query.h"
 
+#include "schedule/quoted.h"
+
 #include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
@@ -21,7 +23,7 @@ QString stateInWords(const QString& word) {
         {QStringLiteral("static"), QStringLiteral("sin activar (static)")},
         {QStringLiteral("indirect"), QStringLiteral("sin activar (indirect)")},
     };
-    return words.value(word, QStringLiteral("«%1»").arg(word));
+    return words.value(word, quoted(word));
 }
 
 } // namespace

@@ -32,9 +32,7 @@ QString realDevice(const QString& device) {
 // runtime folder) finds in the same place.
 QString lineLockFile(const QString& device) {
     const QString folder = stateHome() + QStringLiteral("/Horvex");
-    QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
-    return QStringLiteral("%1/puerto-%2.lock")
-        .arg(folder, name.replace(QLatin1Char('/'), QLatin1Char('_')));
+    return QStringLiteral("%1/puerto-%2.lock").arg(folder, deviceFileName(device));
 }
 
 } // namespace

@@ -25,6 +25,11 @@ constexpr std::array kLockFolders{"/var/lock", "/etc/locks", "/var/spool/locks",
 
 } // namespace
 
+QString deviceFileName(const QString& device) {
+    QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
+    return name.replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
 QString processText(qint64 pid) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     const QString name = comm.open(QIODevice::ReadOnly)
@@ -53,10 +58,7 @@ qint64 lockFilePid(const QString& file) {
 
 // "LCK..ttyUSB0", "LCK..pts_3": named after the device below /dev.
 QString lockFileName(const QString& device) {
-    QString name = device;
-    if (name.startsWith(QLatin1String("/dev/")))
-        name = name.mid(5);
-    return QStringLiteral("LCK..") + name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QStringLiteral("LCK..") + deviceFileName(device);
 }
 
 QStringList descriptorHolders(const QString& device) {

@@ -25,6 +25,10 @@ std::optional<int> errnoQuoted(const QString& quoted);
 // user may look at). Empty when nobody can be found.
 QString portHolders(const QString& device);
 
+// "ttyUSB0", "pts_3": the device below /dev as one file name, which the
+// lock files of a line are named after.
+QString deviceFileName(const QString& device);
+
 // "minicom (pid 1234)": a process as the messages name it.
 QString processText(qint64 pid);
 

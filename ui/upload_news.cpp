@@ -2,6 +2,7 @@
 
 #include "calendar/rolling_day.h"
 #include "clocklink/frame.h"
+#include "schedule/counted.h"
 #include "schedule/failure.h"
 
 #include <QFileInfo>
@@ -62,8 +63,9 @@ QString UploadNews::text(const UploadOutcome& outcome) {
     try {
         if (const std::optional<ClockSchedule> held = scheduleOfFrame(outcome.frame)) {
             const auto bells = bellsOf(*held).size();
-            said += bells == 1 ? QStringLiteral(": 1 timbre")
-                               : QStringLiteral(": %1 timbres").arg(bells);
+            said +=
+                QStringLiteral(": ") + counted(static_cast<qsizetype>(bells),
+                                               QStringLiteral("timbre"), QStringLiteral("timbres"));
         }
     } catch (const Failure&) {
         // A frame the lists could not show: the time alone.
