@@ -117,7 +117,7 @@ QString differenceText(QTime t, const std::vector<Ring>& has, const std::vector<
 }
 
 QString when(const QDateTime& t) {
-    return t.toString(QStringLiteral("'el' yyyy-MM-dd 'a las' HH:mm"));
+    return QStringLiteral("el ") + momentText(t);
 }
 
 } // namespace

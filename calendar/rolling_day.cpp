@@ -33,6 +33,10 @@ QString clockText(QTime t) {
     return t.toString(QStringLiteral("HH:mm"));
 }
 
+QString momentText(const QDateTime& t) {
+    return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
+}
+
 int minuteOf(QTime t) {
     return t.hour() * 60 + t.minute();
 }

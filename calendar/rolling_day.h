@@ -26,6 +26,9 @@ struct Bell {
 // "08:05": a time of day as bells are written.
 QString clockText(QTime t);
 
+// "2027-03-01 a las 08:05": a moment as messages give it, in `t`'s own zone.
+QString momentText(const QDateTime& t);
+
 // The minute of the day, 0 to 1439: what the clock tells its bells apart by.
 int minuteOf(QTime t);
 

@@ -1,6 +1,7 @@
 #include "calendar/subscription.h"
 
 #include "calendar/calendar_rules.h"
+#include "calendar/rolling_day.h"
 #include "schedule/counted.h"
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
@@ -55,10 +56,6 @@ QByteArray fieldsText(const std::vector<std::pair<QString, QString>>& fields) {
         text += (key + QLatin1Char('=') + clean).toUtf8() + '\n';
     }
     return text;
-}
-
-QString whenText(const QDateTime& t) {
-    return t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
 }
 
 QString isoText(const QDateTime& t) {
@@ -136,11 +133,12 @@ IcsSource readAddress(const QString& key, const QDateTime& now) {
     out.copy = CopyUse{key, copy->fetched, copy->digest(), false};
     const QString age = copyAgeText(copy->fetched, now);
     if (failed)
-        out.notes.push_back({{},
-                             0,
-                             QStringLiteral("%1: no se pudo actualizar el %2: %3; se usa la %4")
-                                 .arg(key, whenText(attempt->at), attempt->failure, age),
-                             true});
+        out.notes.push_back(
+            {{},
+             0,
+             QStringLiteral("%1: no se pudo actualizar el %2: %3; se usa la %4")
+                 .arg(key, momentText(attempt->at.toLocalTime()), attempt->failure, age),
+             true});
     if (copy->fetched.secsTo(now) > qint64(kStaleDays) * 86400)
         out.notes.push_back({{},
                              0,
@@ -306,7 +304,7 @@ bool fetchDue(const QString& origin, const QDateTime& now) {
 
 QString copyAgeText(const QDateTime& fetched, const QDateTime& now) {
     return QStringLiteral("copia del %1, %2")
-        .arg(whenText(fetched), agoText(std::max<qint64>(0, fetched.secsTo(now))));
+        .arg(momentText(fetched.toLocalTime()), agoText(std::max<qint64>(0, fetched.secsTo(now))));
 }
 
 QString copiesText(const std::vector<CopyUse>& used, const QDateTime& now) {

@@ -24,10 +24,6 @@ constexpr int kSoon = 20 * 60;
 
 using Verdict = UploadDecision::Verdict;
 
-QString when(const QDateTime& t) {
-    return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
-}
-
 QString offsetText(int seconds) {
     return QStringLiteral("UTC%1%2:%3")
         .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
@@ -63,7 +59,7 @@ std::optional<QString> bellNear(const QDateTime& now, const std::optional<HeldUp
         for (const Bell& b : expectedOn(e, day))
             if (std::abs(now.secsTo(QDateTime(day, b.time, now.timeZone()))) < kBellMargin)
                 return QStringLiteral("%1 tiene un timbre el %2")
-                    .arg(e.source, when(QDateTime(day, b.time)));
+                    .arg(e.source, momentText(QDateTime(day, b.time)));
     }
     if (!held)
         return std::nullopt;
@@ -160,19 +156,19 @@ Step due(const QDateTime& now, const std::optional<HeldUpload>& held, const Expe
     if (heldHere.date() != now.date())
         return {Verdict::Upload,
                 QStringLiteral("todavía no se ha enviado nada hoy (el último envío fue el %1)")
-                    .arg(when(heldHere))};
+                    .arg(momentText(heldHere))};
     if (held->at.offsetFromUtc() != now.offsetFromUtc())
         return {Verdict::Upload,
                 QStringLiteral("la hora del PC pasó de %1 a %2 desde el último envío (el %3)")
                     .arg(offsetText(held->at.offsetFromUtc()), offsetText(now.offsetFromUtc()),
-                         when(heldHere))};
+                         momentText(heldHere))};
     if (held->fromWindow) {
         const std::optional<QTime> last = lastBellAfter(heldHere.time(), held->schedule);
         if (last && minuteOf(now.time()) <= minuteOf(*last))
             return {Verdict::Keep,
                     QStringLiteral("El envío desde la ventana del %1 manda hasta su último timbre "
                                    "de hoy, a las %2: no se envía nada.")
-                        .arg(when(heldHere), clockText(*last))};
+                        .arg(momentText(heldHere), clockText(*last))};
     }
     // Seen from the end of the margin: a bell of the next minute rings
     // before any upload could change it.
@@ -183,19 +179,19 @@ Step due(const QDateTime& now, const std::optional<HeldUpload>& held, const Expe
         return {Verdict::Keep,
                 QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3), pero un "
                                "envío ahora sonaría igual de distinto: no se envía nada.")
-                    .arg(of(e.source), when(d->at), d->text)};
+                    .arg(of(e.source), momentText(d->at), d->text)};
     if (d) {
         const std::optional<QTime> last = lastBellToday(now, *held, e);
         if (now.secsTo(d->at) > kSoon && last)
             return {Verdict::Keep, {}, d, last, {}};
         return {Verdict::Upload,
                 QStringLiteral("lo que tiene el reloj sonaría distinto %1 el %2: %3")
-                    .arg(of(e.source), when(d->at), d->text)};
+                    .arg(of(e.source), momentText(d->at), d->text)};
     }
     return {Verdict::Keep,
             QStringLiteral("El reloj tiene lo enviado %1 el %2 y suena como %3 hasta el %4: no "
                            "se envía nada.")
-                .arg(sender(*held), when(heldHere), e.source, when(horizon))};
+                .arg(sender(*held), momentText(heldHere), e.source, momentText(horizon))};
 }
 
 Step decideAt(const QDateTime& now, const std::optional<HeldUpload>& held, const Expectation& e) {
@@ -231,7 +227,7 @@ QString whenSent(const QDateTime& now, const std::optional<HeldUpload>& held, co
             continue;
         const QString at = run.date() == now.date()
                                ? QStringLiteral("a las ") + clockText(run.time())
-                               : QStringLiteral("el ") + when(run);
+                               : QStringLiteral("el ") + momentText(run);
         QString text = (i == 0 ? QStringLiteral("se enviará en la próxima pasada, ")
                                : QStringLiteral("se enviará ")) +
                        at;
@@ -263,7 +259,7 @@ UploadDecision decideUpload(const QDateTime& now, const std::optional<HeldUpload
     return {Verdict::Keep,
             QStringLiteral("Lo que tiene el reloj sonará distinto %1 el %2 (%3): %4, para no "
                            "interrumpir las clases.")
-                .arg(of(expected.source), when(step.waiting->at), step.waiting->text,
+                .arg(of(expected.source), momentText(step.waiting->at), step.waiting->text,
                      whenSent(now, held, expected, step.lastBell))};
 }
 
@@ -283,7 +279,7 @@ QString heldText(const std::optional<HeldUpload>& held) {
         bells = QStringLiteral("timbres que no se pueden leer");
     }
     QString text = QStringLiteral("El reloj tiene desde el %1 lo enviado %2: %3.")
-                       .arg(when(held->at.toLocalTime()), sender(*held), bells);
+                       .arg(momentText(held->at.toLocalTime()), sender(*held), bells);
     if (!held->doubt.isEmpty())
         text += QStringLiteral(" Pero %1.").arg(held->doubt);
     return text;

@@ -37,10 +37,6 @@ QString errorsText(const QString& file, const std::vector<CalendarProblem>& erro
     return lines.join(QLatin1Char('\n'));
 }
 
-QString when(const QDateTime& t) {
-    return t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
-}
-
 } // namespace
 
 ClockSchedule asShown(const Module1& m) {
@@ -124,13 +120,13 @@ std::optional<HeldUpload> heldUpload(const UploadRecord& record) {
         const UploadOutcome& o = u->outcome;
         if ((u->state == State::Cut || u->state == State::Interrupted) && doubt.isEmpty())
             doubt = QStringLiteral("el envío del %1 salió a medias: no se sabe qué tiene el reloj")
-                        .arg(when(o.at));
+                        .arg(momentText(o.at.toLocalTime()));
         if (u->state != State::Sent)
             continue;
         const std::optional<ClockSchedule> schedule = scheduleOfFrame(o.frame);
         if (!schedule && doubt.isEmpty())
             doubt = QStringLiteral("el registro no dice qué trama llevó el envío del %1")
-                        .arg(when(o.at));
+                        .arg(momentText(o.at.toLocalTime()));
         return HeldUpload{o.at, schedule.value_or(unsetSchedule()),
                           o.origin == QLatin1String("ventana"), o.origin, doubt};
     }

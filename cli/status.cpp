@@ -2,6 +2,7 @@
 // as monitoring programs read it (Nagios, Icinga, Zabbix, Checkmk): a first
 // line "HORVEX OK - …" with performance data after "|", then the details.
 #include "calendar/ready_until.h"
+#include "calendar/rolling_day.h"
 #include "cli/commands.h"
 #include "cli/schedule_source.h"
 #include "cli/timed_run_state.h"
@@ -37,10 +38,6 @@ constexpr qint64 kReadySeconds = qint64(kReadyDays) * 24 * 60 * 60;
 constexpr qint64 kCriticalWithin = 60 * 60;
 // The record is read back this far for the failures since the last good upload.
 constexpr int kLookBack = 500;
-
-QString when(const QDateTime& t) {
-    return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
-}
 
 struct Report {
     Level level = Level::Ok;
@@ -105,7 +102,7 @@ void clockPart(Report& report, const QDateTime& now, const std::optional<Calenda
         report.add(Level::Critical, QStringLiteral("el reloj suena distinto %1 el %2")
                                         .arg(calendar ? QStringLiteral("del calendario")
                                                       : QStringLiteral("del horario guardado"),
-                                             when(*until)));
+                                             momentText(*until)));
 }
 
 // The failed uploads since the last that went out whole, and the last

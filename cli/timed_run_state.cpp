@@ -1,5 +1,6 @@
 #include "cli/timed_run_state.h"
 
+#include "calendar/rolling_day.h"
 #include "cli/commands.h"
 #include "cli/desktop_notice.h"
 #include "schedule/failure.h"
@@ -36,10 +37,6 @@ QString verdictName(Verdict v) {
         break;
     }
     return QStringLiteral("nada");
-}
-
-QString when(const QDateTime& t) {
-    return t.toString(QStringLiteral("yyyy-MM-dd 'a las' HH:mm"));
 }
 
 // The notices said: each failure's cause once a day, and whether a failure
@@ -118,13 +115,13 @@ QString LastTimedRun::toString() const {
     const QString first = reason.section(QLatin1Char('\n'), 0, 0);
     if (failed())
         return QStringLiteral("%1: %2: %3")
-            .arg(when(at),
+            .arg(momentText(at),
                  result == QLatin1String("cortado") ? QStringLiteral("el envío se cortó")
                                                     : QStringLiteral("no se envió"),
                  first);
     if (result == QLatin1String("enviado"))
-        return QStringLiteral("%1: enviado (%2)").arg(when(at), first);
-    return QStringLiteral("%1: %2").arg(when(at), first);
+        return QStringLiteral("%1: enviado (%2)").arg(momentText(at), first);
+    return QStringLiteral("%1: %2").arg(momentText(at), first);
 }
 
 QString timedRunStateFile() {
