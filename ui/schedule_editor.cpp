@@ -157,7 +157,11 @@ ScheduleEditor::ScheduleEditor(const QString& name, bool renamable, const Schedu
     showTitle();
 }
 
-ScheduleEditor::~ScheduleEditor() = default;
+ScheduleEditor::~ScheduleEditor() {
+    // The stack, a child, says it became clean as it is destroyed, after
+    // this editor has stopped being one: it must not reach showTitle then.
+    undo_->disconnect(this);
+}
 
 QComboBox* ScheduleEditor::ringList(const QString& spoken, const QString& object) {
     auto* list = new QComboBox(this);
