@@ -98,6 +98,16 @@ void addNotes(IcsSource& out, const QString& file, const IcsCalendar& ics) {
         out.notes.push_back({file, n.line, n.text, n.warning});
 }
 
+// The calendar read from `copy`, its notes under `file`.
+void useCopy(IcsSource& out, const QString& key, const QString& file, const CalendarCopy& copy,
+             bool standsIn) {
+    const IcsCalendar ics = IcsCalendar::parse(copy.body);
+    out.size = copy.body.size();
+    addNotes(out, file, ics);
+    out.ics = ics;
+    out.copy = CopyUse{key, copy.fetched, copy.digest(), standsIn};
+}
+
 // The copy of an address, its age and its last failed fetch as warnings.
 IcsSource readAddress(const QString& key, const QDateTime& now) {
     IcsSource out;
@@ -126,11 +136,7 @@ IcsSource readAddress(const QString& key, const QDateTime& now) {
              false});
         return out;
     }
-    const IcsCalendar ics = IcsCalendar::parse(copy->body);
-    out.size = copy->body.size();
-    addNotes(out, key, ics);
-    out.ics = ics;
-    out.copy = CopyUse{key, copy->fetched, copy->digest(), false};
+    useCopy(out, key, key, *copy, false);
     const QString age = copyAgeText(copy->fetched, now);
     if (failed)
         out.notes.push_back(
@@ -165,11 +171,7 @@ IcsSource readLocal(const QString& key, const QString& path, const QDateTime& no
             out.notes.push_back({{}, 0, f.description(), false});
             return out;
         }
-        const IcsCalendar ics = IcsCalendar::parse(copy->body);
-        out.size = copy->body.size();
-        addNotes(out, path, ics);
-        out.ics = ics;
-        out.copy = CopyUse{key, copy->fetched, copy->digest(), true};
+        useCopy(out, key, path, *copy, true);
         out.notes.push_back({{},
                              0,
                              QStringLiteral("%1; en su lugar se usa su última copia buena (%2)")

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
 #include <QToolButton>
@@ -216,6 +217,20 @@ void TestCalendario::rangeAcrossMonthsAndUndo() {
     QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(silent(QDate(2027, 2, 1)));
     QVERIFY(window.unsaved());
+    // Closing asks first; Cancelar keeps the window and the edit.
+    QString asked;
+    QTimer::singleShot(0, &window, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                asked = box->text();
+                box->button(QMessageBox::Cancel)->click();
+            }
+    });
+    QVERIFY(!window.close());
+    QCOMPARE(asked, QStringLiteral("Hay cambios sin guardar en %1.").arg(file));
+    QVERIFY(window.isVisible() && window.unsaved());
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
     window.save();
     QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(status->text(), QStringLiteral("No hay nada que deshacer."));

@@ -9,6 +9,7 @@
 #include "ui/problems_panel.h"
 #include "ui/rule_panels.h"
 #include "ui/schedule_editor.h"
+#include "ui/unsaved_close.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -391,15 +392,12 @@ void FrmCalendario::closeEvent(QCloseEvent* event) {
         return event->ignore();
     if (!draft_.unsaved())
         return event->accept();
-    const auto answer = QMessageBox::question(
-        this, kTitle, QStringLiteral("Hay cambios sin guardar en %1.").arg(file_),
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
-    if (answer == QMessageBox::Save)
-        save();
-    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && draft_.unsaved()))
-        event->ignore();
-    else
+    if (mayCloseUnsaved(
+            this, kTitle, QStringLiteral("Hay cambios sin guardar en %1.").arg(file_),
+            [this] { save(); }, [this] { return draft_.unsaved(); }))
         event->accept();
+    else
+        event->ignore();
 }
 
 } // namespace horvex

@@ -3,6 +3,7 @@
 #include "schedule/lists.h"
 #include "ui/calendar_look.h"
 #include "ui/look.h"
+#include "ui/unsaved_close.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,7 +11,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableWidget>
@@ -316,15 +316,13 @@ void ScheduleEditor::removeBell() {
 void ScheduleEditor::closeEvent(QCloseEvent* event) {
     if (!unsaved())
         return event->accept();
-    const auto answer = QMessageBox::question(
-        this, windowTitle(), QStringLiteral("Hay cambios sin guardar en el horario %1.").arg(name_),
-        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
-    if (answer == QMessageBox::Save)
-        emit saveRequested();
-    if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && unsaved()))
-        event->ignore();
-    else
+    if (mayCloseUnsaved(
+            this, windowTitle(),
+            QStringLiteral("Hay cambios sin guardar en el horario %1.").arg(name_),
+            [this] { emit saveRequested(); }, [this] { return unsaved(); }))
         event->accept();
+    else
+        event->ignore();
 }
 
 } // namespace horvex
