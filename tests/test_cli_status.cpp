@@ -60,10 +60,6 @@ bool matches(const QString& text, const QString& pattern) {
     return at == text.size();
 }
 
-bool hasFaketime() {
-    return !fakeTimeLibrary().isEmpty();
-}
-
 // systemctl as the user manager would answer is-enabled: the word, or
 // nothing and a failure when it cannot be reached.
 void fakeSystemctl(User& user, const QString& word) {
@@ -177,7 +173,7 @@ private slots:
         QFETCH(int, exit);
         QFETCH(QString, first);
         QFETCH(QString, detail);
-        if (!hasFaketime())
+        if (fakeTimeLibrary().isEmpty())
             QSKIP("faketime is not installed");
         User user;
         user.setStore({});
@@ -212,7 +208,7 @@ private slots:
     // A day of timed runs with the desktop's notification service there:
     // one notice per cause and day, one when an upload went out again.
     void notices() {
-        if (!hasFaketime() || QStandardPaths::findExecutable("dbus-daemon").isEmpty())
+        if (fakeTimeLibrary().isEmpty() || QStandardPaths::findExecutable("dbus-daemon").isEmpty())
             QSKIP("faketime or dbus-daemon is not installed");
         User user;
         QProcess bus;
