@@ -12,9 +12,19 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <future>
+#include <memory>
 
 using namespace horvex;
 using namespace horvex::testing;
+
+// The 10 ms pauses between characters are really slept; the command's long
+// pauses are skipped.
+void paceCharactersOnly(Harness& h) {
+    h.pause.during = [pacing = std::make_shared<SleepPause>()](double seconds) {
+        if (seconds < 0.05)
+            pacing->Tiempo(seconds);
+    };
+}
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
@@ -27,11 +37,7 @@ private slots:
         Harness h(false);
         h.sandbox.put(QStringLiteral("Puertos/COM4"), clock->path());
         h.now = QTime(14, 5, 9);
-        SleepPause pacing;
-        h.pause.during = [&](double seconds) {
-            if (seconds < 0.05)
-                pacing.Tiempo(seconds);
-        };
+        paceCharactersOnly(h);
         // A box would wait for a click that never comes: close it and fail.
         BoxCloser closer;
         FrmMain& w = h.start();
@@ -101,11 +107,7 @@ private slots:
         h.recordToFile = true;
         h.sandbox.write("[Puertos]\nCOM4=" + clock->path().toLocal8Bit() +
                         "\n[HH]\ncboHH0=07\ncboHH1=12\n[MM]\ncboMM0=30\n");
-        SleepPause pacing;
-        h.pause.during = [&](double seconds) {
-            if (seconds < 0.05)
-                pacing.Tiempo(seconds);
-        };
+        paceCharactersOnly(h);
         BoxCloser closer;
         FrmMain& w = h.start();
         QCOMPARE(w.panelText(2), QStringLiteral("COM4: 2400,N,8,1"));
