@@ -1,9 +1,11 @@
 #include "calendar/rolling_day.h"
 
+#include "calendar/spanish_dates.h"
 #include "schedule/failure.h"
 #include "schedule/lists.h"
 #include "schedule/quoted.h"
 
+#include <QFileInfo>
 #include <QTimeZone>
 #include <algorithm>
 #include <optional>
@@ -199,6 +201,22 @@ RollingDay rollingDay(const Calendar& calendar, const QDateTime& at) {
         r.freeLast = lastFree;
     }
     return r;
+}
+
+QString nextBellText(const Calendar& calendar, const QDateTime& now) {
+    try {
+        const RollingDay day = rollingDay(calendar, now);
+        if (day.bells.empty())
+            return QStringLiteral("Próximo timbre: ninguno en las próximas 24 horas.");
+        const Bell& bell = day.bells.front();
+        const QString when = bell.day == now.date()              ? QStringLiteral("hoy")
+                             : bell.day == now.date().addDays(1) ? QStringLiteral("mañana")
+                                                                 : longDate(bell.day);
+        return QStringLiteral("Próximo timbre: %1 a las %2, %3 (%4).")
+            .arg(when, clockText(bell.time), bell.ring(), QFileInfo(bell.schedule).fileName());
+    } catch (const Failure& f) {
+        return QStringLiteral("Próximo timbre: no se sabe (%1).").arg(f.description());
+    }
 }
 
 } // namespace horvex

@@ -92,4 +92,8 @@ RollingDay rollingDay(const DayChoice& after, const DayChoice& upTo, const QDate
                       const FreeDay& isFree = {});
 RollingDay rollingDay(const Calendar& calendar, const QDateTime& at);
 
+// "Próximo timbre: hoy a las 11:00, largo (examenes.ini)." as `calendar`
+// gives it at `now`; a schedule that cannot be read is said, not thrown.
+QString nextBellText(const Calendar& calendar, const QDateTime& now);
+
 } // namespace horvex

@@ -6,15 +6,6 @@
 
 namespace horvex {
 
-const QLocale& spanish() {
-    static const QLocale locale(QLocale::Spanish, QLocale::Spain);
-    return locale;
-}
-
-QString longDate(QDate day) {
-    return spanish().toString(day, QStringLiteral("dddd d 'de' MMMM 'de' yyyy"));
-}
-
 QColor textOn(const QColor& fill) {
     // Relative luminance, as contrast guidelines weigh it.
     const auto linear = [](double c) {

@@ -2,6 +2,7 @@
 
 #include "calendar/calendar_rules.h"
 #include "calendar/day_colours.h"
+#include "calendar/spanish_dates.h"
 
 #include <QColor>
 #include <QDate>
@@ -13,12 +14,6 @@
 class QWidget;
 
 namespace horvex {
-
-// The calendar window speaks Spanish whatever the PC's language.
-const QLocale& spanish();
-
-// "lunes 5 de abril de 2027".
-QString longDate(QDate day);
 
 // The red of conflicts and errors, under white text.
 inline const QColor kAlarmRed{QRgb(kAlarmRgb)};

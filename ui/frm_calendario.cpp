@@ -30,24 +30,6 @@ namespace {
 const QString kTitle = QStringLiteral("Calendario de timbres");
 const QString kQuitar = QStringLiteral("quitar");
 
-// "Próximo timbre: hoy a las 11:00, largo (examenes.ini)", as the calendar
-// shown gives it.
-QString nextBellText(const Calendar& calendar, const QDateTime& now) {
-    try {
-        const RollingDay day = rollingDay(calendar, now);
-        if (day.bells.empty())
-            return QStringLiteral("Próximo timbre: ninguno en las próximas 24 horas.");
-        const Bell& bell = day.bells.front();
-        const QString when = bell.day == now.date()              ? QStringLiteral("hoy")
-                             : bell.day == now.date().addDays(1) ? QStringLiteral("mañana")
-                                                                 : longDate(bell.day);
-        return QStringLiteral("Próximo timbre: %1 a las %2, %3 (%4).")
-            .arg(when, clockText(bell.time), bell.ring(), QFileInfo(bell.schedule).fileName());
-    } catch (const Failure& f) {
-        return QStringLiteral("Próximo timbre: no se sabe (%1).").arg(f.description());
-    }
-}
-
 } // namespace
 
 FrmCalendario::FrmCalendario(QString file, MissingFolder missing, Services services,
