@@ -3,13 +3,13 @@
 #include "schedule/failure.h"
 #include "schedule/guarded_file.h"
 #include "schedule/quoted.h"
+#include "schedule/reg_store.h"
 #include "schedule/xdg.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
@@ -207,14 +207,16 @@ QString keepProof(const QString& file, const QByteArray& older) {
     const QList<QByteArray> carried = sentLines(older);
     if (missing <= 0 || carried.isEmpty())
         return {};
-    QSaveFile out(file);
     const QByteArray kept =
         carried.mid(std::max<qsizetype>(0, carried.size() - missing)).join('\n');
-    if (out.open(QIODevice::WriteOnly) && out.write(kept + '\n' + moved) >= 0 && out.commit())
+    try {
+        replaceFile(file, kept + '\n' + moved);
         return {};
-    return QStringLiteral("no se pudieron guardar en %1 los últimos envíos completos del registro "
-                          "anterior: %2")
-        .arg(file, out.errorString());
+    } catch (const Failure& f) {
+        return QStringLiteral("no se pudieron guardar en %1 los últimos envíos completos del "
+                              "registro anterior: %2")
+            .arg(file, f.description());
+    }
 }
 
 // The upload a line tells, read from the end: a closing line closes its id

@@ -86,6 +86,12 @@ QByteArray readStoreFile(const QString& file);
 // refused, as cp refuses it (a file the user names).
 enum class MissingFolder { Create, Refuse };
 
+// Replaces a file with `bytes` as a save does (temporary file, fsync,
+// rename; a link kept, the mode kept), without a lock: for a file no other
+// program of ours writes; its folder must be there. Throws Failure with the
+// reason.
+void replaceFile(const QString& file, const QByteArray& bytes);
+
 // Changes a settings or schedule file under its lock: reads it afresh,
 // applies `change` and, if that changed anything, writes the whole file
 // atomically, so the old file stays whole unless the new one was written
@@ -93,12 +99,6 @@ enum class MissingFolder { Create, Refuse };
 // write permission is left alone. Temporaries that a killed save left are
 // removed. Returns the file's contents as they now are. Throws Failure with
 // the reason when it could not read, lock or write.
-// Replaces a file with `bytes` as a save does (temporary file, fsync,
-// rename; a link kept, the mode kept), without a lock: for a file no other
-// program of ours writes; its folder must be there. Throws Failure with the
-// reason.
-void replaceFile(const QString& file, const QByteArray& bytes);
-
 IniDocument updateStoreFile(const QString& file, const std::function<void(IniDocument&)>& change,
                             MissingFolder missing = MissingFolder::Create);
 
