@@ -122,10 +122,14 @@ QString newScheduleName(const QString& calendarFile, const QString& typed) {
 void writeNewScheduleFile(const QString& file, const QByteArray& text) {
     QFile out(file);
     // NewOnly: a file that appears meanwhile is refused, never replaced.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw Failure(out.exists()
-                          ? QStringLiteral("%1 ya existe; elija otro nombre").arg(file)
-                          : QStringLiteral("no se puede crear %1: %2").arg(file, systemReason()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        // Taken at once: asking whether the file exists would overwrite it.
+        const int error = errno;
+        throw Failure(
+            error == EEXIST
+                ? QStringLiteral("%1 ya existe; elija otro nombre").arg(file)
+                : QStringLiteral("no se puede crear %1: %2").arg(file, systemReason(error)));
+    }
     if (out.write(text) != text.size() || !out.flush() || ::fsync(out.handle()) != 0) {
         const QString why = systemReason();
         out.remove();
