@@ -129,6 +129,8 @@ void TestScheduleEditor::newScheduleEditedAndShown() {
              QStringLiteral("corto"));
     QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(qobject_cast<QComboBox*>(bells->cellWidget(0, 1))->currentText(),
+             QStringLiteral("largo"));
     QVERIFY(editor->unsaved());
     part<QPushButton>(*editor, "saveSchedule")->click();
     QVERIFY2(!editor->unsaved(), qPrintable(part<QLabel>(*editor, "editorStatus")->text()));

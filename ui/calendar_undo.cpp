@@ -1,5 +1,6 @@
 // Undo and redo of the calendar's edits not yet saved.
 #include "ui/frm_calendario.h"
+#include "ui/look.h"
 
 #include <QShortcut>
 #include <QUndoStack>
@@ -42,15 +43,13 @@ void FrmCalendario::buildUndo() {
         undo_->undo();
         say(QStringLiteral("Deshecho: %1.").arg(what));
     });
-    for (const QKeySequence& keys :
-         {QKeySequence(QKeySequence::Redo), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] {
-            if (!undo_->canRedo())
-                return say(QStringLiteral("No hay nada que rehacer."));
-            const QString what = undo_->redoText();
-            undo_->redo();
-            say(QStringLiteral("Rehecho: %1.").arg(what));
-        });
+    connect(makeRedoShortcut(this), &QShortcut::activated, this, [this] {
+        if (!undo_->canRedo())
+            return say(QStringLiteral("No hay nada que rehacer."));
+        const QString what = undo_->redoText();
+        undo_->redo();
+        say(QStringLiteral("Rehecho: %1.").arg(what));
+    });
 }
 
 } // namespace horvex

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
@@ -263,6 +264,16 @@ bool swallowDialogKeys(QKeyEvent& event) {
     default:
         return false;
     }
+}
+
+QShortcut* makeRedoShortcut(QWidget* window) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Redo);
+    const QKeySequence shiftZ(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    if (!keys.contains(shiftZ))
+        keys << shiftZ;
+    auto* shortcut = new QShortcut(window);
+    shortcut->setKeys(keys);
+    return shortcut;
 }
 
 } // namespace horvex

@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QRect>
 
+class QShortcut;
+
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
@@ -59,5 +61,10 @@ void pressButtonsOnEnter(QWidget& window);
 // button) and Escape do nothing. Returns true when the key was one of them
 // and is consumed.
 bool swallowDialogKeys(QKeyEvent& event);
+
+// A shortcut for redo on `window`: the desktop's own keys and Ctrl+Mayús+Z,
+// each once (on X11 desktops they are the same, and two shortcuts with one
+// key would cancel each other out).
+QShortcut* makeRedoShortcut(QWidget* window);
 
 } // namespace horvex

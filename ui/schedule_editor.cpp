@@ -121,9 +121,7 @@ ScheduleEditor::ScheduleEditor(const QString& name, bool renamable, const Schedu
             &ScheduleEditor::saveRequested);
     connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, undo_,
             &QUndoStack::undo);
-    for (const QKeySequence& redo :
-         {QKeySequence(QKeySequence::Redo), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)})
-        connect(new QShortcut(redo, this), &QShortcut::activated, undo_, &QUndoStack::redo);
+    connect(makeRedoShortcut(this), &QShortcut::activated, undo_, &QUndoStack::redo);
     connect(undo_, &QUndoStack::cleanChanged, this, &ScheduleEditor::showTitle);
 
     auto* top = new QHBoxLayout;
