@@ -119,8 +119,10 @@ void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcom
     outcome.device = port.deviceFor(outcome.port);
     AbrirPuerto(port, portText);
     // The line is ours from before the second is chosen to the last
-    // character: a window's frame or another run waits, and so do we.
-    const MSComm1::Line line(port);
+    // character: a window's frame or another run waits, and so do we. It is
+    // let go before anything is said, which may take a while (listo hasta).
+    std::optional<MSComm1::Line> line;
+    line.emplace(port);
 
     const Target target = nextTarget();
     const Sending sending = source.at(target.second);
@@ -139,6 +141,7 @@ void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcom
                           .arg(SignalHold::name(hold->caught())));
     SleepPause pause;
     sendPaced(outcome.frame, static_cast<int>(outcome.frame.size()), port, pause);
+    line.reset();
     outcome.sent = static_cast<int>(outcome.frame.size());
     say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
             .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
