@@ -91,18 +91,31 @@ QString failedBody(const UploadOutcome& outcome) {
     return lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + advice(outcome);
 }
 
+void put(IniDocument& doc, const LastTimedRun& run, const Notices& notices) {
+    doc.setValue(kRun, QStringLiteral("hora"), run.at.toString(Qt::ISODateWithMs));
+    doc.setValue(kRun, QStringLiteral("decision"), run.verdict);
+    doc.setValue(kRun, QStringLiteral("resultado"), run.result);
+    doc.setValue(kRun, QStringLiteral("motivo"), run.reason);
+    doc.setValue(kRun, QStringLiteral("envio"), run.id);
+    doc.setValue(kNotices, QStringLiteral("dia"), notices.day.toString(Qt::ISODate));
+    doc.setValue(kNotices, QStringLiteral("causas"), notices.causes.join(QLatin1Char(' ')));
+    doc.setValue(kNotices, QStringLiteral("pendiente"),
+                 notices.pending ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 void keep(const LastTimedRun& run, const Notices& notices) {
+    updateStoreFile(timedRunStateFile(), [&](IniDocument& doc) { put(doc, run, notices); });
+}
+
+// Keeps the run and returns what was told today, read under the same lock:
+// two runs ending together each see the other's notices.
+Notices keepRun(const LastTimedRun& run) {
+    Notices notices;
     updateStoreFile(timedRunStateFile(), [&](IniDocument& doc) {
-        doc.setValue(kRun, QStringLiteral("hora"), run.at.toString(Qt::ISODateWithMs));
-        doc.setValue(kRun, QStringLiteral("decision"), run.verdict);
-        doc.setValue(kRun, QStringLiteral("resultado"), run.result);
-        doc.setValue(kRun, QStringLiteral("motivo"), run.reason);
-        doc.setValue(kRun, QStringLiteral("envio"), run.id);
-        doc.setValue(kNotices, QStringLiteral("dia"), notices.day.toString(Qt::ISODate));
-        doc.setValue(kNotices, QStringLiteral("causas"), notices.causes.join(QLatin1Char(' ')));
-        doc.setValue(kNotices, QStringLiteral("pendiente"),
-                     notices.pending ? QStringLiteral("1") : QStringLiteral("0"));
+        notices = noticesIn(doc, run.at.date());
+        put(doc, run, notices);
     });
+    return notices;
 }
 
 } // namespace
@@ -151,10 +164,8 @@ int timedRunEnded(const std::optional<UploadDecision>& decided, const UploadOutc
                       : QString(),
         code != kOk || !decided ? outcome.reason : decided->reason, tried ? outcome.id : QString()};
     try {
-        Notices notices =
-            noticesIn(IniDocument::parse(readStoreFile(timedRunStateFile())), run.at.date());
         // Kept before the bus is asked, which may take the rest of the run.
-        keep(run, notices);
+        Notices notices = keepRun(run);
         if (run.failed()) {
             const QString cause = causeOf(outcome.reason);
             if (!notices.causes.contains(cause) &&
