@@ -16,9 +16,6 @@ namespace horvex::cli {
 
 namespace {
 
-// The record is read back this far for the last whole upload; older lines
-// only matter after as many failed runs, which upload anyway.
-constexpr int kLookBack = 500;
 // Errors named in a refusal; --check names them all.
 constexpr std::size_t kErrorsNamed = 10;
 
@@ -113,8 +110,11 @@ Sending SyncSource::at(const QDateTime& t) const {
 }
 
 std::optional<HeldUpload> heldUpload(const UploadRecord& record) {
+    return heldUpload(record.recent(kRecordLookBack));
+}
+
+std::optional<HeldUpload> heldUpload(const QList<RecordedUpload>& uploads) {
     using State = RecordedUpload::State;
-    const QList<RecordedUpload> uploads = record.recent(kLookBack);
     QString doubt;
     for (auto u = uploads.crbegin(); u != uploads.crend(); ++u) {
         const UploadOutcome& o = u->outcome;

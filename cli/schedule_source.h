@@ -75,6 +75,12 @@ private:
 // out whole, in doubt when a later one went out in part. Nothing when no
 // upload went out whole. Throws Failure when the record cannot be read.
 std::optional<HeldUpload> heldUpload(const UploadRecord& record);
+// The same from uploads already read, oldest first.
+std::optional<HeldUpload> heldUpload(const QList<RecordedUpload>& uploads);
+
+// How far back the record is read for the last whole upload; older lines
+// only matter after as many failed runs, which upload anyway.
+inline constexpr int kRecordLookBack = 500;
 
 // What a timed run (--sync --if-needed) decides at `at`, given what the
 // record of uploads says the clock holds.

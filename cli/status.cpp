@@ -37,7 +37,6 @@ constexpr qint64 kReadySeconds = qint64(kReadyDays) * 24 * 60 * 60;
 // A difference this close makes the clock wrong now, not later.
 constexpr qint64 kCriticalWithin = 60 * 60;
 // The record is read back this far for the failures since the last good upload.
-constexpr int kLookBack = 500;
 
 struct Report {
     Level level = Level::Ok;
@@ -66,14 +65,26 @@ struct Report {
     }
 };
 
-void clockPart(Report& report, const QDateTime& now, const std::optional<Calendar>& calendar,
-               const ClockSchedule& stored) {
-    std::optional<HeldUpload> held;
+// The record of uploads, read once so that every part tells of the same
+// uploads; or why it could not be read.
+struct RecordRead {
+    QList<RecordedUpload> uploads;
+    std::optional<Failure> failure;
+};
+
+RecordRead readRecord() {
     try {
-        held = heldUpload(UploadRecord());
+        return {UploadRecord().recent(kRecordLookBack), std::nullopt};
     } catch (const Failure& f) {
-        return report.unreadable(QStringLiteral("el registro de envíos"), f);
+        return {{}, f};
     }
+}
+
+void clockPart(Report& report, const QDateTime& now, const std::optional<Calendar>& calendar,
+               const ClockSchedule& stored, const RecordRead& record) {
+    if (record.failure)
+        return report.unreadable(QStringLiteral("el registro de envíos"), *record.failure);
+    const std::optional<HeldUpload> held = heldUpload(record.uploads);
     report.details << heldText(held);
     if (!held)
         return report.add(Level::Critical, QStringLiteral("no consta que el reloj haya recibido "
@@ -107,7 +118,7 @@ void clockPart(Report& report, const QDateTime& now, const std::optional<Calenda
 
 // The failed uploads since the last that went out whole, and the last
 // timed run when the record did not get it.
-void runsPart(Report& report) {
+void runsPart(Report& report, const RecordRead& record) {
     std::optional<LastTimedRun> last;
     try {
         last = lastTimedRun();
@@ -117,12 +128,9 @@ void runsPart(Report& report) {
     report.details << (last ? QStringLiteral("Última pasada del temporizador: ") + last->toString()
                             : QStringLiteral("El temporizador todavía no ha pasado."));
     using State = RecordedUpload::State;
-    QList<RecordedUpload> uploads;
-    try {
-        uploads = UploadRecord().recent(kLookBack);
-    } catch (const Failure&) {
+    if (record.failure)
         return; // said with what the clock holds
-    }
+    const QList<RecordedUpload>& uploads = record.uploads;
     int failures = 0;
     bool lastInRecord = false;
     for (auto u = uploads.crbegin(); u != uploads.crend() && u->state != State::Sent; ++u) {
@@ -212,11 +220,12 @@ int runStatus(const Request& r) {
     } catch (const Failure& f) {
         report.unreadable(QStringLiteral("el horario guardado o el calendario"), f);
     }
+    const RecordRead record = readRecord();
     if (sourceRead) {
-        clockPart(report, now, calendar, stored);
+        clockPart(report, now, calendar, stored, record);
         calendarPart(report, calendar, now.date());
     }
-    runsPart(report);
+    runsPart(report, record);
     timerPart(report);
     const std::optional<QString> unsynced = unsynchronisedPcClock();
     report.details << (unsynced ? QStringLiteral("Hora del PC: ") + *unsynced + QLatin1Char('.')
