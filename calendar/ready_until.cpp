@@ -25,11 +25,6 @@ struct Ring {
 // The rings of each minute, by minutes since the epoch.
 using Rings = std::map<qint64, std::vector<Ring>>;
 
-qint64 minuteKey(const QDateTime& t) {
-    const qint64 ms = t.toMSecsSinceEpoch();
-    return ms >= 0 ? ms / kMinuteMs : (ms - kMinuteMs + 1) / kMinuteMs;
-}
-
 void add(Rings& rings, const QDateTime& at, const Bell& b, const ClockSchedule& s) {
     std::vector<Ring>& here = rings[minuteKey(at)];
     const Ring r{b.longRing, b.longRing ? s.longRing : s.shortRing};

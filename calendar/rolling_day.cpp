@@ -23,6 +23,12 @@ const ClockSchedule& scheduleOf(const DayChoice& day) {
 
 } // namespace
 
+qint64 minuteKey(const QDateTime& t) {
+    constexpr qint64 kMinuteMs = 60 * 1000;
+    const qint64 ms = t.toMSecsSinceEpoch();
+    return ms >= 0 ? ms / kMinuteMs : (ms - kMinuteMs + 1) / kMinuteMs;
+}
+
 QString Bell::ring() const {
     return longRing ? QStringLiteral("largo") : QStringLiteral("corto");
 }
@@ -115,10 +121,6 @@ QString rulesText(const RollingDay& r) {
 }
 
 namespace {
-
-qint64 minuteKey(const QDateTime& t) {
-    return t.toSecsSinceEpoch() / 60;
-}
 
 // Where bell `b` of its day sits on the clock, which keeps the UTC offset of
 // `at`: its time there, if the clock is to hold it. It is held when it is

@@ -32,6 +32,10 @@ QString momentText(const QDateTime& t);
 // The minute of the day, 0 to 1439: what the clock tells its bells apart by.
 int minuteOf(QTime t);
 
+// The minute `t` falls in, counted from the epoch (floored, so a moment
+// before 1970 still falls in its own minute): moments compared by minute.
+qint64 minuteKey(const QDateTime& t);
+
 // The bells of a schedule in time order. Throws Failure naming the first
 // slot whose texts the window's lists would not offer.
 std::vector<Bell> bellsOf(const ClockSchedule& schedule);
