@@ -46,11 +46,11 @@ int showDays(const Calendar& calendar, const QString& text) {
         out(text.toUtf8());
         return kOk;
     }
-    complain(QStringLiteral("%1 tiene %2 (horvex --check los muestra): --sync no envía nada y el "
-                            "reloj sigue con lo que tiene")
-                 .arg(calendar.file(), errors.size() == 1
-                                           ? QStringLiteral("1 error")
-                                           : QStringLiteral("%1 errores").arg(errors.size())));
+    complain(
+        QStringLiteral("%1 tiene %2 (horvex --check los muestra): --sync no envía nada y el "
+                       "reloj sigue con lo que tiene")
+            .arg(calendar.file(), counted(static_cast<qsizetype>(errors.size()),
+                                          QStringLiteral("error"), QStringLiteral("errores"))));
     const bool unreadable =
         std::any_of(errors.begin(), errors.end(), [&](const CalendarProblem& p) {
             return p.file == calendar.file() && p.line == 0;
