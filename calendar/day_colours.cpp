@@ -35,10 +35,7 @@ quint32 DayColours::of(const DayValue& value) const {
     for (const QString& name : order_) {
         if (name == value.file)
             break;
-        n += name != QLatin1String("guardado") && name != QLatin1String("silencio") &&
-                     name != QLatin1String("libre")
-                 ? 1
-                 : 0;
+        n += dayValueNamed(name).kind == DayValue::Kind::File ? 1 : 0;
     }
     return kFileColours[static_cast<std::size_t>(n) % kFileColours.size()];
 }
