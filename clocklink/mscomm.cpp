@@ -122,12 +122,7 @@ std::optional<HeldLock> MSComm1::takeLine(const QString& device) {
         return std::nullopt;
     }
     if (!lock) {
-        qint64 pid = 0;
-        try {
-            pid = readGuarded(file, 256).simplified().split(' ').value(0).toLongLong();
-        } catch (const Failure&) {
-            // Only the message loses the holder's name.
-        }
+        const qint64 pid = lockFilePid(file);
         throw Failure(QStringLiteral("%1: otro envío de Horvex ocupa el puerto desde hace más de "
                                      "%2 s%3")
                           .arg(portLabel())

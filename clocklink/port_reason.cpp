@@ -1,5 +1,8 @@
 #include "clocklink/port_reason.h"
 
+#include "schedule/failure.h"
+#include "schedule/guarded_file.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +33,14 @@ QString deviceFileName(const QString& device) {
     return name.replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
+qint64 lockFilePid(const QString& file) {
+    try {
+        return readGuarded(file, 256).simplified().split(' ').value(0).toLongLong();
+    } catch (const Failure&) {
+        return 0;
+    }
+}
+
 QString processText(qint64 pid) {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     const QString name = comm.open(QIODevice::ReadOnly)
@@ -44,16 +55,6 @@ namespace {
 
 bool alive(qint64 pid) {
     return pid > 0 && QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid));
-}
-
-// The pid a lock file holds: the first number in it, whether written as
-// text ("1234\nminicom\n...") or padded ("      1234\n").
-qint64 lockFilePid(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> words = f.read(256).simplified().split(' ');
-    return words.value(0).toLongLong();
 }
 
 // "LCK..ttyUSB0", "LCK..pts_3": named after the device below /dev.

@@ -32,4 +32,9 @@ QString deviceFileName(const QString& device);
 // "minicom (pid 1234)": a process as the messages name it.
 QString processText(qint64 pid);
 
+// The pid a lock file holds: the first number in it, whether written as
+// text ("1234\nminicom\n...") or padded ("      1234\n"); 0 when there is
+// none or the file cannot be read.
+qint64 lockFilePid(const QString& file);
+
 } // namespace horvex
