@@ -84,7 +84,7 @@ SyncSource::SyncSource(const ClockSchedule& stored, const QString& calendarFile,
     if (!scheduleFile.isEmpty()) {
         fixed_ = readScheduleFile(scheduleFile);
         name_ = QStringLiteral("el horario de %1").arg(scheduleFile);
-        rules_ = QStringLiteral("--schedule %1").arg(scheduleFile);
+        rules_ = kScheduleFileRule + QLatin1Char(' ') + scheduleFile;
         return;
     }
     calendar_ = loadCalendar(calendarFile, stored, fetch);

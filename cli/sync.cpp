@@ -129,8 +129,8 @@ void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcom
     outcome.rules = sending.rules;
     if (const std::optional<QString> unsynced = unsynchronisedPcClock()) {
         complain(QStringLiteral("aviso: ") + *unsynced);
-        outcome.rules += (outcome.rules.isEmpty() ? QString() : QStringLiteral("; ")) +
-                         QStringLiteral("hora del PC sin sincronizar");
+        outcome.rules +=
+            (outcome.rules.isEmpty() ? QString() : QStringLiteral("; ")) + kUnsyncedRule;
     }
     outcome.frame = frameAt(sending.schedule, target.second.time());
     hold.emplace();

@@ -366,4 +366,11 @@ QList<RecordedUpload> UploadRecord::recent(int n) const {
     return found;
 }
 
+bool chosenByCalendar(const UploadOutcome& o) {
+    QString rules = o.rules;
+    rules.remove(kUnsyncedRule).remove(QLatin1Char(';'));
+    return o.origin == QLatin1String("calendario") ||
+           (!rules.trimmed().isEmpty() && !o.rules.startsWith(kScheduleFileRule));
+}
+
 } // namespace horvex

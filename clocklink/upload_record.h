@@ -23,6 +23,15 @@ struct UploadOutcome {
     QString rules;        // what chose the schedule sent, when something did
 };
 
+// The rules' words for an upload whose time came from a PC clock not
+// synchronised, and for one that sent a schedule file as it is.
+inline const QString kUnsyncedRule = QStringLiteral("hora del PC sin sincronizar");
+inline const QString kScheduleFileRule = QStringLiteral("--schedule");
+
+// Whether the calendar chose what `o` sent (the calendar window, or a timed
+// run with a calendar), not a schedule file or the stored schedule as it is.
+bool chosenByCalendar(const UploadOutcome& o);
+
 // One upload as the record tells it: its latest line.
 struct RecordedUpload {
     enum class State {

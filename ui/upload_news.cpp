@@ -18,15 +18,6 @@ bool finished(RecordedUpload::State state) {
     return state != RecordedUpload::State::Sending;
 }
 
-// The calendar chose what was sent (the calendar window, or a timed run
-// with a calendar), not a schedule file or the stored schedule as it is.
-bool byCalendar(const UploadOutcome& o) {
-    QString rules = o.rules;
-    rules.remove(QStringLiteral("hora del PC sin sincronizar")).remove(QLatin1Char(';'));
-    return o.origin == QLatin1String("calendario") ||
-           (!rules.trimmed().isEmpty() && !o.rules.startsWith(QLatin1String("--schedule")));
-}
-
 } // namespace
 
 UploadNews::UploadNews() {
@@ -57,8 +48,8 @@ QStringList UploadNews::news() {
 
 QString UploadNews::text(const UploadOutcome& outcome) {
     QString said = QStringLiteral("Enviado por %1 a las %2")
-                       .arg(byCalendar(outcome) ? QStringLiteral("el calendario")
-                                                : QStringLiteral("horvex --sync"),
+                       .arg(chosenByCalendar(outcome) ? QStringLiteral("el calendario")
+                                                      : QStringLiteral("horvex --sync"),
                             clockText(outcome.at.time()));
     try {
         if (const std::optional<ClockSchedule> held = scheduleOfFrame(outcome.frame)) {
