@@ -154,4 +154,10 @@ QString readyText(const SyncSource& source, const std::optional<HeldUpload>& hel
     }
 }
 
+QString readySentence(const SyncSource& source, const std::optional<HeldUpload>& held,
+                      const QDateTime& now) {
+    const QString text = readyText(source, held, now);
+    return text.left(1).toUpper() + text.mid(1) + QLatin1Char('.');
+}
+
 } // namespace horvex::cli

@@ -94,5 +94,8 @@ TimedRun timedRun(const SyncSource& source, const QDateTime& at);
 // why that cannot be said.
 QString readyText(const SyncSource& source, const std::optional<HeldUpload>& held,
                   const QDateTime& now);
+// The same as a sentence of its own: "Listo hasta el …."
+QString readySentence(const SyncSource& source, const std::optional<HeldUpload>& held,
+                      const QDateTime& now);
 
 } // namespace horvex::cli

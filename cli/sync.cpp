@@ -81,14 +81,6 @@ SyncSource sourceOf(const Request& r) {
                       r.schedule, FetchWhen::IfDue);
 }
 
-// "Listo hasta el ….": how long what the clock holds stays right.
-void sayReady(const SyncSource& source, const std::optional<HeldUpload>& held,
-              const QDateTime& now) {
-    QString text = readyText(source, held, now);
-    text[0] = text[0].toUpper();
-    say(text + QLatin1Char('.'));
-}
-
 // --if-needed: whether to upload now, said either way.
 bool uploadNeeded(const SyncSource& source, const QDateTime& now,
                   std::optional<UploadDecision>& decided) {
@@ -100,7 +92,7 @@ bool uploadNeeded(const SyncSource& source, const QDateTime& now,
     }
     say(heldText(run.held));
     say(run.decision.reason);
-    sayReady(source, run.held, now);
+    say(readySentence(source, run.held, now));
     return false;
 }
 
@@ -146,8 +138,8 @@ void sendTimed(const Request& r, const SyncSource& source, UploadOutcome& outcom
     say(QStringLiteral("Enviado a %1: hora %2, %3 caracteres")
             .arg(port.portLabel(), target.second.time().toString(QStringLiteral("HH:mm:ss")))
             .arg(outcome.sent));
-    sayReady(source, HeldUpload{target.second, sending.schedule, false, r.origin, {}},
-             target.second);
+    say(readySentence(source, HeldUpload{target.second, sending.schedule, false, r.origin, {}},
+                      target.second));
     if (!sending.leftOut.isEmpty())
         complain(QStringLiteral("aviso: no caben en las %1 ranuras y no se han enviado: %2")
                      .arg(kSlots)

@@ -76,9 +76,7 @@ QString clockHolds(const QString& calendarFile) {
     QString ready;
     try {
         const cli::SyncSource source(cli::storedSchedule(), calendarFile);
-        ready = cli::readyText(source, held, QDateTime::currentDateTime());
-        ready[0] = ready[0].toUpper();
-        ready += QLatin1Char('.');
+        ready = cli::readySentence(source, held, QDateTime::currentDateTime());
     } catch (const Failure&) {
         // A calendar with errors: the line on the timer's next run says so.
     }
