@@ -2,7 +2,7 @@
 # Installs what Horvex needs to build and test on Debian 12. Uses sudo when
 # not run as root; does nothing when everything is already there.
 set -e
-packages="cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libical-dev fonts-liberation2 dbus-daemon qt6-translations-l10n poppler-utils openssl"
+packages="cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libical-dev fonts-liberation2 dbus-daemon qt6-translations-l10n poppler-utils openssl libfaketime"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
