@@ -154,19 +154,17 @@ ClockSchedule readScheduleFile(const QString& file) {
     return clockSchedule(readScheduleTexts(file));
 }
 
-void putSchedule(IniDocument& doc, const ScheduleTexts& schedule) {
-    for (const QString& section : sections())
-        for (const QString& key : doc.keys(section))
-            doc.remove(section, key);
+void setSchedule(IniDocument& doc, const ScheduleTexts& schedule) {
     ScheduleTexts copy = schedule;
     for (const Value& v : valuesOf(copy))
         doc.setValue(v.section, v.key, *v.text);
 }
 
-void setSchedule(IniDocument& doc, const ScheduleTexts& schedule) {
-    ScheduleTexts copy = schedule;
-    for (const Value& v : valuesOf(copy))
-        doc.setValue(v.section, v.key, *v.text);
+void putSchedule(IniDocument& doc, const ScheduleTexts& schedule) {
+    for (const QString& section : sections())
+        for (const QString& key : doc.keys(section))
+            doc.remove(section, key);
+    setSchedule(doc, schedule);
 }
 
 } // namespace horvex
